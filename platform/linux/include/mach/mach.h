@@ -1,0 +1,10 @@
+// The part of <mach/mach.h> that the sensor side uses.
+#ifndef QUORVEL_LINUX_MACH_MACH_H
+#define QUORVEL_LINUX_MACH_MACH_H
+
+#include <mach/kern_return.h>
+#include <mach/mach_init.h>
+#include <mach/mach_types.h>
+#include <mach/port.h>
+
+#endif
