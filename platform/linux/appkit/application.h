@@ -1,0 +1,37 @@
+// The application object, its main interface and its end.
+#pragma once
+
+#include <memory>
+
+#include "platform/linux/appkit/status_item.h"
+#include "platform/port.h"
+
+namespace appkit {
+
+class ApplicationObject final : public platform::Application {
+ public:
+  std::shared_ptr<platform::ApplicationDelegate> delegate() const override { return delegate_; }
+  void setDelegate(std::shared_ptr<platform::ApplicationDelegate> delegate) {
+    delegate_ = std::move(delegate);
+  }
+
+ private:
+  std::shared_ptr<platform::ApplicationDelegate> delegate_;
+};
+
+// The one application object (platform::sharedApplication()), made on first use.
+ApplicationObject& application();
+
+// The status bar on standard error (platform::systemStatusBar()).
+TerminalStatusBar& statusBar();
+
+// Asks the running application to end: the main loop stops, then the runner sends the delegate
+// applicationWillTerminate and finishes the status line.
+void terminateApplication();
+
+// The application's main interface. The program provides it: it makes the objects the
+// application starts with, its delegate among them, and connects them to the application. The
+// runner loads it once, before the launch notification.
+void loadMainInterface(ApplicationObject& application);
+
+}  // namespace appkit
