@@ -35,7 +35,8 @@ void AppDelegate::applicationDidFinishLaunching(const platform::Notification& /*
 void AppDelegate::applicationWillTerminate(const platform::Notification& /*notification*/) {}
 
 void AppDelegate::initStatusBar() {
-  setStatusItem(platform::systemStatusBar().statusItemWithLength(platform::kVariableStatusItemLength));
+  setStatusItem(
+      platform::systemStatusBar().statusItemWithLength(platform::kVariableStatusItemLength));
   _statusItem->setTitle("");
   _statusItem->setAlternateImage(platform::imageNamed("quorvel-logo-alt"));
   _statusItem->setHighlightMode(true);

@@ -10,18 +10,19 @@
 // One request or reply of an SMC exchange, in the host's byte order. Only the fields named here
 // are ever set in a request or read from a reply; every other byte stays zero.
 struct SmcParamBlock {
-  uint32_t key;            // key code of the key being read
-  uint8_t unused4[24];     // version and power-limit data, never used
-  uint32_t dataSize;       // key information: the value's size in bytes
-  uint32_t dataType;       // key information: the value's type code
-  uint8_t unused36[6];     // attributes, result and status, never used
-  uint8_t command;         // kSmcCommandKeyInfo or kSmcCommandReadBytes
-  uint8_t unused43[5];     // never used
-  uint8_t bytes[32];       // read bytes: the key's value, first byte first
+  uint32_t key;         // key code of the key being read
+  uint8_t unused4[24];  // version and power-limit data, never used
+  uint32_t dataSize;    // key information: the value's size in bytes
+  uint32_t dataType;    // key information: the value's type code
+  uint8_t unused36[6];  // attributes, result and status, never used
+  uint8_t command;      // kSmcCommandKeyInfo or kSmcCommandReadBytes
+  uint8_t unused43[5];  // never used
+  uint8_t bytes[32];    // read bytes: the key's value, first byte first
 };
 
 static_assert(sizeof(SmcParamBlock) == 80);
-static_assert(std::is_standard_layout_v<SmcParamBlock> && std::is_trivially_copyable_v<SmcParamBlock>);
+static_assert(std::is_standard_layout_v<SmcParamBlock> &&
+              std::is_trivially_copyable_v<SmcParamBlock>);
 static_assert(offsetof(SmcParamBlock, key) == 0);
 static_assert(offsetof(SmcParamBlock, dataSize) == 28);
 static_assert(offsetof(SmcParamBlock, dataType) == 32);
@@ -34,10 +35,10 @@ inline constexpr uint32_t kSmcSelectorCall = 2;  // the service's struct method 
 
 // What one key read yields.
 struct SmcValueRecord {
-  char key[5];          // never filled by a read: stays the empty text
-  uint32_t dataSize;    // from the key-information reply
-  char dataType[5];     // the type code as text, such as "sp78"
-  uint8_t bytes[32];    // the read-bytes reply's 32 data bytes, all of them
+  char key[5];        // never filled by a read: stays the empty text
+  uint32_t dataSize;  // from the key-information reply
+  char dataType[5];   // the type code as text, such as "sp78"
+  uint8_t bytes[32];  // the read-bytes reply's 32 data bytes, all of them
 };
 
 // Packs four key characters into a key code, the first character in the most significant byte.

@@ -8,18 +8,20 @@
 
 // The IOKit calls made here, with the exact types Apple's <IOKit/IOKitLib.h> gives them. The
 // Linux declarations must satisfy the same table, so this file compiles unchanged on both.
-static_assert(std::is_same_v<decltype(&IOMasterPort), kern_return_t (*)(mach_port_t, mach_port_t*)>);
-static_assert(std::is_same_v<decltype(&IOServiceMatching), CFMutableDictionaryRef (*)(const char*)>);
+static_assert(
+    std::is_same_v<decltype(&IOMasterPort), kern_return_t (*)(mach_port_t, mach_port_t*)>);
+static_assert(
+    std::is_same_v<decltype(&IOServiceMatching), CFMutableDictionaryRef (*)(const char*)>);
 static_assert(std::is_same_v<decltype(&IOServiceGetMatchingServices),
                              kern_return_t (*)(mach_port_t, CFDictionaryRef, io_iterator_t*)>);
 static_assert(std::is_same_v<decltype(&IOIteratorNext), io_object_t (*)(io_iterator_t)>);
 static_assert(std::is_same_v<decltype(&IOObjectRelease), kern_return_t (*)(io_object_t)>);
-static_assert(std::is_same_v<decltype(&IOServiceOpen),
-                             kern_return_t (*)(io_service_t, task_port_t, uint32_t, io_connect_t*)>);
+static_assert(std::is_same_v<decltype(&IOServiceOpen), kern_return_t (*)(io_service_t, task_port_t,
+                                                                         uint32_t, io_connect_t*)>);
 static_assert(std::is_same_v<decltype(&IOServiceClose), kern_return_t (*)(io_connect_t)>);
-static_assert(std::is_same_v<decltype(&IOConnectCallStructMethod),
-                             kern_return_t (*)(mach_port_t, uint32_t, const void*, size_t, void*,
-                                               size_t*)>);
+static_assert(
+    std::is_same_v<decltype(&IOConnectCallStructMethod),
+                   kern_return_t (*)(mach_port_t, uint32_t, const void*, size_t, void*, size_t*)>);
 static_assert(std::is_same_v<decltype(mach_task_self_), mach_port_t>);
 static_assert(std::is_same_v<io_connect_t, uint32_t> && std::is_same_v<kern_return_t, int32_t>);
 
@@ -68,7 +70,9 @@ int openSmcConnection() {
   return 0;
 }
 
-kern_return_t closeSmcConnection() { return IOServiceClose(smcConnection); }
+kern_return_t closeSmcConnection() {
+  return IOServiceClose(smcConnection);
+}
 
 kern_return_t callSmcStruct(uint32_t selector, const SmcParamBlock& request, SmcParamBlock& reply) {
   size_t replySize = sizeof reply;
