@@ -1,0 +1,167 @@
+// Draws the alternate image "quorvel-logo-alt": a thermometer, black on transparent, at the
+// menu bar's template size (18 x 18) and twice that (36 x 36, "@2x"), as PNG files.
+//
+//   quorvel_draw_logo <folder>   writes <folder>/quorvel-logo-alt.png and ...@2x.png
+//
+// The shapes are measured in points of the 18-point square and sampled 8 x 8 times per pixel,
+// so both sizes come from the one drawing. The PNG is written by hand, its deflate stream in
+// stored blocks, so that nothing beyond the standard library is needed.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Point {
+  double x, y;
+};
+
+// Signed distance to a circle and to a capsule (a segment with round ends); negative inside.
+double circle(Point p, Point centre, double radius) {
+  return std::hypot(p.x - centre.x, p.y - centre.y) - radius;
+}
+
+double capsule(Point p, Point a, Point b, double radius) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double t =
+      std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy)) - radius;
+}
+
+bool insideBox(Point p, double left, double top, double right, double bottom) {
+  return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom;
+}
+
+// Whether a point of the 18-point square is inked. Edges lie on whole points, so that the
+// 18-pixel image stays sharp.
+bool inked(Point p) {
+  constexpr Point kBulb{8.0, 13.0};
+  constexpr double kStroke = 1.0;
+  // The glass: the outline of a tube joined to a bulb.
+  const double glass = std::min(capsule(p, {8.0, 3.0}, {8.0, 10.0}, 3.0), circle(p, kBulb, 4.0));
+  if (glass <= 0.0 && glass > -kStroke) return true;
+  // The liquid: a full bulb and a column half way up the tube.
+  if (circle(p, kBulb, 2.0) <= 0.0 || capsule(p, {8.0, 6.0}, kBulb, 1.0) <= 0.0) return true;
+  // The scale: three marks beside the tube.
+  for (const double y : {2.0, 5.0, 8.0}) {
+    if (insideBox(p, 12.0, y, 15.0, y + 1.0)) return true;
+  }
+  return false;
+}
+
+// RGBA rows, each preceded by its filter type (0, none), as PNG's image data wants them.
+std::vector<uint8_t> drawRows(int size) {
+  constexpr int kSamples = 8;
+  const double scale = 18.0 / size;
+  std::vector<uint8_t> rows;
+  for (int y = 0; y < size; ++y) {
+    rows.push_back(0);
+    for (int x = 0; x < size; ++x) {
+      int hits = 0;
+      for (int sy = 0; sy < kSamples; ++sy) {
+        for (int sx = 0; sx < kSamples; ++sx) {
+          const Point p{(x + (sx + 0.5) / kSamples) * scale, (y + (sy + 0.5) / kSamples) * scale};
+          hits += inked(p) ? 1 : 0;
+        }
+      }
+      const auto alpha =
+          static_cast<uint8_t>((hits * 255 + kSamples * kSamples / 2) / (kSamples * kSamples));
+      rows.insert(rows.end(), {0, 0, 0, alpha});
+    }
+  }
+  return rows;
+}
+
+uint32_t crc32(const uint8_t* data, std::size_t size, uint32_t crc = 0) {
+  static const auto table = [] {
+    std::array<uint32_t, 256> entries{};
+    for (uint32_t n = 0; n < 256; ++n) {
+      uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+      entries[n] = c;
+    }
+    return entries;
+  }();
+  crc = ~crc;
+  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xff] ^ (crc >> 8);
+  return ~crc;
+}
+
+void putBigEndian(std::vector<uint8_t>& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void putChunk(std::vector<uint8_t>& png, const char (&type)[5], const std::vector<uint8_t>& data) {
+  putBigEndian(png, static_cast<uint32_t>(data.size()));
+  const std::size_t start = png.size();
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), data.begin(), data.end());
+  putBigEndian(png, crc32(png.data() + start, png.size() - start));
+}
+
+// A zlib stream holding data in stored (uncompressed) deflate blocks.
+std::vector<uint8_t> zlibStored(const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> out{0x78, 0x01};
+  std::size_t offset = 0;
+  do {
+    const std::size_t length = std::min<std::size_t>(data.size() - offset, 65535);
+    const bool last = offset + length == data.size();
+    out.push_back(last ? 1 : 0);
+    out.push_back(static_cast<uint8_t>(length));
+    out.push_back(static_cast<uint8_t>(length >> 8));
+    out.push_back(static_cast<uint8_t>(~length));
+    out.push_back(static_cast<uint8_t>(~length >> 8));
+    out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(offset),
+               data.begin() + static_cast<std::ptrdiff_t>(offset + length));
+    offset += length;
+  } while (offset < data.size());
+  uint32_t a = 1, b = 0;  // Adler-32
+  for (const uint8_t byte : data) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  putBigEndian(out, (b << 16) | a);
+  return out;
+}
+
+std::vector<uint8_t> png(int size) {
+  std::vector<uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  std::vector<uint8_t> header;
+  putBigEndian(header, static_cast<uint32_t>(size));
+  putBigEndian(header, static_cast<uint32_t>(size));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits per channel, RGBA, no interlace
+  putChunk(out, "IHDR", header);
+  putChunk(out, "IDAT", zlibStored(drawRows(size)));
+  putChunk(out, "IEND", {});
+  return out;
+}
+
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(file.flush());
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: quorvel_draw_logo <folder>\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  for (const auto& [name, size] :
+       {std::pair{"/quorvel-logo-alt.png", 18}, std::pair{"/quorvel-logo-alt@2x.png", 36}}) {
+    if (!writeFile(folder + name, png(size))) {
+      std::fprintf(stderr, "quorvel_draw_logo: cannot write %s%s\n", folder.c_str(), name);
+      return 1;
+    }
+  }
+  return 0;
+}
