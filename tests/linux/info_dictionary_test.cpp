@@ -1,0 +1,157 @@
+#include "platform/linux/appkit/info_dictionary.h"
+
+#include <gtest/gtest.h>
+#include <plist/plist.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "tests/linux/temp_dir.h"
+
+using appkit::InfoDictionary;
+using appkit::textFloatValue;
+
+namespace {
+
+std::string xmlPlist(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+         "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+         "<plist version=\"1.0\">\n" +
+         body + "\n</plist>\n";
+}
+
+std::string xmlDict(const std::string& intervalValue) {
+  return xmlPlist("<dict><key>CFBundleName</key><string>Quorvel</string><key>interval</key>" +
+                  intervalValue + "</dict>");
+}
+
+std::optional<float> intervalIn(const std::string& bytes) {
+  return InfoDictionary::fromBytes(bytes).floatValue("interval");
+}
+
+}  // namespace
+
+TEST(TextFloatValue, ReadsTheLongestNumericPrefixAfterWhiteSpace) {
+  EXPECT_FLOAT_EQ(textFloatValue("2.5"), 2.5f);
+  EXPECT_FLOAT_EQ(textFloatValue(" 2.5"), 2.5f);
+  EXPECT_FLOAT_EQ(textFloatValue("\t\n 2.5"), 2.5f);
+  EXPECT_FLOAT_EQ(textFloatValue("2.5s"), 2.5f);
+  EXPECT_FLOAT_EQ(textFloatValue("2.5.7"), 2.5f);
+  EXPECT_FLOAT_EQ(textFloatValue("-3"), -3.0f);
+  EXPECT_FLOAT_EQ(textFloatValue("+4"), 4.0f);
+  EXPECT_FLOAT_EQ(textFloatValue(".5"), 0.5f);
+  EXPECT_FLOAT_EQ(textFloatValue("5."), 5.0f);
+  EXPECT_FLOAT_EQ(textFloatValue("1e1"), 10.0f);
+  EXPECT_FLOAT_EQ(textFloatValue("2.5E-1x"), 0.25f);
+}
+
+TEST(TextFloatValue, GivesZeroWithoutANumber) {
+  for (const char* text : {"abc", "", "   ", ".", "-", "+.", "s2.5", "e5"}) {
+    EXPECT_EQ(textFloatValue(text), 0.0f) << '"' << text << '"';
+  }
+}
+
+TEST(TextFloatValue, AnExponentWithoutDigitsIsNotPartOfTheNumber) {
+  EXPECT_FLOAT_EQ(textFloatValue("3e"), 3.0f);
+  EXPECT_FLOAT_EQ(textFloatValue("3e+"), 3.0f);
+  EXPECT_FLOAT_EQ(textFloatValue("3E-x"), 3.0f);
+}
+
+TEST(TextFloatValue, ReadsNoHexadecimalInfinityOrNan) {
+  EXPECT_EQ(textFloatValue("0x10"), 0.0f);  // "0", then text
+  EXPECT_EQ(textFloatValue("inf"), 0.0f);
+  EXPECT_EQ(textFloatValue("nan"), 0.0f);
+}
+
+TEST(TextFloatValue, OverflowIsAnInfinityOfItsSignAndUnderflowIsZero) {
+  EXPECT_EQ(textFloatValue("1e39"), std::numeric_limits<float>::infinity());   // past float
+  EXPECT_EQ(textFloatValue("1e400"), std::numeric_limits<float>::infinity());  // past double
+  EXPECT_EQ(textFloatValue("-1e400"), -std::numeric_limits<float>::infinity());
+  EXPECT_EQ(textFloatValue("99999999999999999999e99999999999"),
+            std::numeric_limits<float>::infinity());
+  EXPECT_EQ(textFloatValue("1e-400"), 0.0f);
+  EXPECT_EQ(textFloatValue("0.0000001e-400"), 0.0f);
+  EXPECT_EQ(textFloatValue("0e999999"), 0.0f);
+}
+
+TEST(InfoDictionaryValue, NumbersGiveTheirValue) {
+  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<real>2.5</real>")), 2.5f);
+  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<integer>3</integer>")), 3.0f);
+  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<integer>-2</integer>")), -2.0f);
+  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<real>0</real>")), 0.0f);
+  // Too large for a float: an infinity, never an undefined conversion.
+  EXPECT_EQ(*intervalIn(xmlDict("<real>1e300</real>")), std::numeric_limits<float>::infinity());
+}
+
+TEST(InfoDictionaryValue, TextsConvertAsFloatValueDoes) {
+  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<string>2.5</string>")), 2.5f);
+  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<string> 2.5</string>")), 2.5f);
+  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<string>2.5s</string>")), 2.5f);
+  EXPECT_EQ(*intervalIn(xmlDict("<string>abc</string>")), 0.0f);
+  EXPECT_EQ(*intervalIn(xmlDict("<string></string>")), 0.0f);
+}
+
+TEST(InfoDictionaryValue, BooleansAreOneOrZero) {
+  EXPECT_EQ(*intervalIn(xmlDict("<true/>")), 1.0f);
+  EXPECT_EQ(*intervalIn(xmlDict("<false/>")), 0.0f);
+}
+
+TEST(InfoDictionaryValue, OtherTypesAndAMissingKeyAreAbsent) {
+  EXPECT_FALSE(intervalIn(xmlDict("<dict><key>a</key><real>2</real></dict>")));
+  EXPECT_FALSE(intervalIn(xmlDict("<array><real>2</real></array>")));
+  EXPECT_FALSE(intervalIn(xmlDict("<date>2026-01-01T00:00:00Z</date>")));
+  EXPECT_FALSE(intervalIn(xmlDict("<data>AAEC</data>")));
+  EXPECT_FALSE(intervalIn(xmlPlist("<dict><key>CFBundleName</key><string>Q</string></dict>")));
+  // Keys are matched exactly.
+  EXPECT_FALSE(intervalIn(xmlPlist("<dict><key>Interval</key><real>2</real></dict>")));
+}
+
+TEST(InfoDictionaryValue, ABrokenOrForeignFileHasNoKeys) {
+  EXPECT_TRUE(InfoDictionary::fromBytes("").empty());
+  EXPECT_TRUE(InfoDictionary::fromBytes("interval = 2.5\n").empty());
+  EXPECT_TRUE(InfoDictionary::fromBytes(xmlDict("<real>2.5</real>").substr(0, 200)).empty());
+  EXPECT_TRUE(InfoDictionary::fromBytes(xmlPlist("<dict><key>interval</key></dict")).empty());
+  EXPECT_TRUE(InfoDictionary::fromBytes("bplist00garbage-garbage-garbage-garbage").empty());
+  // A property list whose root is not a dictionary is no information dictionary.
+  EXPECT_TRUE(InfoDictionary::fromBytes(xmlPlist("<array><real>2</real></array>")).empty());
+  EXPECT_TRUE(InfoDictionary::fromBytes(xmlPlist("<real>2</real>")).empty());
+  EXPECT_FALSE(InfoDictionary().floatValue("interval"));
+}
+
+TEST(InfoDictionaryValue, ReadsBinaryPropertyLists) {
+  plist_t dict = plist_new_dict();
+  plist_dict_set_item(dict, "interval", plist_new_real(0.75));
+  plist_dict_set_item(dict, "count", plist_new_uint(7));
+  plist_dict_set_item(dict, "text", plist_new_string(" 1.5s"));
+  plist_dict_set_item(dict, "flag", plist_new_bool(1));
+  plist_dict_set_item(dict, "list", plist_new_array());
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(dict, &bytes, &length);
+  plist_free(dict);
+  ASSERT_NE(bytes, nullptr);
+  const std::string binary(bytes, length);
+  plist_to_bin_free(bytes);
+  ASSERT_EQ(binary.substr(0, 6), "bplist");
+
+  const auto info = InfoDictionary::fromBytes(binary);
+  EXPECT_FLOAT_EQ(*info.floatValue("interval"), 0.75f);
+  EXPECT_FLOAT_EQ(*info.floatValue("count"), 7.0f);
+  EXPECT_FLOAT_EQ(*info.floatValue("text"), 1.5f);
+  EXPECT_EQ(*info.floatValue("flag"), 1.0f);
+  EXPECT_FALSE(info.floatValue("list"));
+  EXPECT_FALSE(info.floatValue("missing"));
+}
+
+TEST(InfoDictionaryFile, MissingUnreadableOrOversizedFilesHaveNoKeys) {
+  TempDir dir;
+  EXPECT_TRUE(InfoDictionary::fromFile(dir.path() / "Info.plist").empty());
+  EXPECT_TRUE(InfoDictionary::fromFile(dir.path()).empty());  // a folder, not a file
+  const auto large =
+      dir.write("Large.plist", xmlDict("<real>2</real>") + std::string(2 << 20, '\n'));
+  EXPECT_TRUE(InfoDictionary::fromFile(large).empty());
+  const auto good = dir.write("Info.plist", xmlDict("<real>2</real>"));
+  EXPECT_FLOAT_EQ(*InfoDictionary::fromFile(good).floatValue("interval"), 2.0f);
+}

@@ -1,0 +1,191 @@
+#include "platform/linux/appkit/status_item.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/linux/appkit/bundle.h"
+#include "tests/linux/terminal_screen.h"
+
+using appkit::TerminalStatusBar;
+using appkit::TerminalStatusItem;
+using Rows = std::vector<std::string>;
+
+namespace {
+
+// Everything that is waiting to be read from fd, without blocking.
+std::string drain(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  fcntl(fd, F_SETFL, flags);
+  return text;
+}
+
+class Pipe {
+ public:
+  Pipe() { EXPECT_EQ(pipe(fds_), 0); }
+  ~Pipe() {
+    closeRead();
+    if (fds_[1] >= 0) close(fds_[1]);
+  }
+  int readEnd() const { return fds_[0]; }
+  int writeEnd() const { return fds_[1]; }
+  void closeRead() {
+    if (fds_[0] >= 0) close(fds_[0]);
+    fds_[0] = -1;
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+class Terminal {
+ public:
+  Terminal() { EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0); }
+  ~Terminal() {
+    close(master_);
+    close(slave_);
+  }
+  int slave() const { return slave_; }
+  // What the terminal shows after everything written so far.
+  TerminalScreen& screen() {
+    screen_.feed(drain(master_));
+    return screen_;
+  }
+  void writeLine(std::string_view text) {  // as printf and fflush to the same terminal do
+    ASSERT_EQ(write(slave_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  TerminalScreen screen_;
+};
+
+}  // namespace
+
+TEST(StatusItemOnAPipe, WritesOneLinePerNonEmptyTitle) {
+  Pipe pipe;
+  TerminalStatusItem item(pipe.writeEnd(), false, nullptr);
+  item.setTitle("");
+  item.setTitle("47.8\u00b0C");
+  item.setTitle("47.8\u00b0C");  // every title set is a line: the bar sees each refresh
+  item.setTitle("");
+  item.setTitle("-1.0\u00b0C");
+  item.finishLine();  // every line is finished already
+  EXPECT_EQ(drain(pipe.readEnd()), "47.8\u00b0C\n47.8\u00b0C\n-1.0\u00b0C\n");
+  EXPECT_EQ(item.title(), "-1.0\u00b0C");
+}
+
+TEST(StatusItemOnAPipe, AReaderThatGoesAwayIsReportedOnceAndNothingMoreIsWritten) {
+  ::signal(SIGPIPE, SIG_IGN);  // as the runner has it
+  Pipe pipe;
+  int gone = 0;
+  TerminalStatusItem item(pipe.writeEnd(), false, [&] { ++gone; });
+  item.setTitle("47.8\u00b0C");
+  EXPECT_EQ(gone, 0);
+  pipe.closeRead();
+  item.setTitle("48.0\u00b0C");
+  item.setTitle("48.1\u00b0C");
+  EXPECT_EQ(gone, 1);
+}
+
+TEST(StatusItemOnAPipe, AFullPipeDropsTitlesInsteadOfWaiting) {
+  Pipe pipe;
+  fcntl(pipe.writeEnd(), F_SETFL, O_NONBLOCK);
+  fcntl(pipe.writeEnd(), F_SETPIPE_SZ, 4096);
+  TerminalStatusItem item(pipe.writeEnd(), false, nullptr);
+  for (int i = 0; i < 2000; ++i) item.setTitle("47.8\u00b0C");  // returns: never blocks
+  EXPECT_LE(drain(pipe.readEnd()).size(), 65536u);
+}
+
+TEST(StatusItemOnATerminal, RedrawsOneLineInPlace) {
+  Terminal terminal;
+  TerminalStatusItem item(terminal.slave(), true, nullptr);
+  item.setTitle("");
+  item.setTitle("47.8\u00b0C");
+  item.setTitle("-1.0\u00b0C");
+  item.setTitle("5.0\u00b0C");  // shorter: nothing of the longer title is left behind
+  EXPECT_EQ(terminal.screen().rows(), Rows{"5.0\u00b0C"});
+  EXPECT_EQ(terminal.screen().cursorRow(), 0u);
+}
+
+TEST(StatusItemOnATerminal, ErrorLinesOnTheSameTerminalAreNotGarbled) {
+  Terminal terminal;
+  TerminalStatusItem item(terminal.slave(), true, nullptr);
+  item.setTitle("47.8\u00b0C");
+  // Two refreshes at which the sensor cannot be opened: the error line, then the title.
+  terminal.writeLine("Error: no SMC found\n");
+  item.setTitle("0.0\u00b0C");
+  terminal.writeLine("Error: IOServiceOpen() = e00002c1\n");
+  item.setTitle("0.0\u00b0C");
+  EXPECT_EQ(terminal.screen().rows(),
+            (Rows{"Error: no SMC found", "Error: IOServiceOpen() = e00002c1", "0.0\u00b0C"}));
+}
+
+TEST(StatusItemOnATerminal, FinishingLeavesTheTitleOnItsOwnLine) {
+  Terminal terminal;
+  TerminalStatusItem item(terminal.slave(), true, nullptr);
+  item.setTitle("47.8\u00b0C");
+  terminal.writeLine("^C");  // the terminal's echo of an interrupt, over the title
+  item.finishLine();
+  terminal.writeLine("$ ");  // the shell's prompt comes next
+  EXPECT_EQ(terminal.screen().rows(), (Rows{"47.8\u00b0C", "$ "}));
+  item.finishLine();  // a second time adds nothing
+  EXPECT_EQ(terminal.screen().rows(), (Rows{"47.8\u00b0C", "$ "}));
+}
+
+TEST(StatusItemOnATerminal, AnEmptyTitleClearsTheLineAndIsNotFinished) {
+  Terminal terminal;
+  auto item = std::make_unique<TerminalStatusItem>(terminal.slave(), true, nullptr);
+  item->setTitle("47.8\u00b0C");
+  item->setTitle("");
+  item->finishLine();
+  EXPECT_EQ(terminal.screen().rows(), Rows{});
+  EXPECT_EQ(terminal.screen().cursorRow(), 0u);
+  item->setTitle("47.8\u00b0C");
+  item.reset();  // an item that leaves the bar takes its title with it
+  EXPECT_EQ(terminal.screen().rows(), Rows{});
+}
+
+TEST(StatusItem, KeepsItsImageAndHighlightMode) {
+  Pipe pipe;
+  TerminalStatusItem item(pipe.writeEnd(), false, nullptr);
+  EXPECT_FALSE(item.highlightMode());
+  auto image = std::make_shared<appkit::BundleImage>("a.png", "");
+  item.setAlternateImage(image);
+  item.setHighlightMode(true);
+  EXPECT_EQ(item.alternateImage(), image);
+  EXPECT_TRUE(item.highlightMode());
+  EXPECT_EQ(drain(pipe.readEnd()), "");  // neither shows on a text line
+}
+
+TEST(StatusBar, TellsATerminalFromAPipeAndFinishesTheLinesOfItsItems) {
+  Terminal terminal;
+  TerminalStatusBar bar(terminal.slave(), nullptr);
+  auto item = std::dynamic_pointer_cast<TerminalStatusItem>(bar.statusItemWithLength(-1.0));
+  ASSERT_NE(item, nullptr);
+  EXPECT_TRUE(item->isTerminal());
+  item->setTitle("47.8\u00b0C");
+  bar.finishLines();
+  EXPECT_EQ(terminal.screen().rows(), Rows{"47.8\u00b0C"});
+  EXPECT_EQ(terminal.screen().cursorRow(), 1u);
+
+  Pipe pipe;
+  TerminalStatusBar pipeBar(pipe.writeEnd(), nullptr);
+  auto pipeItem = std::dynamic_pointer_cast<TerminalStatusItem>(pipeBar.statusItemWithLength(-1));
+  EXPECT_FALSE(pipeItem->isTerminal());
+  pipeItem.reset();
+  pipeBar.finishLines();  // an item no longer held is out of the bar
+}
