@@ -18,10 +18,12 @@ std::unordered_map<const RunLoopTimer*, std::shared_ptr<RunLoopTimer>>& schedule
 }  // namespace
 
 sd_event* mainEventLoop() {
-  // Kept for the life of the process, as the main run loop is.
+  // Kept for the life of the process, as the main run loop is. A loop of its own rather than
+  // sd-event's per-thread default one, which checks its thread with a gettid() system call on
+  // every iteration.
   static sd_event* const loop = [] {
     sd_event* event = nullptr;
-    return sd_event_default(&event) >= 0 ? event : nullptr;
+    return sd_event_new(&event) >= 0 ? event : nullptr;
   }();
   return loop;
 }
