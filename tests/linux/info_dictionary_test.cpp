@@ -147,11 +147,11 @@ TEST(InfoDictionaryValue, ReadsBinaryPropertyLists) {
 
 TEST(InfoDictionaryFile, MissingUnreadableOrOversizedFilesHaveNoKeys) {
   TempDir dir;
-  EXPECT_TRUE(InfoDictionary::fromFile(dir.path() / "Info.plist").empty());
-  EXPECT_TRUE(InfoDictionary::fromFile(dir.path()).empty());  // a folder, not a file
+  EXPECT_TRUE(InfoDictionary::fromFile((dir.path() / "Info.plist").string()).empty());
+  EXPECT_TRUE(InfoDictionary::fromFile(dir.path().string()).empty());  // a folder, not a file
   const auto large =
       dir.write("Large.plist", xmlDict("<real>2</real>") + std::string(2 << 20, '\n'));
-  EXPECT_TRUE(InfoDictionary::fromFile(large).empty());
+  EXPECT_TRUE(InfoDictionary::fromFile(large.string()).empty());
   const auto good = dir.write("Info.plist", xmlDict("<real>2</real>"));
-  EXPECT_FLOAT_EQ(*InfoDictionary::fromFile(good).floatValue("interval"), 2.0f);
+  EXPECT_FLOAT_EQ(*InfoDictionary::fromFile(good.string()).floatValue("interval"), 2.0f);
 }

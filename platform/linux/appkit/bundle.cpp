@@ -1,28 +1,45 @@
 #include "platform/linux/appkit/bundle.h"
 
-#include <system_error>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace appkit {
 
 namespace {
 
-bool isRegularFile(const std::filesystem::path& path) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
+bool isRegularFile(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// The folder part of a path: "/a/b/c" gives "/a/b", "/a" gives "/", "c" gives "".
+std::string parentPath(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return "";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The real path of the running program, or "" when it cannot be told (no /proc).
+std::string executablePath() {
+  char buffer[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return "";
+  return std::string(buffer, static_cast<std::size_t>(length));
 }
 
 }  // namespace
 
-std::filesystem::path bundleContentsForExecutable(const std::filesystem::path& executable) {
-  return executable.parent_path().parent_path();
+std::string bundleContentsForExecutable(const std::string& executable) {
+  return parentPath(parentPath(executable));
 }
 
 Bundle& Bundle::main() {
   // Made once and kept for the life of the process, as the platform's main bundle is.
   static Bundle* const bundle = [] {
-    std::error_code error;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    return new Bundle(error ? std::filesystem::path() : bundleContentsForExecutable(executable));
+    const std::string executable = executablePath();
+    return new Bundle(executable.empty() ? "" : bundleContentsForExecutable(executable));
   }();
   return *bundle;
 }
@@ -30,7 +47,7 @@ Bundle& Bundle::main() {
 const InfoDictionary& Bundle::infoDictionary() {
   if (!info_) {
     info_ =
-        contents_.empty() ? InfoDictionary() : InfoDictionary::fromFile(contents_ / "Info.plist");
+        contents_.empty() ? InfoDictionary() : InfoDictionary::fromFile(contents_ + "/Info.plist");
   }
   return *info_;
 }
@@ -41,11 +58,10 @@ std::shared_ptr<BundleImage> Bundle::imageNamed(std::string_view name) const {
       name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos) {
     return nullptr;
   }
-  const auto resources = contents_ / "Resources";
-  const std::string base(name);
-  auto path = resources / (base + ".png");
+  const std::string base = contents_ + "/Resources/" + std::string(name);
+  std::string path = base + ".png";
   if (!isRegularFile(path)) return nullptr;
-  auto path2x = resources / (base + "@2x.png");
+  std::string path2x = base + "@2x.png";
   if (!isRegularFile(path2x)) path2x.clear();
   return std::make_shared<BundleImage>(std::move(path), std::move(path2x));
 }

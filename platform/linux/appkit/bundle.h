@@ -2,7 +2,6 @@
 // with Contents/Info.plist and Contents/Resources/ beside the folder of the program.
 #pragma once
 
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,30 +13,32 @@
 namespace appkit {
 
 // The bundle's Contents folder for an executable at its real path: two folders up from it.
-std::filesystem::path bundleContentsForExecutable(const std::filesystem::path& executable);
+// Paths are plain text here: std::filesystem would bring the C++ locale machinery into a
+// program that otherwise has no use for it.
+std::string bundleContentsForExecutable(const std::string& executable);
 
 // A bundle image: the path of its file, and of its double-resolution variant when there is one.
 class BundleImage : public platform::Image {
  public:
-  BundleImage(std::filesystem::path path, std::filesystem::path path2x)
+  BundleImage(std::string path, std::string path2x)
       : path_(std::move(path)), path2x_(std::move(path2x)) {}
-  const std::filesystem::path& path() const { return path_; }
-  const std::filesystem::path& path2x() const { return path2x_; }  // empty when there is none
+  const std::string& path() const { return path_; }
+  const std::string& path2x() const { return path2x_; }  // empty when there is none
 
  private:
-  std::filesystem::path path_;
-  std::filesystem::path path2x_;
+  std::string path_;
+  std::string path2x_;
 };
 
 class Bundle {
  public:
-  explicit Bundle(std::filesystem::path contents) : contents_(std::move(contents)) {}
+  explicit Bundle(std::string contents) : contents_(std::move(contents)) {}
 
   // The bundle of the running program, found from the real path of its executable. When that
   // cannot be found (no /proc), the bundle has no folder: no information, no images.
   static Bundle& main();
 
-  const std::filesystem::path& contents() const { return contents_; }
+  const std::string& contents() const { return contents_; }
   // Read from Contents/Info.plist on first use, once.
   const InfoDictionary& infoDictionary();
   // Contents/Resources/<name>.png (and <name>@2x.png), or nullptr when it is not there or the
@@ -45,7 +46,7 @@ class Bundle {
   std::shared_ptr<BundleImage> imageNamed(std::string_view name) const;
 
  private:
-  std::filesystem::path contents_;
+  std::string contents_;
   std::optional<InfoDictionary> info_;
 };
 

@@ -1,12 +1,15 @@
 #include "platform/linux/appkit/info_dictionary.h"
 
+#include <fcntl.h>
 #include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <limits>
 #include <string>
 
@@ -118,16 +121,33 @@ InfoDictionary InfoDictionary::fromBytes(std::string_view bytes) {
   return dictionary;
 }
 
-InfoDictionary InfoDictionary::fromFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return {};
+InfoDictionary InfoDictionary::fromFile(const std::string& path) {
+  // Plain system calls: the C++ streams would set up the whole locale machinery, a good part of
+  // the program's resident memory, for one small file read once.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
   std::string bytes;
-  char buffer[4096];
-  while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
-    bytes.append(buffer, static_cast<std::size_t>(file.gcount()));
-    if (bytes.size() > kMaxInfoPlistSize) return {};
+  struct stat status {};
+  if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+      static_cast<std::uintmax_t>(status.st_size) <= kMaxInfoPlistSize) {
+    // Room for the file as it is, and one byte more to notice one that grew past the limit.
+    bytes.resize(static_cast<std::size_t>(status.st_size) + 1);
+    std::size_t length = 0;
+    while (length < bytes.size()) {
+      const ssize_t n = ::read(fd, bytes.data() + length, bytes.size() - length);
+      if (n > 0) {
+        length += static_cast<std::size_t>(n);
+      } else if (n == 0) {
+        break;
+      } else if (errno != EINTR) {
+        length = 0;  // unreadable: no dictionary
+        break;
+      }
+    }
+    // A file that grew while it was read is being rewritten: no dictionary rather than part of one.
+    bytes.resize(length > static_cast<std::size_t>(status.st_size) ? 0 : length);
   }
-  if (file.bad()) return {};
+  ::close(fd);
   return fromBytes(bytes);
 }
 

@@ -2,9 +2,9 @@
 // values, as NSNumber's and NSString's floatValue give it.
 #pragma once
 
-#include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace appkit {
@@ -20,7 +20,7 @@ class InfoDictionary {
   // or one whose root is not a dictionary give the empty dictionary: every key is absent.
   static InfoDictionary fromBytes(std::string_view bytes);
   // The same for a file; a file that is missing, unreadable or too large gives the empty one.
-  static InfoDictionary fromFile(const std::filesystem::path& path);
+  static InfoDictionary fromFile(const std::string& path);
 
   // The value under key as floatValue gives it: a real or integer is its number, a text converts
   // as textFloatValue does, a boolean is 1 or 0. An absent key, or a value of any other type
