@@ -1,0 +1,92 @@
+# Shared by the measurement scripts (sourced, not run): the program to measure, a copy of its
+# bundle with an Info.plist of the script's own, a fake sysfs tree with one CPU sensor, small
+# helper programs compiled on the spot, and clean-up of everything a script started.
+#
+# The program is the first argument (a Quorvel.app folder), else the first of build/bench,
+# build/default and build/ci that holds one.
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-bench.XXXXXX")
+started=""
+
+cleanup() {
+  for pid in $started; do
+    kill -KILL "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+die() {
+  echo "$(basename "$0"): $*" >&2
+  exit 1
+}
+
+find_app() {
+  app=${1:-}
+  if [ -z "$app" ]; then
+    for build in bench default ci; do
+      if [ -x "$root/build/$build/Quorvel.app/Contents/MacOS/quorvel" ]; then
+        app=$root/build/$build/Quorvel.app
+        break
+      fi
+    done
+  fi
+  [ -n "$app" ] && [ -x "$app/Contents/MacOS/quorvel" ] ||
+    die "no Quorvel.app found; build first (cmake --preset ci && cmake --build --preset ci) or name one"
+  echo "program: $app/Contents/MacOS/quorvel"
+}
+
+# make_bundle NAME INTERVAL: a copy of the bundle whose Info.plist sets interval (seconds);
+# prints the path of its program.
+make_bundle() {
+  contents=$work/$1.app/Contents
+  mkdir -p "$contents/MacOS"
+  cp "$app/Contents/MacOS/quorvel" "$contents/MacOS/quorvel"
+  cat >"$contents/Info.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>interval</key><real>$2</real></dict></plist>
+PLIST
+  echo "$contents/MacOS/quorvel"
+}
+
+# The fake sysfs tree: a coretemp package sensor at 47.75 degrees.
+make_sysfs() {
+  sysfs=$work/sys
+  mkdir -p "$sysfs/class/hwmon/hwmon0"
+  printf 'coretemp\n' >"$sysfs/class/hwmon/hwmon0/name"
+  printf 'Package id 0\n' >"$sysfs/class/hwmon/hwmon0/temp1_label"
+  printf '47750\n' >"$sysfs/class/hwmon/hwmon0/temp1_input"
+  export SYSFS_PATH="$sysfs"
+}
+
+# compile NAME: compiles the C++ source on standard input into $work/NAME.
+compile() {
+  "${CXX:-c++}" -std=c++20 -O2 -x c++ - -o "$work/$1" || die "cannot compile $1"
+}
+
+# lines FILE: the number of lines in FILE.
+lines() {
+  wc -l <"$1" | tr -d ' '
+}
+
+# wait_lines FILE COUNT [SECONDS]: waits until FILE has COUNT lines.
+wait_lines() {
+  deadline=$(($(date +%s) + ${3:-60}))
+  while [ "$(lines "$1")" -lt "$2" ]; do
+    [ "$(date +%s)" -lt "$deadline" ] || die "timed out waiting for $2 lines in $1"
+    sleep 0.01
+  done
+}
+
+# status_field PID FIELD: a field of /proc/PID/status, its number only.
+status_field() {
+  awk -v field="$2:" '$1 == field { print $2 }' "/proc/$1/status"
+}
+
+# stop PID: ends a program the script started, in order, and waits for it.
+stop() {
+  kill -TERM "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
