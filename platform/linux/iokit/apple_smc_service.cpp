@@ -49,7 +49,7 @@ void setSmcDevice(std::shared_ptr<SmcDevice> device) {
   deviceSlot() = device != nullptr ? std::move(device) : makeSysfsDevice();
 }
 
-std::shared_ptr<SmcDevice> currentSmcDevice() {
+const std::shared_ptr<SmcDevice>& currentSmcDevicePointer() {
   std::shared_ptr<SmcDevice>& device = deviceSlot();
   if (device == nullptr) device = makeSysfsDevice();
   return device;
