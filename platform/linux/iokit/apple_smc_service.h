@@ -12,7 +12,10 @@ namespace iokit {
 
 // The device that new lookups and connections use: the one given to setSmcDevice, else the
 // machine's CPU sensor in sysfs. Never null.
-std::shared_ptr<SmcDevice> currentSmcDevice();
+const std::shared_ptr<SmcDevice>& currentSmcDevicePointer();
+inline SmcDevice& currentSmcDevice() {
+  return *currentSmcDevicePointer();
+}
 
 // Answers one request: command 9 (key information) fills the reply's data size and type code,
 // command 5 (read bytes) its data bytes. The reply is written only when kIOReturnSuccess is

@@ -31,6 +31,8 @@ namespace {
 constexpr const char* kSmcClassName = "AppleSMC";
 
 __CFDictionary* liveMatching = nullptr;
+// One consumed description kept for the next lookup, so that a reading allocates nothing.
+__CFDictionary* spareMatching = nullptr;
 
 bool isLiveMatching(const __CFDictionary* matching) {
   for (const __CFDictionary* entry = liveMatching; entry != nullptr; entry = entry->next) {
@@ -53,8 +55,11 @@ kern_return_t IOMasterPort(mach_port_t bootstrapPort, mach_port_t* masterPort) {
 
 CFMutableDictionaryRef IOServiceMatching(const char* name) {
   if (name == nullptr) return nullptr;
-  auto* matching = new (std::nothrow) __CFDictionary{};
+  __CFDictionary* matching = spareMatching;
+  spareMatching = nullptr;
+  if (matching == nullptr) matching = new (std::nothrow) __CFDictionary;
   if (matching == nullptr) return nullptr;
+  *matching = __CFDictionary{};
   matching->matchesAppleSmc = std::strcmp(name, kSmcClassName) == 0;
   matching->next = liveMatching;
   if (liveMatching != nullptr) liveMatching->previous = matching;
@@ -74,7 +79,11 @@ kern_return_t IOServiceGetMatchingServices(mach_port_t masterPort, CFDictionaryR
   if (description->previous != nullptr) description->previous->next = description->next;
   if (description->next != nullptr) description->next->previous = description->previous;
   if (liveMatching == description) liveMatching = description->next;
-  delete description;
+  if (spareMatching == nullptr) {
+    spareMatching = description;
+  } else {
+    delete description;
+  }
 
   if (existing == nullptr) return kIOReturnBadArgument;
   *existing = IO_OBJECT_NULL;
@@ -86,7 +95,7 @@ kern_return_t IOServiceGetMatchingServices(mach_port_t masterPort, CFDictionaryR
   uint32_t services = 0;
   if (matchesAppleSmc) {
     bool present = false;
-    const kern_return_t status = iokit::currentSmcDevice()->probe(present);
+    const kern_return_t status = iokit::currentSmcDevice().probe(present);
     if (status != kIOReturnSuccess) return status;
     services = present ? 1 : 0;
   }
@@ -125,13 +134,13 @@ kern_return_t IOServiceOpen(io_service_t service, task_port_t owningTask, uint32
   }
   const io_connect_t connection = handleTable().add(ObjectKind::kConnection);
   if (connection == IO_OBJECT_NULL) return kIOReturnNoResources;
-  std::shared_ptr<iokit::SmcDevice> device = iokit::currentSmcDevice();
+  const std::shared_ptr<iokit::SmcDevice>& device = iokit::currentSmcDevicePointer();
   const kern_return_t status = device->open();
   if (status != kIOReturnSuccess) {
     handleTable().remove(connection);
     return status;
   }
-  handleTable().find(connection)->device = std::move(device);
+  handleTable().find(connection)->device = device;
   *connect = connection;
   return kIOReturnSuccess;
 }

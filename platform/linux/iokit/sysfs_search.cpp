@@ -65,7 +65,7 @@ int readAttribute(const std::string& path, std::string& text) {
 
 bool exists(const std::string& path) {
   struct stat status;
-  return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+  return ::stat(path.c_str(), &status) == 0;
 }
 
 // Where a chip sorts among chips of equal worth: its device's real path (socket 0's PCI function

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -94,7 +95,8 @@ kern_return_t SysfsSensor::keyInfo(uint32_t key, uint32_t& dataSize, uint32_t& d
 
 // One reading is one pread of the open sensor. A sensor that fails, or answers anything but a
 // temperature, fails this reading and is dropped; the next reading searches for it again (a
-// module reloaded, a chip renumbered). A removed sysfs device answers no data: read as empty.
+// module reloaded, a chip renumbered). The file of a removed sysfs device fails its reads or
+// answers no data; both count as the sensor having stopped answering.
 kern_return_t SysfsSensor::readBytes(uint32_t key, uint32_t dataSize, uint8_t (&bytes)[32]) {
   if (key != kCpuKey) return kIOReturnNotFound;
   if (dataSize != kSp78Size) return kIOReturnBadArgument;
@@ -125,7 +127,13 @@ kern_return_t SysfsSensor::readBytes(uint32_t key, uint32_t dataSize, uint8_t (&
 
 kern_return_t SysfsSensor::search() {
   forget();
-  return findCpuSensor(root_, path_);
+  // The search builds paths as strings; running out of memory there fails this lookup only.
+  try {
+    return findCpuSensor(root_, path_);
+  } catch (const std::bad_alloc&) {
+    path_.clear();
+    return kIOReturnNoMemory;
+  }
 }
 
 kern_return_t SysfsSensor::openSensor() {
