@@ -1,0 +1,165 @@
+// The application runner in a child process, with a main interface of the test's own whose
+// delegate writes down what happens to it on standard output.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/linux/appkit/application.h"
+#include "platform/port.h"
+#include "tests/linux/terminal_screen.h"
+
+namespace {
+
+// What the delegate does in the child; set before the fork.
+int signalAtThirdFiring = 0;  // 0: raise SIGTERM at once, during launch
+
+void say(const std::string& text) {
+  const std::string line = text + "\n";
+  (void)!write(1, line.data(), line.size());
+}
+
+class RecordingDelegate : public platform::ApplicationDelegate {
+ public:
+  void applicationDidFinishLaunching(const platform::Notification& notification) override {
+    const bool same = platform::sharedApplication().delegate().get() == this;
+    say("launched " + notification.name + (same ? " (the same delegate)" : " (another delegate)"));
+    item_ = platform::systemStatusBar().statusItemWithLength(platform::kVariableStatusItemLength);
+    item_->setTitle("first");
+    if (signalAtThirdFiring == 0) {
+      raise(SIGTERM);  // arrives before the loop runs
+      return;
+    }
+    timer_ = platform::scheduledTimerWithTimeInterval(
+        0.01,
+        [this](platform::Timer&) {
+          if (++fired_ == 3) {
+            say("fired 3 times");
+            raise(signalAtThirdFiring);
+          }
+        },
+        true);
+  }
+  void applicationWillTerminate(const platform::Notification& notification) override {
+    say("terminating " + notification.name + " after " + std::to_string(fired_) + " firings");
+    item_->setTitle("last");
+  }
+
+ private:
+  std::shared_ptr<platform::StatusItem> item_;
+  std::shared_ptr<platform::Timer> timer_;
+  int fired_ = 0;
+};
+
+std::string readAll(int fd) {
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;  // the status bar: a pipe, or the screen of a terminal
+};
+
+// Runs the runner in a child with the given arguments; stderr on a pipe or a terminal.
+Outcome runChild(std::vector<std::string> arguments, bool terminal = false) {
+  int out[2], err[2] = {-1, -1}, master = -1, slave = -1;
+  EXPECT_EQ(pipe(out), 0);
+  if (terminal) {
+    EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  } else {
+    EXPECT_EQ(pipe(err), 0);
+  }
+  arguments.insert(arguments.begin(), "runner");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    dup2(terminal ? slave : err[1], 2);
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    _exit(platform::applicationMain(static_cast<int>(arguments.size()), argv.data()));
+  }
+  close(out[1]);
+  Outcome outcome;
+  if (terminal) {
+    close(slave);
+    outcome.out = readAll(out[0]);
+    waitpid(pid, &outcome.status, 0);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    TerminalScreen screen;
+    screen.feed(readAll(master));
+    for (const auto& row : screen.rows()) outcome.err += row + "|";
+    outcome.err += "cursor " + std::to_string(screen.cursorRow()) + "," +
+                   std::to_string(screen.cursorColumn());
+    close(master);
+  } else {
+    close(err[1]);
+    outcome.out = readAll(out[0]);
+    outcome.err = readAll(err[0]);
+    waitpid(pid, &outcome.status, 0);
+    close(err[0]);
+  }
+  close(out[0]);
+  return outcome;
+}
+
+}  // namespace
+
+// The main interface of this test program: one recording delegate.
+void appkit::loadMainInterface(ApplicationObject& application) {
+  application.setDelegate(std::make_shared<RecordingDelegate>());
+}
+
+TEST(Runner, LaunchesRunsAndEndsInOrderOnASignal) {
+  signalAtThirdFiring = SIGHUP;
+  const auto outcome = runChild({"--ignored", "-Option", "value"});
+  ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.status;
+  EXPECT_EQ(WEXITSTATUS(outcome.status), 0);
+  EXPECT_EQ(outcome.out,
+            "launched NSApplicationDidFinishLaunchingNotification (the same delegate)\n"
+            "fired 3 times\n"
+            "terminating NSApplicationWillTerminateNotification after 3 firings\n");
+  EXPECT_EQ(outcome.err, "first\nlast\n");
+}
+
+TEST(Runner, ASignalDuringLaunchEndsTheApplicationInOrderOnceTheLoopRuns) {
+  signalAtThirdFiring = 0;
+  const auto outcome = runChild({});
+  ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.status;
+  EXPECT_EQ(WEXITSTATUS(outcome.status), 0);
+  EXPECT_EQ(outcome.out,
+            "launched NSApplicationDidFinishLaunchingNotification (the same delegate)\n"
+            "terminating NSApplicationWillTerminateNotification after 0 firings\n");
+}
+
+TEST(Runner, FinishesTheTerminalLineAfterTheDelegateIsToldOfTheEnd) {
+  signalAtThirdFiring = SIGINT;
+  const auto outcome = runChild({}, true);
+  EXPECT_TRUE(WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0) << outcome.status;
+  // The title set in applicationWillTerminate is the one left on the finished line.
+  EXPECT_EQ(outcome.err, "last|cursor 1,0");
+}
+
+TEST(Runner, AnswersHelpAndVersionWithoutLaunching) {
+  const auto help = runChild({"--help"});
+  EXPECT_TRUE(WIFEXITED(help.status) && WEXITSTATUS(help.status) == 0);
+  EXPECT_EQ(help.out.rfind("Usage: quorvel [--help] [--version]\n", 0), 0u);
+  EXPECT_EQ(help.err, "");
+  const auto version = runChild({"--version"});
+  EXPECT_EQ(version.out, "quorvel " QUORVEL_VERSION "\n");
+  // After "--", nothing is an option.
+  signalAtThirdFiring = 0;
+  const auto ignored = runChild({"--", "--version"});
+  EXPECT_EQ(ignored.out.rfind("launched", 0), 0u) << ignored.out;
+}
