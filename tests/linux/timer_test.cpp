@@ -122,21 +122,27 @@ TEST_F(RunLoopTimers, FireOnTheirScheduleNeverEarly) {
 TEST_F(RunLoopTimers, ALateFiringSkipsTheDeadlinesItMissed) {
   constexpr uint64_t kInterval = 20000;
   std::vector<uint64_t> firings;
+  uint64_t slowEnded = 0;
   auto timer = platform::scheduledTimerWithTimeInterval(
       kInterval / 1e6,
       [&](platform::Timer&) {
         firings.push_back(appkit::monotonicNow());
-        if (firings.size() == 1) usleep(3 * kInterval + kInterval / 2);  // a slow reading
+        if (firings.size() == 1) {
+          usleep(3 * kInterval + kInterval / 2);  // a slow reading
+          slowEnded = appkit::monotonicNow();
+        }
       },
       true);
   runUntil([&] { return firings.size() >= 3; });
   timer->invalidate();
   ASSERT_EQ(firings.size(), 3u);
-  // After the slow firing, the next comes at a deadline still ahead, not at once for each one
-  // that passed: no burst.
-  const uint64_t slowEnded = firings[0] + 3 * kInterval + kInterval / 2;
+  const auto& schedule = static_cast<appkit::RunLoopTimer&>(*timer).timerSchedule();
+  const auto deadlineIndex = [&](uint64_t time) { return (time - schedule.start) / kInterval; };
+  // After the slow firing the next one serves the first deadline after it ended, not one that
+  // passed meanwhile; and each firing serves a deadline of its own: no burst.
   EXPECT_GT(firings[1], slowEnded);
-  EXPECT_GE(firings[2] - firings[1], kInterval / 2);
+  EXPECT_GE(schedule.start + deadlineIndex(firings[1]) * kInterval, slowEnded - kInterval + 1);
+  EXPECT_GT(deadlineIndex(firings[2]), deadlineIndex(firings[1]));
 }
 
 TEST_F(RunLoopTimers, InvalidateStopsFiringAndReleasesTheAction) {
