@@ -20,7 +20,7 @@ run() {
   started="$started $tracer"
   wait_lines "$work/$2.titles" 1
   sleep "$1"
-  kill -TERM "$(pgrep -P "$tracer")"
+  kill -TERM "$(cat "/proc/$tracer/task/$tracer/children")"  # the program, strace's one child
   wait "$tracer" || true
 }
 

@@ -8,7 +8,6 @@
 
 #include <string>
 
-#include "platform/linux/appkit/bundle.h"
 #include "tests/linux/terminal_screen.h"
 
 using appkit::TerminalStatusBar;
@@ -157,18 +156,6 @@ TEST(StatusItemOnATerminal, AnEmptyTitleClearsTheLineAndIsNotFinished) {
   item->setTitle("47.8\u00b0C");
   item.reset();  // an item that leaves the bar takes its title with it
   EXPECT_EQ(terminal.screen().rows(), Rows{});
-}
-
-TEST(StatusItem, KeepsItsImageAndHighlightMode) {
-  Pipe pipe;
-  TerminalStatusItem item(pipe.writeEnd(), false, nullptr);
-  EXPECT_FALSE(item.highlightMode());
-  auto image = std::make_shared<appkit::BundleImage>("a.png", "");
-  item.setAlternateImage(image);
-  item.setHighlightMode(true);
-  EXPECT_EQ(item.alternateImage(), image);
-  EXPECT_TRUE(item.highlightMode());
-  EXPECT_EQ(drain(pipe.readEnd()), "");  // neither shows on a text line
 }
 
 TEST(StatusBar, TellsATerminalFromAPipeAndFinishesTheLinesOfItsItems) {

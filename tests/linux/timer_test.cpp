@@ -70,13 +70,6 @@ TEST(TimerInterval, ClampsAsTheFoundationTimerDoes) {
   EXPECT_LT(century, std::numeric_limits<uint64_t>::max() / 1000);
 }
 
-TEST(TimerInterval, ToleranceIsATenthAtMostAndNeverZero) {
-  EXPECT_EQ(appkit::timerToleranceMicroseconds(200000), 20000u);
-  EXPECT_EQ(appkit::timerToleranceMicroseconds(100), 10u);
-  EXPECT_EQ(appkit::timerToleranceMicroseconds(5), 1u);
-  EXPECT_EQ(appkit::timerToleranceMicroseconds(5000000), 100000u);
-}
-
 // The timers on the real run loop.
 class RunLoopTimers : public testing::Test {
  protected:
