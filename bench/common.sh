@@ -89,4 +89,6 @@ status_field() {
 stop() {
   kill -TERM "$1" 2>/dev/null || true
   wait "$1" 2>/dev/null || true
+  # Reaped: its number may now be another process's, which the clean-up must not touch.
+  started=$(echo " $started " | sed "s/ $1 / /; s/^ *//; s/ *$//")
 }

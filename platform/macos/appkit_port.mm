@@ -38,6 +38,11 @@ class AppKitImage final : public platform::Image {
   NSImage* image_;
 };
 
+// The item's own title, alternate image and highlight mode are deprecated from macOS 10.14 in
+// favour of its button, which 10.10 lacks; for the 10.10 this program supports they are how an
+// item without a menu shows text and highlights when clicked.
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wdeprecated-declarations"
 class AppKitStatusItem final : public platform::StatusItem {
  public:
   explicit AppKitStatusItem(NSStatusItem* item) : item_(item) {}
@@ -60,26 +65,20 @@ class AppKitStatusItem final : public platform::StatusItem {
   }
 
   void setHighlightMode(bool highlightMode) override {
-    // Deprecated from macOS 10.14 in favour of the item's button, which highlights by itself;
-    // on the 10.10 this program still supports, highlightMode is how an item without a menu
-    // highlights when clicked.
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wdeprecated-declarations"
     [item_ setHighlightMode:highlightMode ? YES : NO];
-#pragma clang diagnostic pop
   }
 
  private:
   NSStatusItem* item_;
   std::optional<std::string> title_;  // the text last shown; none before the first setTitle
 };
+#pragma clang diagnostic pop
 
 class AppKitStatusBar final : public platform::StatusBar {
  public:
   std::shared_ptr<platform::StatusItem> statusItemWithLength(double length) override {
     NSStatusItem* item =
         [[NSStatusBar systemStatusBar] statusItemWithLength:static_cast<CGFloat>(length)];
-    if (item == nil) return nullptr;
     return std::make_shared<AppKitStatusItem>(item);
   }
 };

@@ -259,9 +259,10 @@ TEST_F(Program, RefreshesEveryIntervalOfItsInfoPlist) {
   ASSERT_TRUE(quorvel.readTitles(1)) << quorvel.err;
   const auto first = Clock::now();
   ASSERT_TRUE(quorvel.readTitles(6)) << quorvel.err;  // five refreshes of 0.2 s
-  const auto elapsed = Clock::now() - first;
-  EXPECT_GE(elapsed, 800ms);
-  EXPECT_LT(elapsed, 3s);
+  // Never early: five refreshes take at least a second from start. And far less than the
+  // default 5 s would give, however loaded the machine.
+  EXPECT_GE(quorvel.sinceStart(), 1s);
+  EXPECT_LT(Clock::now() - first, 10s);
   setSensor("50000\n");
   EXPECT_TRUE(quorvel.readUntil([&] { return lines(quorvel.err).back() == "50.0\u00b0C"; }))
       << quorvel.err;
@@ -275,6 +276,16 @@ TEST_F(Program, RefreshesEveryIntervalOfItsInfoPlist) {
 
 TEST_F(Program, WithoutASensorPrintsTheErrorAndZeroAtEveryReading) {
   removeSensor();
+  {
+    // The error line reaches a pipe at once, not when the program ends.
+    const fs::path fast = program_;
+    program_ = makeBundle("<real>60</real>", "Slow.app");
+    Running slow = run();
+    EXPECT_TRUE(slow.readUntil([&] { return slow.out == kNoSmc + "\n"; })) << slow.out;
+    slow.send(SIGTERM);
+    EXPECT_TRUE(exitedWithZero(slow.wait()));
+    program_ = fast;
+  }
   Running quorvel = run();
   ASSERT_TRUE(quorvel.readTitles(3)) << quorvel.err;
   quorvel.send(SIGTERM);
@@ -371,8 +382,8 @@ TEST_F(Program, FindsItsBundleThroughASymbolicLink) {
   fs::create_directories(dir_.path() / "bin");
   fs::create_symlink(program_, dir_.path() / "bin/quorvel");
   Running quorvel(dir_.path() / "bin/quorvel", {}, sysfs_);
-  // Three titles within a second only come with the bundle's 0.2 s, not the default 5 s.
-  EXPECT_TRUE(quorvel.readTitles(3, 1500ms)) << quorvel.err;
+  // Three titles within 5 s only come with the bundle's 0.2 s, not the default 5 s.
+  EXPECT_TRUE(quorvel.readTitles(3, 5s)) << quorvel.err;
   quorvel.send(SIGTERM);
   EXPECT_TRUE(exitedWithZero(quorvel.wait()));
 }

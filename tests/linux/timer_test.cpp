@@ -63,11 +63,21 @@ TEST(TimerInterval, ClampsAsTheFoundationTimerDoes) {
   EXPECT_EQ(appkit::timerIntervalMicroseconds(-3.0), 100u);
   EXPECT_EQ(appkit::timerIntervalMicroseconds(1e-9), 100u);
   EXPECT_EQ(appkit::timerIntervalMicroseconds(std::nan("")), 100u);
-  EXPECT_EQ(appkit::timerIntervalMicroseconds(std::numeric_limits<double>::infinity()), 100u);
   // Huge intervals are capped so that start + k * interval cannot overflow.
   const uint64_t century = appkit::timerIntervalMicroseconds(1e30);
   EXPECT_EQ(appkit::timerIntervalMicroseconds(3.4e38), century);
+  EXPECT_EQ(appkit::timerIntervalMicroseconds(std::numeric_limits<double>::infinity()), century);
   EXPECT_LT(century, std::numeric_limits<uint64_t>::max() / 1000);
+}
+
+// sd-event reads an accuracy of 0 as its default of 250 ms: the tolerance is never 0, and never
+// more than a tenth of the interval or 100 ms.
+TEST(TimerInterval, ToleranceIsATenthWithinBounds) {
+  EXPECT_EQ(appkit::timerToleranceMicroseconds(5'000'000), 100'000u);
+  EXPECT_EQ(appkit::timerToleranceMicroseconds(60'000'000), 100'000u);
+  EXPECT_EQ(appkit::timerToleranceMicroseconds(200'000), 20'000u);
+  EXPECT_EQ(appkit::timerToleranceMicroseconds(100), 10u);
+  EXPECT_EQ(appkit::timerToleranceMicroseconds(5), 1u);
 }
 
 // The timers on the real run loop.
@@ -134,7 +144,7 @@ TEST_F(RunLoopTimers, ALateFiringSkipsTheDeadlinesItMissed) {
   // After the slow firing the next one serves the first deadline after it ended, not one that
   // passed meanwhile; and each firing serves a deadline of its own: no burst.
   EXPECT_GT(firings[1], slowEnded);
-  EXPECT_GE(schedule.start + deadlineIndex(firings[1]) * kInterval, slowEnded - kInterval + 1);
+  EXPECT_GT(deadlineIndex(firings[1]), deadlineIndex(slowEnded));
   EXPECT_GT(deadlineIndex(firings[2]), deadlineIndex(firings[1]));
 }
 

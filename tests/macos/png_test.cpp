@@ -154,7 +154,6 @@ TEST(PngCheck, ReadsAFileFromDisk) {
   std::filesystem::remove_all(folder);
 }
 
-#ifdef QUORVEL_ALTERNATE_IMAGE
 // The status item's alternate image: 18 points square, at 1x and 2x.
 TEST(AlternateImage, IsAValidPngAtBothResolutions) {
   const PngCheck normal = checkPngFile(QUORVEL_ALTERNATE_IMAGE);
@@ -167,4 +166,3 @@ TEST(AlternateImage, IsAValidPngAtBothResolutions) {
   EXPECT_EQ(retina.header.width, 36u);
   EXPECT_EQ(retina.header.height, 36u);
 }
-#endif

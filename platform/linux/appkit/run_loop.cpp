@@ -81,7 +81,7 @@ void RunLoopTimer::fire() {
     return;
   }
   // The next deadline still ahead once the action is done: the schedule stays fixed, and
-  // deadlines that passed while the action ran (or the machine slept) are skipped.
+  // deadlines that passed while the action ran (or while the process was stopped) are skipped.
   if (sd_event_source_set_time(source_, schedule_.nextDeadlineAfter(monotonicNow())) < 0 ||
       sd_event_source_set_enabled(source_, SD_EVENT_ONESHOT) < 0) {
     invalidate();  // the loop cannot keep it; a timer that will not fire is not valid

@@ -30,7 +30,6 @@ class RunLoopTimer final : public platform::Timer,
   bool isValid() const override { return source_ != nullptr; }
 
   const TimerSchedule& timerSchedule() const { return schedule_; }
-  uint64_t tolerance() const { return tolerance_; }
 
   RunLoopTimer(TimerSchedule schedule, platform::TimerAction action, bool repeats);
   RunLoopTimer(const RunLoopTimer&) = delete;

@@ -30,8 +30,6 @@ class TerminalStatusItem final : public platform::StatusItem {
   void finishLine();
 
   const std::string& title() const { return title_; }
-  const std::shared_ptr<platform::Image>& alternateImage() const { return alternateImage_; }
-  bool highlightMode() const { return highlightMode_; }
   bool isTerminal() const { return isTerminal_; }
 
  private:

@@ -11,7 +11,8 @@ constexpr uint64_t kMaximumInterval = 100ull * 366 * 24 * 3600 * 1000000;  // a 
 }  // namespace
 
 uint64_t timerIntervalMicroseconds(double seconds) {
-  if (!std::isfinite(seconds) || seconds <= 0.0) return kMinimumInterval;
+  // +inf is a timer that never comes: a century is as good.
+  if (std::isnan(seconds) || seconds <= 0.0) return kMinimumInterval;
   const double microseconds = std::round(seconds * 1e6);
   if (microseconds >= static_cast<double>(kMaximumInterval)) return kMaximumInterval;
   return std::max(static_cast<uint64_t>(microseconds), kMinimumInterval);

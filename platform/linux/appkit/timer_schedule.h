@@ -7,9 +7,10 @@
 
 namespace appkit {
 
-// The interval in microseconds for an interval in seconds. Zero, a negative or a non-finite value
-// gives 100 microseconds, as NSTimer takes 0.1 ms in their place, and so does anything shorter;
-// an interval beyond a century is taken as one, so that deadlines stay far from overflow.
+// The interval in microseconds for an interval in seconds. Zero, a negative value or NaN gives
+// 100 microseconds, as NSTimer takes 0.1 ms in their place, and so does anything shorter; an
+// interval beyond a century, infinity included, is taken as one, so that deadlines stay far from
+// overflow.
 uint64_t timerIntervalMicroseconds(double seconds);
 
 // How late the run loop may fire a timer with this interval so that wake-ups can be coalesced:
