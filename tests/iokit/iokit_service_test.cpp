@@ -162,7 +162,19 @@ TEST_F(IOKitService, ExchangesAreDecodedAndAnsweredAtTheirOffsets) {
   EXPECT_EQ(block.dataSize, 2u);
   EXPECT_EQ(block.dataType, 0x73703738u);
 
+  // A request holds nothing but the key code, the data size and the command.
   block.command = kSmcCommandReadBytes;
+  EXPECT_EQ(IOConnectCallStructMethod(connection, 2, &block, 80, &block, &size),
+            kIOReturnBadArgument)
+      << "a type code in a request";
+  block.dataType = 0;
+  for (const std::size_t offset : {4u, 27u, 36u, 41u, 43u, 47u, 48u, 79u}) {
+    SmcParamBlock junk = block;
+    reinterpret_cast<uint8_t*>(&junk)[offset] = 1;
+    EXPECT_EQ(IOConnectCallStructMethod(connection, 2, &junk, 80, &junk, &size),
+              kIOReturnBadArgument)
+        << offset;
+  }
   ASSERT_EQ(IOConnectCallStructMethod(connection, 2, &block, 80, &block, &size), 0);
   EXPECT_EQ(device->readRequests.back().second, 2u);
   EXPECT_EQ(block.bytes[0], 0x2f);
@@ -170,6 +182,7 @@ TEST_F(IOKitService, ExchangesAreDecodedAndAnsweredAtTheirOffsets) {
   EXPECT_EQ(block.bytes[31], 0x77);
 
   device->readStatus = kIOReturnNotReadable;
+  std::memset(block.bytes, 0, sizeof block.bytes);
   EXPECT_EQ(IOConnectCallStructMethod(connection, 2, &block, 80, &block, &size),
             kIOReturnNotReadable);
   // Releasing a connection closes it.

@@ -34,16 +34,15 @@ TEST(SmcParamBlock, RequestsForTC0PAreExactOnTheWire) {
 
 TEST(SmcParamBlock, ReplyFieldsAreReadFromTheirOffsets) {
   std::array<uint8_t, 80> wire{};
-  wire[28] = 0x02;                                                     // size 2, little-endian
-  wire[32] = 0x38, wire[33] = 0x37, wire[34] = 0x70, wire[35] = 0x73;  // "sp78"
-  wire[48] = 0x2f, wire[49] = 0xc0, wire[79] = 0xaa;
+  for (std::size_t i = 0; i < wire.size(); ++i) wire[i] = static_cast<uint8_t>(i);
   SmcParamBlock reply;
   std::memcpy(&reply, wire.data(), sizeof reply);
-  EXPECT_EQ(reply.dataSize, 2u);
-  EXPECT_EQ(reply.dataType, 0x73703738u);
-  EXPECT_EQ(reply.bytes[0], 0x2f);
-  EXPECT_EQ(reply.bytes[1], 0xc0);
-  EXPECT_EQ(reply.bytes[31], 0xaa);
+  EXPECT_EQ(reply.key, 0x03020100u);  // host order: little-endian
+  EXPECT_EQ(reply.dataSize, 0x1f1e1d1cu);
+  EXPECT_EQ(reply.dataType, 0x23222120u);
+  EXPECT_EQ(reply.command, 42);
+  EXPECT_EQ(reply.bytes[0], 48);
+  EXPECT_EQ(reply.bytes[31], 79);
 }
 
 TEST(SmcCodes, KeyTextPacksFirstCharacterHighest) {

@@ -144,10 +144,10 @@ TEST_F(SmcConnectionTest, OversizedValueYieldsExactlyThirtyTwoBytes) {
   EXPECT_EQ(device.readRequests[0].second, 40u);
 }
 
-TEST_F(SmcConnectionTest, KeyTheDeviceLacksReadsAsEmpty) {
+TEST_F(SmcConnectionTest, KeyTheDeviceLacksHasNoSizeNoTypeAndNoBytes) {
   ASSERT_EQ(openCapturingOutput().result, 0);
   SmcValueRecord value;
-  EXPECT_EQ(fetchSmcValue("TC0P", value), 0);
+  EXPECT_EQ(fetchSmcValue("TC0P", value), kIOReturnNotFound);
   closeSmcConnection();
   EXPECT_EQ(value.dataSize, 0u);
   EXPECT_STREQ(value.dataType, "");

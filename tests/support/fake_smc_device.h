@@ -8,6 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "platform/linux/iokit/handle_table.h"
 #include "platform/linux/iokit/smc_device.h"
 #include "smc/smc_block.h"
 
@@ -58,7 +61,8 @@ class FakeSmcDevice : public iokit::SmcDevice {
     readRequests.emplace_back(key, dataSize);
     if (readStatus != 0) return readStatus;
     const auto it = keys.find(key);
-    if (it != keys.end()) std::memcpy(bytes, it->second.bytes.data(), sizeof bytes);
+    if (it == keys.end()) return kIOReturnNotFound;  // as the machine's sensor answers
+    std::memcpy(bytes, it->second.bytes.data(), sizeof bytes);
     return 0;
   }
 
@@ -76,7 +80,10 @@ class FakeSmcDevice : public iokit::SmcDevice {
 class FakeSmcScope {
  public:
   FakeSmcScope() : device_(std::make_shared<FakeSmcDevice>()) { iokit::setSmcDevice(device_); }
-  ~FakeSmcScope() { iokit::setSmcDevice(nullptr); }
+  ~FakeSmcScope() {
+    iokit::setSmcDevice(nullptr);
+    EXPECT_EQ(iokit::handleTable().liveObjects(), 0u) << "an IOKit handle was left behind";
+  }
   FakeSmcScope(const FakeSmcScope&) = delete;
   FakeSmcScope& operator=(const FakeSmcScope&) = delete;
   FakeSmcDevice& device() { return *device_; }

@@ -1,7 +1,6 @@
 #include "apple_smc_service.h"
 
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "sysfs_sensor.h"
@@ -15,31 +14,8 @@ std::shared_ptr<SmcDevice>& deviceSlot() {
   return device;
 }
 
-// A device that answers every lookup with the status it was made with; stands in for the
-// sysfs sensor when memory for it could not be had.
-class FailedDevice final : public SmcDevice {
- public:
-  explicit FailedDevice(kern_return_t status) : status_(status) {}
-  kern_return_t probe(bool& present) override {
-    present = false;
-    return status_;
-  }
-  kern_return_t open() override { return status_; }
-  void close() override {}
-  kern_return_t keyInfo(uint32_t, uint32_t&, uint32_t&) override { return status_; }
-  kern_return_t readBytes(uint32_t, uint32_t, uint8_t (&)[32]) override { return status_; }
-
- private:
-  kern_return_t status_;
-};
-
 std::shared_ptr<SmcDevice> makeSysfsDevice() {
-  try {
-    return std::make_shared<SysfsSensor>(SysfsSensor::rootFromEnvironment());
-  } catch (const std::bad_alloc&) {
-    static const auto failed = std::make_shared<FailedDevice>(kIOReturnNoMemory);
-    return failed;
-  }
+  return std::make_shared<SysfsSensor>(SysfsSensor::rootFromEnvironment());
 }
 
 }  // namespace
@@ -55,7 +31,21 @@ const std::shared_ptr<SmcDevice>& currentSmcDevicePointer() {
   return device;
 }
 
+namespace {
+
+// A request carries the key code, the data size and the command; every other byte is zero.
+bool wellFormed(const SmcParamBlock& request) {
+  SmcParamBlock expected{};
+  expected.key = request.key;
+  expected.dataSize = request.dataSize;
+  expected.command = request.command;
+  return std::memcmp(&expected, &request, sizeof request) == 0;
+}
+
+}  // namespace
+
 kern_return_t answerSmcCall(SmcDevice& device, const SmcParamBlock& request, SmcParamBlock& reply) {
+  if (!wellFormed(request)) return kIOReturnBadArgument;
   SmcParamBlock answer{};
   answer.key = request.key;
   answer.command = request.command;

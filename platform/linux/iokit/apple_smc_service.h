@@ -19,8 +19,8 @@ inline SmcDevice& currentSmcDevice() {
 
 // Answers one request: command 9 (key information) fills the reply's data size and type code,
 // command 5 (read bytes) its data bytes. The reply is written only when kIOReturnSuccess is
-// returned; an unknown command or a read of more than 32 bytes is kIOReturnBadArgument, and a
-// device's failure is passed up unchanged.
+// returned; an unknown command, or a request with anything but zero outside the key code, the
+// data size and the command, is kIOReturnBadArgument; a device's failure is passed up unchanged.
 kern_return_t answerSmcCall(SmcDevice& device, const SmcParamBlock& request, SmcParamBlock& reply);
 
 }  // namespace iokit

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 namespace iokit {
@@ -27,6 +28,39 @@ constexpr Wanted kWanted[] = {
 };
 constexpr int kThermalZoneRank = 5;
 
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool isHexLetter(char c) {
+  return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Orders paths as a person numbers things: thermal_zone9 before thermal_zone10, coretemp.2 before
+// coretemp.10. A run of digits that a hexadecimal letter follows (as in the PCI address
+// 0000:00:1a.3) is part of a fixed-width hexadecimal field, compared character by character.
+bool naturalLess(std::string_view a, std::string_view b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    std::size_t endA = i, endB = j;
+    while (endA < a.size() && isDigit(a[endA])) ++endA;
+    while (endB < b.size() && isDigit(b[endB])) ++endB;
+    const bool numbers = endA > i && endB > j && (endA == a.size() || !isHexLetter(a[endA])) &&
+                         (endB == b.size() || !isHexLetter(b[endB]));
+    if (!numbers) {
+      if (a[i] != b[j]) return a[i] < b[j];
+      ++i, ++j;
+      continue;
+    }
+    while (i + 1 < endA && a[i] == '0') ++i;  // leading zeros do not count
+    while (j + 1 < endB && b[j] == '0') ++j;
+    const std::string_view numberA = a.substr(i, endA - i), numberB = b.substr(j, endB - j);
+    if (numberA.size() != numberB.size()) return numberA.size() < numberB.size();
+    if (numberA != numberB) return numberA < numberB;
+    i = endA, j = endB;
+  }
+  return a.size() - i < b.size() - j;
+}
+
 struct Search {
   int bestRank = INT_MAX;
   std::string bestOrder;
@@ -37,7 +71,7 @@ struct Search {
     if (error == EACCES || error == EPERM) denied = true;
   }
   void offer(int rank, const std::string& order, const std::string& path) {
-    if (rank < bestRank || (rank == bestRank && order < bestOrder)) {
+    if (rank < bestRank || (rank == bestRank && naturalLess(order, bestOrder))) {
       bestRank = rank;
       bestOrder = order;
       bestPath = path;
@@ -72,11 +106,9 @@ bool exists(const std::string& path) {
 // before socket 1's, coretemp.0 before coretemp.1), else its own real path.
 std::string orderOf(const std::string& chip) {
   for (const std::string& path : {chip + "/device", chip}) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      std::string order(real);
-      std::free(real);
-      return order;
-    }
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                           &std::free);
+    if (real != nullptr) return std::string(real.get());
   }
   return chip;
 }
@@ -84,13 +116,15 @@ std::string orderOf(const std::string& chip) {
 // Lists a folder's entries, skipping dot files. Returns 0 or the errno of the failure.
 template <typename Visit>
 int forEachEntry(const std::string& folder, Visit visit) {
-  DIR* directory = ::opendir(folder.c_str());
+  struct CloseDirectory {
+    void operator()(DIR* directory) const { ::closedir(directory); }
+  };
+  const std::unique_ptr<DIR, CloseDirectory> directory(::opendir(folder.c_str()));
   if (directory == nullptr) return errno;
-  while (const dirent* entry = ::readdir(directory)) {
+  while (const dirent* entry = ::readdir(directory.get())) {
     if (entry->d_name[0] == '.') continue;
     visit(std::string_view(entry->d_name));
   }
-  ::closedir(directory);
   return 0;
 }
 
