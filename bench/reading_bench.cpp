@@ -90,8 +90,8 @@ int main(int argc, char** argv) {
 
   // Measure only a reading that works.
   double celsius = 0.0;
-  const bool read = readCpuTemperature(celsius);
-  if (!read || std::fabs(celsius - 47.8) > 0.01) {
+  const bool worked = readCpuTemperature(celsius);
+  if (!worked || std::fabs(celsius - 47.8) > 0.01) {
     std::fprintf(stderr, "reading_bench: the reading gave %.3f, not 47.8\n", celsius);
     fs::remove_all(root);
     return 1;

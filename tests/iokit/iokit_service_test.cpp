@@ -75,16 +75,31 @@ TEST_F(IOKitService, LookupListsTheServiceOnlyWhenTheDeviceIsPresent) {
 }
 
 TEST_F(IOKitService, MatchingDescriptionIsConsumedWhateverTheOutcome) {
+  // After each call, handing the same description in again is refused: it is gone, not used
+  // after being freed (ASan would tell), and not left behind.
+  const auto consumed = [&](CFMutableDictionaryRef matching) {
+    io_iterator_t again = 0;
+    const kern_return_t status = IOServiceGetMatchingServices(0, matching, &again);
+    if (status == kIOReturnSuccess) IOObjectRelease(again);
+    return status == kIOReturnBadArgument;
+  };
   io_iterator_t iterator = 0;
   CFMutableDictionaryRef matching = IOServiceMatching("AppleSMC");
   EXPECT_EQ(IOServiceGetMatchingServices(0, matching, nullptr), kIOReturnBadArgument);
-  // Consumed: handing it in again is refused, not a use after free (ASan would tell).
-  EXPECT_EQ(IOServiceGetMatchingServices(0, matching, &iterator), kIOReturnBadArgument);
-  EXPECT_EQ(IOServiceGetMatchingServices(12345, IOServiceMatching("AppleSMC"), &iterator),
-            kIOReturnBadArgument);
+  EXPECT_TRUE(consumed(matching)) << "no iterator to fill";
+  matching = IOServiceMatching("AppleSMC");
+  EXPECT_EQ(IOServiceGetMatchingServices(12345, matching, &iterator), kIOReturnBadArgument);
+  EXPECT_TRUE(consumed(matching)) << "a master port that is none";
+  matching = IOServiceMatching("AppleSMC");
   device->lookupStatus = kIOReturnIOError;
-  EXPECT_EQ(IOServiceGetMatchingServices(0, IOServiceMatching("AppleSMC"), &iterator),
-            kIOReturnIOError);
+  EXPECT_EQ(IOServiceGetMatchingServices(0, matching, &iterator), kIOReturnIOError);
+  device->lookupStatus = 0;
+  EXPECT_TRUE(consumed(matching)) << "a failed search";
+  matching = IOServiceMatching("AppleSMC");
+  ASSERT_EQ(IOServiceGetMatchingServices(0, matching, &iterator), kIOReturnSuccess);
+  IOObjectRelease(iterator);
+  EXPECT_TRUE(consumed(matching)) << "a search that found the service";
+
   // Never made, or null: refused without being touched.
   int notADictionary = 0;
   EXPECT_EQ(IOServiceGetMatchingServices(0, reinterpret_cast<CFDictionaryRef>(&notADictionary),
@@ -92,7 +107,6 @@ TEST_F(IOKitService, MatchingDescriptionIsConsumedWhateverTheOutcome) {
             kIOReturnBadArgument);
   EXPECT_EQ(IOServiceGetMatchingServices(0, nullptr, &iterator), kIOReturnBadArgument);
   EXPECT_EQ(IOServiceMatching(nullptr), nullptr);
-  // Leak detection at exit checks that every description above was freed.
 }
 
 TEST_F(IOKitService, BadHandlesAndArgumentsAreRefused) {

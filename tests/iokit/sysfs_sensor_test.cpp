@@ -121,6 +121,39 @@ TEST_F(SysfsSensor, PreferenceOrderDecidesNotTheHwmonNumber) {
 // The sensor is kept open: a better chip appearing later changes nothing until the sensor stops
 // answering. A sensor that vanishes is modelled as a removed sysfs device, which answers no data:
 // the tree empties its files, then removes the chip's folder (the open file stays readable).
+TEST_F(SysfsSensor, TctlOfK10tempComesBeforeZenpower) {
+  tree.addChip("hwmon0", "zenpower", 1, "Tdie", "41000\n");
+  tree.addChip("hwmon1", "k10temp", 1, "Tctl", "42000\n");
+  tree.use();
+  EXPECT_TRUE(readsAs(readTc0p(), 42'000));
+}
+
+// Among equally good sensors the first socket's wins, as a person numbers them: its PCI
+// address (fixed-width hexadecimal fields), else the number of its thermal zone.
+TEST_F(SysfsSensor, EquallyGoodSensorsGoInTheirNaturalOrder) {
+  const auto onDevice = [&](const std::string& hwmon, const std::string& address,
+                            int millidegrees) {
+    const std::string device = "devices/pci0000:00/" + address;
+    std::filesystem::create_directories(tree.path(device));
+    tree.addChip(hwmon, "k10temp", 1, "Tdie", std::to_string(millidegrees) + "\n");
+    std::filesystem::create_directory_symlink(tree.path(device),
+                                              tree.path("class/hwmon/" + hwmon + "/device"));
+  };
+  onDevice("hwmon0", "0000:00:1a.3", 43'000);
+  onDevice("hwmon1", "0000:00:19.3", 42'000);
+  tree.use();
+  EXPECT_TRUE(readsAs(readTc0p(), 42'000)) << "19.3 before 1a.3";
+  onDevice("hwmon2", "0000:00:18.3", 41'000);
+  tree.use();
+  EXPECT_TRUE(readsAs(readTc0p(), 41'000)) << "18.3 before 19.3";
+
+  FakeSysfs zones;
+  zones.addZone("thermal_zone10", "x86_pkg_temp", "60000\n");
+  zones.addZone("thermal_zone9", "x86_pkg_temp", "40000\n");
+  zones.use();
+  EXPECT_TRUE(readsAs(readTc0p(), 40'000)) << "zone 9 before zone 10";
+}
+
 TEST_F(SysfsSensor, KeptOpenUntilItVanishesThenFoundAgain) {
   tree.addChip("hwmon1", "coretemp", 1, "Package id 0", "40000\n");
   EXPECT_TRUE(readsAs(readTc0p(), 40'000));
@@ -168,6 +201,18 @@ TEST_F(SysfsSensor, ReadErrorsFailTheReadingWithoutHanging) {
   std::filesystem::remove(tree.path(input));
   ASSERT_EQ(::mkfifo(tree.path(input).c_str(), 0644), 0);  // a FIFO with no writer
   EXPECT_TRUE(readFails(readTc0p()));
+
+  // FIFOs as a chip's name or a channel's label are passed over, not waited on.
+  FakeSysfs planted;
+  planted.addChip("hwmon0", "coretemp", 1, "Package id 0", "50000\n");
+  std::filesystem::remove(planted.path("class/hwmon/hwmon0/name"));
+  ASSERT_EQ(::mkfifo(planted.path("class/hwmon/hwmon0/name").c_str(), 0644), 0);
+  planted.addChip("hwmon1", "coretemp", 1, "Package id 0", "51000\n");
+  std::filesystem::remove(planted.path("class/hwmon/hwmon1/temp1_label"));
+  ASSERT_EQ(::mkfifo(planted.path("class/hwmon/hwmon1/temp1_label").c_str(), 0644), 0);
+  planted.addChip("hwmon2", "coretemp", 1, "Package id 0", "52000\n");
+  planted.use();
+  EXPECT_TRUE(readsAs(readTc0p(), 52'000));
 }
 
 TEST_F(SysfsSensor, NothingAtTheRootIsNoSensor) {
