@@ -8,8 +8,11 @@
 
 // The IOKit calls made here, with the exact types Apple's <IOKit/IOKitLib.h> gives them. The
 // Linux declarations must satisfy the same table, so this file compiles unchanged on both.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"  // IOMasterPort, as below
 static_assert(
     std::is_same_v<decltype(&IOMasterPort), kern_return_t (*)(mach_port_t, mach_port_t*)>);
+#pragma GCC diagnostic pop
 static_assert(
     std::is_same_v<decltype(&IOServiceMatching), CFMutableDictionaryRef (*)(const char*)>);
 static_assert(std::is_same_v<decltype(&IOServiceGetMatchingServices),
