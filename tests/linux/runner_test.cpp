@@ -156,7 +156,8 @@ TEST(Runner, FinishesTheTerminalLineAfterTheDelegateIsToldOfTheEnd) {
 TEST(Runner, AnswersHelpAndVersionWithoutLaunching) {
   const auto help = runChild({"--help"});
   EXPECT_TRUE(WIFEXITED(help.status) && WEXITSTATUS(help.status) == 0);
-  EXPECT_EQ(help.out.rfind("Usage: quorvel [--help] [--version] [--status-bar=tray|line]\n", 0), 0u);
+  EXPECT_EQ(help.out.rfind("Usage: quorvel [--help] [--version] [--status-bar=tray|line]\n", 0),
+            0u);
   EXPECT_EQ(help.err, "");
   const auto version = runChild({"--version"});
   EXPECT_EQ(version.out, "quorvel " QUORVEL_VERSION "\n");

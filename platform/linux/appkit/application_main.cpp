@@ -86,8 +86,8 @@ int applicationMain(int argc, char* argv[]) {
     }
   }
 
-  if (const int result = appkit::watchSignals({SIGINT, SIGTERM, SIGHUP},
-                                              appkit::terminateApplication);
+  if (const int result =
+          appkit::watchSignals({SIGINT, SIGTERM, SIGHUP}, appkit::terminateApplication);
       result < 0) {
     std::fprintf(stderr, "quorvel: cannot make the run loop: %s\n", std::strerror(-result));
     return 1;
