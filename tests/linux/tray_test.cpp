@@ -80,26 +80,12 @@ TEST_F(TrayItem, RegistersShowsTheTitleAndTellsTheHostOfEachChangeOnce) {
   ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &iconName, 0, &tipTitle, &tipText), 0);
   EXPECT_EQ(std::string(tipText), kTitle);
 
-  // One pixmap, the title as drawn, ARGB in network byte order.
-  sd_bus_message* pixmaps = property(reader, name, "IconPixmap", "a(iiay)");
-  int32_t width = 0, height = 0;
-  const void* bytes = nullptr;
-  std::size_t size = 0;
-  ASSERT_GE(sd_bus_message_enter_container(pixmaps, 'a', "(iiay)"), 0);
-  ASSERT_GT(sd_bus_message_enter_container(pixmaps, 'r', "iiay"), 0);
-  ASSERT_GE(sd_bus_message_read(pixmaps, "ii", &width, &height), 0);
-  ASSERT_GE(sd_bus_message_read_array(pixmaps, 'y', &bytes, &size), 0);
-  ASSERT_GE(sd_bus_message_exit_container(pixmaps), 0);
-  EXPECT_EQ(sd_bus_message_at_end(pixmaps, false), 1) << "more than one size";
+  // One pixmap, the title as drawn.
+  const auto pixmaps = readIconPixmaps(reader, name);
+  ASSERT_EQ(pixmaps.size(), 1u);
   const auto icon = appkit::tray::drawTitleIcon(kTitle);
-  ASSERT_EQ(width * height, static_cast<int>(icon.size()));
-  ASSERT_EQ(size, icon.size() * 4);
-  const auto* const byte = static_cast<const unsigned char*>(bytes);
-  for (std::size_t i = 0; i < icon.size(); ++i) {
-    const uint32_t pixel = uint32_t{byte[4 * i]} << 24 | uint32_t{byte[4 * i + 1]} << 16 |
-                           uint32_t{byte[4 * i + 2]} << 8 | byte[4 * i + 3];
-    ASSERT_EQ(pixel, icon[i]) << "pixel " << i;
-  }
+  EXPECT_EQ(pixmaps[0].width * pixmaps[0].height, static_cast<int>(icon.size()));
+  EXPECT_EQ(pixmaps[0].argb, std::vector<uint32_t>(icon.begin(), icon.end()));
 
   // Five refreshes with the same title send nothing; a new title sends each signal once.
   pumpUntil(

@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -11,38 +9,19 @@
 PrivateBus::PrivateBus() {
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  const std::string listen = "--address=unix:path=" + (dir_.path() / "bus").string();
-  const std::string print = "--print-address=" + std::to_string(pipeFds[1]);
-  pid_ = fork();
-  if (pid_ == 0) {
-    fcntl(pipeFds[1], F_SETFD, 0);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 2);  // its complaints about limits it may not raise
-    execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nopidfile", listen.c_str(),
-           print.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  daemon_ = std::make_unique<ChildProcess>(
+      std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                               "--address=unix:path=" + (dir_.path() / "bus").string(),
+                               "--print-address=" + std::to_string(pipeFds[1])},
+      ChildProcess::Environment{}, -1, pipeFds[1]);
   close(pipeFds[1]);
-  char buffer[512];
-  ssize_t n;
-  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
-    address_.append(buffer, static_cast<std::size_t>(n));
-    if (address_.find('\n') != std::string::npos) break;
-  }
+  address_ = readLine(pipeFds[0]);
   close(pipeFds[0]);
-  if (const auto end = address_.find('\n'); end != std::string::npos) address_.resize(end);
   if (address_.empty()) throw std::runtime_error("dbus-daemon did not start");
 }
 
-PrivateBus::~PrivateBus() {
-  stop();
-}
-
 void PrivateBus::stop() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  daemon_.reset();
 }
 
 BusConnection PrivateBus::connect() const {
@@ -75,6 +54,35 @@ bool pumpUntil(std::initializer_list<sd_bus*> buses, const std::function<bool()>
     }
     poll(fds.data(), fds.size(), static_cast<int>(std::min<long>(left.count(), 50)));
   }
+}
+
+std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item) {
+  std::vector<Pixmap> pixmaps;
+  sd_bus_message* reply = nullptr;
+  if (sd_bus_get_property(bus, item.c_str(), "/StatusNotifierItem", "org.kde.StatusNotifierItem",
+                          "IconPixmap", nullptr, &reply, "a(iiay)") < 0 ||
+      sd_bus_message_enter_container(reply, 'a', "(iiay)") < 0) {
+    sd_bus_message_unref(reply);
+    return pixmaps;
+  }
+  while (sd_bus_message_enter_container(reply, 'r', "iiay") > 0) {
+    Pixmap pixmap;
+    const void* data = nullptr;
+    std::size_t size = 0;
+    if (sd_bus_message_read(reply, "ii", &pixmap.width, &pixmap.height) < 0 ||
+        sd_bus_message_read_array(reply, 'y', &data, &size) < 0) {
+      break;
+    }
+    const auto* const bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i + 3 < size; i += 4) {  // network byte order
+      pixmap.argb.push_back(uint32_t{bytes[i]} << 24 | uint32_t{bytes[i + 1]} << 16 |
+                            uint32_t{bytes[i + 2]} << 8 | bytes[i + 3]);
+    }
+    pixmaps.push_back(std::move(pixmap));
+    sd_bus_message_exit_container(reply);
+  }
+  sd_bus_message_unref(reply);
+  return pixmaps;
 }
 
 const sd_bus_vtable FakeWatcher::kVtable[] = {

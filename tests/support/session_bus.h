@@ -2,10 +2,10 @@
 // watcher that items register with, and a host that reads items and listens to their signals.
 #pragma once
 
-#include <sys/types.h>
 #include <systemd/sd-bus.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <map>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/linux/temp_dir.h"
+#include "tests/support/child_process.h"
 
 struct BusCloser {
   void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
@@ -24,7 +25,6 @@ using BusConnection = std::unique_ptr<sd_bus, BusCloser>;
 class PrivateBus {
  public:
   PrivateBus();
-  ~PrivateBus();
   PrivateBus(const PrivateBus&) = delete;
   PrivateBus& operator=(const PrivateBus&) = delete;
 
@@ -34,13 +34,21 @@ class PrivateBus {
 
  private:
   TempDir dir_;
-  pid_t pid_ = -1;
+  std::unique_ptr<ChildProcess> daemon_;
   std::string address_;
 };
 
 // Processes what arrives on the connections until done() holds or the time is up; done().
 bool pumpUntil(std::initializer_list<sd_bus*> buses, const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// An item's IconPixmap as a host reads it: one image per size, ARGB32 pixels in host order.
+struct Pixmap {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> argb;
+};
+std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item);
 
 // The tray's watcher, org.kde.StatusNotifierWatcher, writing down who registers. It answers each
 // registration as told; its name goes when it is destroyed, as when a panel ends.
