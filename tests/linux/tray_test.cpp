@@ -151,6 +151,12 @@ TEST_F(TrayItem, AnswersEveryCallAndQuitsFromItsMenu) {
       {"Scroll", item("Scroll", "is", 3, "vertical"), true},
       {"Activate with a text", item("Activate", "s", "here"), false},
       {"an unknown method", item("Explode", ""), false},
+      {"an unknown property",
+       [](sd_bus* bus, const char* to, sd_bus_error* error, sd_bus_message** reply) {
+         return sd_bus_call_method(bus, to, kItemPath, "org.freedesktop.DBus.Properties", "Get",
+                                   error, reply, "ss", kItem, "Colour");
+       },
+       false},
       {"the whole layout", menu("GetLayout", "iias", 0, -1, 0), true},
       {"the layout of no item", menu("GetLayout", "iias", 99, -1, 0), false},
       {"a property of no item", menu("GetProperty", "is", 7, "label"), false},
@@ -209,6 +215,14 @@ TEST_F(TrayItem, TheOptionChoosesWhereTheTitleGoes) {
       {watcher.bus()}, [&] { return !watcher.registrations.empty(); }, 300ms));
   line.send(SIGTERM);
   EXPECT_TRUE(exitedWithZero(line.wait()));
+
+  // Started from a terminal, the tray item draws its line there too.
+  Running onTerminal = run({}, true);
+  EXPECT_TRUE(onTerminal.readUntil([&] {
+    return onTerminal.out.find(kTitle) != std::string::npos;
+  })) << onTerminal.out;
+  onTerminal.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(onTerminal.wait()));
 
   environment_.clear();  // no session bus
   Running tray = run({"--status-bar", "tray"});

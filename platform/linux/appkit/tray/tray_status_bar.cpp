@@ -119,6 +119,10 @@ std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(std::unique_ptr<LineStatus
               std::strerror(-result);
     return nullptr;
   }
+  // Left to itself, sd-bus flushes what it still has to send when the loop ends, for as long as
+  // that takes: a bus that stopped reading would keep the program from ending. The tray closes
+  // the connection at the end instead (finish), dropping what was not sent.
+  sd_bus_set_close_on_exit(bus, 0);
   auto tray = std::make_shared<Tray>(bus, std::move(echo));
   if (int result = tray->watch(); result < 0 || (result = attachToMainLoop(bus)) < 0) {
     problem = std::string("cannot use the session bus: ") + std::strerror(-result);
