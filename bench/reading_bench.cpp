@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "platform/linux/iokit/smc_device.h"
 #include "smc/cpu_temperature.h"
 
@@ -49,21 +50,6 @@ constexpr int kRepetitions = 9;
 BENCHMARK(BM_Reading)->Repetitions(kRepetitions);
 BENCHMARK(BM_Pread)->Repetitions(kRepetitions);
 BENCHMARK(BM_OpenReadClose)->Repetitions(kRepetitions);
-
-// The console report, keeping each benchmark's median real time for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-      }
-    }
-  }
-  std::map<std::string, double> medians;
-};
 
 }  // namespace
 

@@ -249,6 +249,7 @@ TEST_F(SysfsSensor, PermissionErrorsKeepTheirMeaning) {
   expect(".", notPermitted);
   expect("class/hwmon", notPermitted);
   expect("class/hwmon/hwmon2", notPermitted);
+  expect("class/hwmon/hwmon2/name", notPermitted);  // and none in device/ to fall back on
   // The sensor is found but cannot be opened: not privileged, 0xe00002c1.
   expect("class/hwmon/hwmon2/temp1_input", [](const Reading& r) {
     return r.lookup == 0 && r.found && r.open == static_cast<kern_return_t>(0xe00002c1);

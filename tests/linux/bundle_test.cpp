@@ -6,20 +6,26 @@
 
 using appkit::Bundle;
 
-TEST(BundleLocation, IsTwoFoldersUpFromTheProgram) {
-  EXPECT_EQ(appkit::bundleContentsForExecutable("/Quorvel.app/Contents/MacOS/quorvel"),
-            "/Quorvel.app/Contents");
-  EXPECT_EQ(appkit::bundleContentsForExecutable("/MacOS/quorvel"), "/");
-  EXPECT_EQ(appkit::bundleContentsForExecutable("quorvel"), "");
-  EXPECT_EQ(
-      appkit::bundleContentsForExecutable("/opt/lib/quorvel/Quorvel.app/Contents/MacOS/quorvel"),
-      "/opt/lib/quorvel/Quorvel.app/Contents");
-}
-
-TEST(BundleLocation, TheMainBundleIsTheRunningProgramsOwn) {
-  // This test program lives in the build tree; its "bundle" is the folder two up from it.
-  const auto executable = std::filesystem::read_symlink("/proc/self/exe");
-  EXPECT_EQ(Bundle::main().contents(), executable.parent_path().parent_path().string());
+TEST(BundleLocation, IsTheContentsOfTheAppAroundTheProgramIfAny) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/Quorvel.app/Contents/MacOS/quorvel", "/Quorvel.app/Contents"},
+      {"/opt/lib/quorvel/Other.app/Contents/MacOS/x", "/opt/lib/quorvel/Other.app/Contents"},
+      // Anywhere else there is no bundle, whatever lies two folders up.
+      {"/tmp/x/quorvel", ""},
+      {"/tmp/quorvel", ""},
+      {"/MacOS/quorvel", ""},
+      {"/Contents/MacOS/quorvel", ""},
+      {"/.app/Contents/MacOS/quorvel", ""},
+      {"/Quorvel.app/Contents/Resources/quorvel", ""},
+      {"/Quorvel.apps/Contents/MacOS/quorvel", ""},
+      {"quorvel", ""},
+  };
+  for (const auto& [executable, contents] : cases) {
+    EXPECT_EQ(appkit::bundleContentsForExecutable(executable), contents) << executable;
+  }
+  // This test program lives in the build tree, in no bundle.
+  EXPECT_EQ(Bundle::main().contents(), "");
+  EXPECT_FALSE(Bundle::main().infoDictionary().floatValue("interval"));
 }
 
 TEST(BundleImages, FindsResourcesPngAndItsDoubleSizeVariant) {

@@ -6,8 +6,10 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "tests/linux/temp_dir.h"
+#include "tests/support/hostile_plists.h"
 
 using appkit::InfoDictionary;
 using appkit::textFloatValue;
@@ -143,6 +145,30 @@ TEST(InfoDictionaryValue, ReadsBinaryPropertyLists) {
   EXPECT_EQ(*info.floatValue("flag"), 1.0f);
   EXPECT_FALSE(info.floatValue("list"));
   EXPECT_FALSE(info.floatValue("missing"));
+}
+
+TEST(InfoDictionaryValue, OnlyWhatAnInfoPlistCanBeIsRead) {
+  // libplist unfolds each reference of a binary list anew and recurses at every level; a few
+  // hundred bytes could take it hours, deep nesting its stack. Run under AddressSanitizer too.
+  const std::string nestedXml = xmlNest(1000);  // as deep as the size allows
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool read;
+  };
+  const Case cases[] = {
+      {"binary, nested 60 levels", binaryNest(60, 1), true},
+      {"binary, nested 70 levels", binaryNest(70, 1), false},
+      {"binary, 10 levels of pairs: 2047 objects", binaryNest(10, 2), true},
+      {"binary, 12 levels of pairs: 8191 objects", binaryNest(12, 2), false},
+      {"binary, 40 levels of pairs: a trillion objects", binaryNest(40, 2), false},
+      {"binary, an array inside itself", binaryNest(1, 1).replace(41, 2, bigEndian(4, 2)), false},
+      {"XML nested 1000 levels", nestedXml, true},
+      {"XML past 16 KiB", xmlDict("<real>2.5</real>") + std::string(16 << 10, ' '), false},
+  };
+  for (const auto& [what, bytes, read] : cases) {
+    EXPECT_EQ(intervalIn(bytes).has_value(), read) << what << ", " << bytes.size() << " bytes";
+  }
 }
 
 TEST(InfoDictionaryFile, MissingUnreadableOrOversizedFilesHaveNoKeys) {

@@ -171,3 +171,72 @@ TEST_F(Program, EndsWhenItsStatusBarStopsReading) {
   const auto status = quorvel.wait();
   EXPECT_TRUE(exitedWithZero(status)) << describe(status);
 }
+
+TEST_F(Program, NeverWaitsOnAReaderThatStopsReading) {
+  struct Case {
+    const char* reader;
+    bool withSensor;
+    bool onTerminal;
+  };
+  const Case cases[] = {
+      {"standard error, a pipe nobody reads", true, false},
+      {"standard output, a pipe nobody reads", false, false},
+      {"a terminal stopped with Ctrl-S", true, true},
+  };
+  program_ = makeBundle("<real>0.001</real>", "Fast.app");
+  for (const auto& [reader, withSensor, onTerminal] : cases) {
+    if (withSensor) {
+      setSensor("47750\n");
+    } else {
+      removeSensor();  // an error line at every reading
+    }
+    Running quorvel = run({}, onTerminal);
+    ASSERT_TRUE(quorvel.readUntil([&] { return !quorvel.out.empty() || !quorvel.err.empty(); }))
+        << reader;
+    quorvel.shrinkPipes();
+    if (onTerminal) quorvel.type("\x13");
+    // Far more than the pipe or the terminal holds, then the end is asked for: it comes at once.
+    usleep(1'500'000);
+    quorvel.send(SIGTERM);
+    const auto status = quorvel.waitWithoutReading(2s);
+    EXPECT_TRUE(exitedWithZero(status)) << reader << ": " << describe(status);
+  }
+}
+
+TEST_F(Program, ReadsAnInfoPlistOnlyInABundleAndOnlyFromARegularFile) {
+  // A FIFO nobody writes in place of Info.plist: no dictionary, and the program runs on.
+  const fs::path info = program_.parent_path().parent_path() / "Info.plist";
+  fs::remove(info);
+  ASSERT_EQ(mkfifo(info.c_str(), 0644), 0);
+  Running fifo = run();
+  ASSERT_TRUE(fifo.readTitles(1)) << fifo.err;
+  fifo.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(fifo.waitWithoutReading(2s)));
+
+  // A program outside any bundle reads no Info.plist two folders up: the default 5 s holds.
+  dir_.write("D/Info.plist", "<plist><dict><key>interval</key><real>0.05</real></dict></plist>");
+  fs::create_directories(dir_.path() / "D/x");
+  fs::copy_file(copy_->path() / "quorvel", dir_.path() / "D/x/quorvel");
+  Running loose(dir_.path() / "D/x/quorvel", {}, sysfs_);
+  ASSERT_TRUE(loose.readTitles(1)) << loose.err;
+  EXPECT_FALSE(loose.readTitles(2, 700ms)) << "took its interval from outside a bundle";
+  loose.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(loose.wait()));
+}
+
+TEST_F(Program, OnANarrowTerminalTheTitleIsClippedAndFollowsTheWidth) {
+  Running quorvel = run({}, true, 4);
+  ASSERT_TRUE(quorvel.readUntil([&] { return quorvel.out.find("47.8") != std::string::npos; }));
+  quorvel.readUntil([] { return false; }, 700ms);  // a few refreshes
+  TerminalScreen narrow(4);
+  narrow.feed(quorvel.out);
+  EXPECT_EQ(narrow.rows(), std::vector<std::string>{"47.8"}) << "never more than one line";
+
+  const std::size_t resized = quorvel.out.size();
+  quorvel.resizeTerminal(80);
+  ASSERT_TRUE(quorvel.readUntil([&] {
+    return quorvel.out.find(kTitle, resized) != std::string::npos;
+  })) << quorvel.out;
+  quorvel.send(SIGINT);
+  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+}

@@ -1,6 +1,7 @@
 // What a terminal shows for the bytes written to it: enough of a terminal for status lines:
 // printable text (UTF-8, one cell per character), carriage return, line feed, and "ESC [ K"
-// (erase to the end of the line).
+// (erase to the end of the line). Given a width, a character past the last column wraps to the
+// next row, as terminals do.
 #pragma once
 
 #include <string>
@@ -9,6 +10,8 @@
 
 class TerminalScreen {
  public:
+  explicit TerminalScreen(std::size_t columns = 0) : columns_(columns) {}
+
   void feed(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
       const char c = bytes[i];
@@ -22,6 +25,10 @@ class TerminalScreen {
       } else if ((static_cast<unsigned char>(c) & 0xc0) == 0x80) {
         if (column_ > 0) line()[column_ - 1] += c;  // continues the previous character
       } else {
+        if (columns_ != 0 && column_ == columns_) {
+          ++row_;
+          column_ = 0;
+        }
         if (line().size() <= column_) line().resize(column_ + 1, " ");
         line()[column_++] = std::string(1, c);
       }
@@ -49,6 +56,7 @@ class TerminalScreen {
   }
 
   std::vector<std::vector<std::string>> cells_;
+  std::size_t columns_;
   std::size_t row_ = 0;
   std::size_t column_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,11 +46,15 @@ class Running {
   // Variables to set, or with nullopt to unset, over the test's own environment.
   using Environment = std::map<std::string, std::optional<std::string>>;
 
+  // On a terminal of columns columns (0: of no width the program can tell).
   Running(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& sysfs,
-          bool onTerminal = false, const Environment& environment = {}) {
+          bool onTerminal = false, const Environment& environment = {}, int columns = 0) {
     int out[2] = {-1, -1}, err[2] = {-1, -1}, terminal = -1, slave = -1;
     if (onTerminal) {
-      EXPECT_EQ(openpty(&terminal, &slave, nullptr, nullptr, nullptr), 0);
+      winsize size{};
+      size.ws_row = 24;
+      size.ws_col = static_cast<unsigned short>(columns);
+      EXPECT_EQ(openpty(&terminal, &slave, nullptr, nullptr, columns > 0 ? &size : nullptr), 0);
     } else {
       EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
       EXPECT_EQ(pipe2(err, O_CLOEXEC), 0);
@@ -123,6 +128,38 @@ class Running {
   }
 
   void send(int number) { ASSERT_EQ(kill(pid_, number), 0); }
+
+  // Waits for the program to exit without reading what it writes: a reader that stopped.
+  std::optional<int> waitWithoutReading(Clock::duration timeout) {
+    const auto end = Clock::now() + timeout;
+    while (!status_ && Clock::now() < end) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) status_ = status;
+      if (!status_) usleep(10'000);
+    }
+    return status_;
+  }
+
+  // Pipes as small as they get (a page), so that a reader that does not read fills them fast.
+  void shrinkPipes() {
+    for (const int fd : {out_, err_}) {
+      if (fd >= 0) fcntl(fd, F_SETPIPE_SZ, 4096);
+    }
+  }
+
+  // Types on the program's terminal, as a user at its keyboard does.
+  void type(std::string_view keys) {
+    ASSERT_EQ(write(out_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+
+  // Changes the terminal's width and tells the program, as a terminal window does when resized.
+  void resizeTerminal(int columns) {
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = static_cast<unsigned short>(columns);
+    ASSERT_EQ(ioctl(out_, TIOCSWINSZ, &size), 0);
+    send(SIGWINCH);
+  }
   pid_t pid() const { return pid_; }
 
   // Reads to the end and waits for the program to exit; its wait status, or nullopt on timeout.
@@ -241,8 +278,9 @@ class Program : public testing::Test {
     fs::remove_all(hwmon());
   }
 
-  Running run(const std::vector<std::string>& arguments = {}, bool onTerminal = false) {
-    return Running(program_, arguments, sysfs_, onTerminal, environment_);
+  Running run(const std::vector<std::string>& arguments = {}, bool onTerminal = false,
+              int columns = 0) {
+    return Running(program_, arguments, sysfs_, onTerminal, environment_, columns);
   }
 
   static inline TempDir* copy_ = nullptr;

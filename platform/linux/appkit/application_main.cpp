@@ -10,6 +10,7 @@
 
 #include "platform/linux/appkit/application.h"
 #include "platform/linux/appkit/run_loop.h"
+#include "platform/linux/appkit/standard_streams.h"
 #include "platform/linux/appkit/status_bar.h"
 
 namespace {
@@ -94,6 +95,8 @@ int applicationMain(int argc, char* argv[]) {
   }
   // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
   ::signal(SIGPIPE, SIG_IGN);
+  // Nothing the program writes waits on a reader: the loop blocks only in its wait.
+  appkit::keepStandardStreamsFromWaiting();
 
   std::string problem;
   auto bar = appkit::chooseStatusBar(choice, problem);

@@ -21,6 +21,12 @@ std::string parentPath(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The last part of a path: "/a/b.app" gives "b.app", "/" gives "".
+std::string fileName(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // The real path of the running program, or "" when it cannot be told (no /proc).
 std::string executablePath() {
   char buffer[PATH_MAX];
@@ -32,7 +38,16 @@ std::string executablePath() {
 }  // namespace
 
 std::string bundleContentsForExecutable(const std::string& executable) {
-  return parentPath(parentPath(executable));
+  // Only a program in <Name>.app/Contents/MacOS/ has a bundle. Two folders up from a program
+  // anywhere else is a folder of no meaning, where anyone may have put an Info.plist.
+  const std::string macos = parentPath(executable);
+  const std::string contents = parentPath(macos);
+  const std::string app = fileName(parentPath(contents));
+  if (fileName(macos) != "MacOS" || fileName(contents) != "Contents" || app.size() <= 4 ||
+      !app.ends_with(".app")) {
+    return "";
+  }
+  return contents;
 }
 
 Bundle& Bundle::main() {

@@ -12,9 +12,10 @@
 
 namespace appkit {
 
-// The bundle's Contents folder for an executable at its real path: two folders up from it.
-// Paths are plain text here: std::filesystem would bring the C++ locale machinery into a
-// program that otherwise has no use for it.
+// The bundle's Contents folder for an executable at its real path, <Name>.app/Contents/MacOS/
+// <program>; "" for an executable anywhere else, which has no bundle. Paths are plain text here:
+// std::filesystem would bring the C++ locale machinery into a program that otherwise has no use for
+// it.
 std::string bundleContentsForExecutable(const std::string& executable);
 
 // A bundle image: the path of its file, and of its double-resolution variant when there is one.
@@ -35,7 +36,8 @@ class Bundle {
   explicit Bundle(std::string contents) : contents_(std::move(contents)) {}
 
   // The bundle of the running program, found from the real path of its executable. When that
-  // cannot be found (no /proc), the bundle has no folder: no information, no images.
+  // cannot be found (no /proc), or the program is in no bundle, the bundle has no folder: no
+  // information, no images.
   static Bundle& main();
 
   const std::string& contents() const { return contents_; }

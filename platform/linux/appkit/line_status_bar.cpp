@@ -1,9 +1,14 @@
 #include "platform/linux/appkit/line_status_bar.h"
 
 #include <errno.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+
+#include "platform/linux/appkit/run_loop.h"
+#include "platform/linux/appkit/standard_streams.h"
 
 namespace appkit {
 
@@ -12,10 +17,26 @@ namespace {
 // Carriage return, erase to the end of the line.
 constexpr std::string_view kClearLine = "\r\033[K";
 
+// The width of the terminal on fd, in columns; 0 when it cannot be told.
+int terminalColumns(int fd) {
+  winsize size{};
+  return ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+// The terminal bars of the process, whose items follow the terminal's width.
+std::vector<LineStatusBar*>& terminalBars() {
+  static auto* const bars = new std::vector<LineStatusBar*>();
+  return *bars;
+}
+
 }  // namespace
 
 LineStatusItem::LineStatusItem(int fd, bool isTerminal, std::function<void()> onReaderGone)
-    : fd_(fd), isTerminal_(isTerminal), onReaderGone_(std::move(onReaderGone)) {}
+    : fd_(fd),
+      isTerminal_(isTerminal),
+      isSocket_(!isTerminal && isSocket(fd)),
+      columns_(isTerminal ? terminalColumns(fd) : 0),
+      onReaderGone_(std::move(onReaderGone)) {}
 
 LineStatusItem::~LineStatusItem() {
   // An item that leaves the bar takes its title with it.
@@ -32,11 +53,32 @@ void LineStatusItem::setTitle(const std::string& title) {
   // The title is drawn from column 0 and the cursor goes back there, so that a line the program
   // writes to standard output in between overwrites the title (error lines are longer than any
   // title) and moves on to the next line, where the next title is drawn. Neither is garbled.
+  // A title wider than the terminal would wrap, and each redraw would leave a line behind: it
+  // is clipped to the width.
   std::string line;
   line.reserve(kClearLine.size() + title.size() + 1);
-  line.append(kClearLine).append(title).push_back('\r');
+  line.append(kClearLine).append(clipped(title)).push_back('\r');
   write(line);
   shown_ = !title.empty();
+}
+
+void LineStatusItem::followWidth() {
+  const int columns = terminalColumns(fd_);
+  if (columns == columns_) return;
+  columns_ = columns;
+  if (shown_) setTitle(title_);
+}
+
+std::string_view LineStatusItem::clipped(std::string_view text) const {
+  if (columns_ <= 0) return text;
+  // One column for each character: a byte that does not continue a UTF-8 sequence starts one.
+  int columns = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++columns > columns_) {
+      return text.substr(0, i);
+    }
+  }
+  return text;
 }
 
 void LineStatusItem::setAlternateImage(std::shared_ptr<platform::Image> image) {
@@ -51,7 +93,7 @@ void LineStatusItem::finishLine() {
   if (!isTerminal_ || !shown_) return;
   // Drawn anew: an echoed "^C" may have overwritten the start of the line.
   std::string line;
-  line.append(kClearLine).append(title_).push_back('\n');
+  line.append(kClearLine).append(clipped(title_)).push_back('\n');
   write(line);
   shown_ = false;
 }
@@ -60,14 +102,14 @@ void LineStatusItem::writeLineAbove(std::string_view text) {
   std::string line;
   if (isTerminal_) line.append(kClearLine);
   line.append(text).push_back('\n');
-  if (isTerminal_ && shown_) line.append(title_).push_back('\r');
+  if (isTerminal_ && shown_) line.append(clipped(title_)).push_back('\r');
   write(line);
 }
 
 void LineStatusItem::write(std::string_view text) {
   if (readerGone_) return;
   while (!text.empty()) {
-    const ssize_t written = ::write(fd_, text.data(), text.size());
+    const ssize_t written = writeWithoutWaiting(fd_, isSocket_, text.data(), text.size());
     if (written >= 0) {
       text.remove_prefix(static_cast<std::size_t>(written));
       continue;
@@ -77,14 +119,30 @@ void LineStatusItem::write(std::string_view text) {
       readerGone_ = true;
       if (onReaderGone_) onReaderGone_();
     }
-    // Anything else (a full non-blocking pipe, a closed descriptor): this title is dropped, the
-    // next one is tried; the program never waits on its reader.
+    // Anything else (a reader that is behind, a stopped terminal, a closed descriptor): the rest
+    // of this title is dropped and the next one is tried; the program never waits on its reader.
     return;
   }
 }
 
 LineStatusBar::LineStatusBar(int fd, std::function<void()> onReaderGone)
-    : fd_(fd), isTerminal_(isatty(fd) == 1), onReaderGone_(std::move(onReaderGone)) {}
+    : fd_(fd), isTerminal_(isatty(fd) == 1), onReaderGone_(std::move(onReaderGone)) {
+  if (!isTerminal_) return;
+  terminalBars().push_back(this);
+  watchSignals({SIGWINCH}, &LineStatusBar::onWindowChanged);
+}
+
+LineStatusBar::~LineStatusBar() {
+  std::erase(terminalBars(), this);
+}
+
+void LineStatusBar::onWindowChanged() {
+  for (LineStatusBar* const bar : terminalBars()) {
+    for (const auto& weak : bar->items_) {
+      if (const auto item = weak.lock()) item->followWidth();
+    }
+  }
+}
 
 std::shared_ptr<platform::StatusItem> LineStatusBar::statusItemWithLength(double /*length*/) {
   // The width of a line of text always follows its content.

@@ -1,6 +1,7 @@
 // The status bar as a line of text: each item writes its title to a file descriptor (standard
-// error). On a terminal an item redraws one line in place; anywhere else it writes one line for
-// each non-empty title, as status bars such as i3blocks, polybar and waybar read it.
+// error). On a terminal an item redraws one line in place, clipped to the terminal's width;
+// anywhere else it writes one line for each non-empty title, as status bars such as i3blocks,
+// polybar and waybar read it. A write never waits: what the reader does not take now is lost.
 #pragma once
 
 #include <functional>
@@ -34,14 +35,20 @@ class LineStatusItem final : public platform::StatusItem {
   // drawn again below it.
   void writeLineAbove(std::string_view text);
 
+  // Takes the terminal's width anew, and redraws the title in it.
+  void followWidth();
+
   const std::string& title() const { return title_; }
   bool isTerminal() const { return isTerminal_; }
 
  private:
   void write(std::string_view text);
+  std::string_view clipped(std::string_view text) const;
 
   int fd_;
   bool isTerminal_;
+  bool isSocket_;
+  int columns_ = 0;  // the terminal's width; 0 when it cannot be told
   std::function<void()> onReaderGone_;
   bool readerGone_ = false;
   bool shown_ = false;  // the terminal line shows the title
@@ -52,8 +59,12 @@ class LineStatusItem final : public platform::StatusItem {
 
 class LineStatusBar final : public StatusBarBackend {
  public:
-  // Items write to fd; onReaderGone is handed to each.
+  // Items write to fd; onReaderGone is handed to each. On a terminal, the bar follows its width
+  // as the run loop reports changes (SIGWINCH).
   LineStatusBar(int fd, std::function<void()> onReaderGone);
+  ~LineStatusBar() override;
+  LineStatusBar(const LineStatusBar&) = delete;
+  LineStatusBar& operator=(const LineStatusBar&) = delete;
 
   std::shared_ptr<platform::StatusItem> statusItemWithLength(double length) override;
   std::shared_ptr<LineStatusItem> makeItem();
@@ -63,6 +74,8 @@ class LineStatusBar final : public StatusBarBackend {
   bool isTerminal() const { return isTerminal_; }
 
  private:
+  static void onWindowChanged();
+
   int fd_;
   bool isTerminal_;
   std::function<void()> onReaderGone_;

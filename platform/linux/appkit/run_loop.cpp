@@ -4,6 +4,7 @@
 #include <systemd/sd-bus.h>
 #include <time.h>
 
+#include <array>
 #include <cerrno>
 
 #include <unordered_map>
@@ -44,17 +45,23 @@ void stopMainLoop(int status) {
 int watchSignals(std::initializer_list<int> signals, void (*onSignal)()) {
   sd_event* const loop = mainEventLoop();
   if (!loop) return -ENOMEM;
-  sigset_t blocked;
-  sigemptyset(&blocked);
-  for (const int signal : signals) sigaddset(&blocked, signal);
-  if (sigprocmask(SIG_BLOCK, &blocked, nullptr) < 0) return -errno;
-  static void (*handlerOfProcess)() = nullptr;  // signals are the process's, so is their handler
-  handlerOfProcess = onSignal;
-  const auto handler = [](sd_event_source*, const signalfd_siginfo*, void*) {
-    handlerOfProcess();
+  // Signals are the process's, and so are their handlers: one for each signal number.
+  static std::array<void (*)(), 65> handlers{};
+  const auto handler = [](sd_event_source*, const signalfd_siginfo* info, void*) {
+    if (info->ssi_signo < handlers.size() && handlers[info->ssi_signo]) handlers[info->ssi_signo]();
     return 0;
   };
+  sigset_t blocked;
+  sigemptyset(&blocked);
   for (const int signal : signals) {
+    if (signal <= 0 || static_cast<std::size_t>(signal) >= handlers.size()) return -EINVAL;
+    sigaddset(&blocked, signal);
+  }
+  if (sigprocmask(SIG_BLOCK, &blocked, nullptr) < 0) return -errno;
+  for (const int signal : signals) {
+    const bool watched = handlers[static_cast<std::size_t>(signal)] != nullptr;
+    handlers[static_cast<std::size_t>(signal)] = onSignal;
+    if (watched) continue;  // the loop's source for it is there already
     const int result = sd_event_add_signal(loop, nullptr, signal, handler, nullptr);
     if (result < 0) return result;
   }

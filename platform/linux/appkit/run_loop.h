@@ -26,7 +26,8 @@ int runMainLoop();
 void stopMainLoop(int status = 0);
 
 // Blocks signals for the process and runs onSignal from the main loop when one arrives, between
-// refreshes, never in the middle of one. 0, or a negative errno.
+// refreshes, never in the middle of one; a later call for the same signal replaces its handler.
+// 0, or a negative errno.
 int watchSignals(std::initializer_list<int> signals, void (*onSignal)());
 
 // Dispatches a bus connection's messages from the main loop. 0, or a negative errno.

@@ -147,11 +147,14 @@ std::string_view labelChannel(std::string_view name) {
 void examineChip(const std::string& chip, Search& search) {
   const std::string folders[] = {chip, chip + "/device"};
   std::string name;
-  int error = readAttribute(folders[0] + "/name", name);
-  if (error != 0) error = readAttribute(folders[1] + "/name", name);
-  if (error != 0) {
-    search.noteError(error);
-    return;
+  // The name is in the chip's folder, else in its device's; a refusal of either counts, even
+  // when the other is simply not there.
+  if (const int error = readAttribute(folders[0] + "/name", name); error != 0) {
+    if (const int fallback = readAttribute(folders[1] + "/name", name); fallback != 0) {
+      search.noteError(error);
+      search.noteError(fallback);
+      return;
+    }
   }
   bool known = false;
   for (const Wanted& wanted : kWanted) known = known || wanted.chip == name;
@@ -159,7 +162,7 @@ void examineChip(const std::string& chip, Search& search) {
 
   std::string order;
   for (const std::string& folder : folders) {
-    error = forEachEntry(folder, [&](std::string_view entry) {
+    const int error = forEachEntry(folder, [&](std::string_view entry) {
       const std::string_view channel = labelChannel(entry);
       if (channel.empty()) return;
       std::string label;

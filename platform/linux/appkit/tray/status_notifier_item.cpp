@@ -132,7 +132,8 @@ TrayStatusItem::~TrayStatusItem() {
 void TrayStatusItem::publish(int number) {
   // The first item is where hosts look for an item registered by its name; any later one is
   // registered by its object, on this connection.
-  const std::string suffix = number == 1 ? "" : "/" + std::to_string(number);
+  std::string suffix;  // built in steps: GCC 12 warns falsely of "/" + to_string at -O3
+  if (number != 1) suffix.append("/").append(std::to_string(number));
   path_ = "/StatusNotifierItem" + suffix;
   name_ = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(number);
   service_ = number == 1 ? name_ : path_;

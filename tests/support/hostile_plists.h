@@ -1,0 +1,46 @@
+// Property lists made to hurt their reader: deep nesting, and references that unfold into more
+// objects than a machine holds. Each is a dictionary with "interval" 2.5 beside the nest.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline std::string bigEndian(uint64_t value, int width) {
+  std::string bytes;
+  for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
+    bytes += static_cast<char>(value >> shift);
+  return bytes;
+}
+
+// A binary property list {"interval": 2.5, "nest": ...}: levels arrays, each holding the next
+// one fanOut times (one object, referred to again and again), the last holding an integer.
+inline std::string binaryNest(int levels, int fanOut) {
+  std::vector<std::string> objects = {
+      "\xD2" + bigEndian(1, 2) + bigEndian(3, 2) + bigEndian(2, 2) + bigEndian(4, 2),
+      "\x58interval", "\x23" + bigEndian(0x4004000000000000, 8), "\x54nest"};
+  for (int level = 0; level < levels; ++level) {
+    std::string array(1, static_cast<char>(0xA0 | fanOut));
+    for (int i = 0; i < fanOut; ++i) array += bigEndian(5 + level, 2);
+    objects.push_back(array);
+  }
+  objects.push_back("\x10\x05");
+  std::string bytes = "bplist00", table;
+  for (const auto& object : objects) {
+    table += bigEndian(bytes.size(), 4);
+    bytes += object;
+  }
+  const std::size_t tableAt = bytes.size();
+  return bytes + table + std::string(6, '\0') + "\x04\x02" + bigEndian(objects.size(), 8) +
+         bigEndian(0, 8) + bigEndian(tableAt, 8);
+}
+
+// The same in XML: levels arrays, one inside the other.
+inline std::string xmlNest(int levels) {
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+      "<key>interval</key><real>2.5</real><key>nest</key>";
+  for (int i = 0; i < levels; ++i) xml += "<array>";
+  for (int i = 0; i < levels; ++i) xml += "</array>";
+  return xml + "</dict></plist>\n";
+}
