@@ -4,10 +4,12 @@
 #include <systemd/sd-bus.h>
 #include <time.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
 #include <unordered_map>
+#include <vector>
 
 namespace appkit {
 
@@ -33,9 +35,47 @@ sd_event* mainEventLoop() {
   return loop;
 }
 
+// Fires every valid timer whose deadline has come, each once; timers that its action schedules
+// or invalidates are taken as they are then.
+static void fireDueTimers() {
+  std::vector<std::shared_ptr<RunLoopTimer>> due;
+  const uint64_t now = monotonicNow();
+  for (const auto& [key, timer] : scheduledTimers()) {
+    if (timer->due() <= now) due.push_back(timer);
+  }
+  for (const auto& timer : due) {
+    if (timer->isValid()) timer->fire();
+  }
+}
+
+static uint64_t nextTimerDeadline() {
+  uint64_t next = UINT64_MAX;
+  for (const auto& [key, timer] : scheduledTimers()) next = std::min(next, timer->due());
+  return next;
+}
+
+int runMainLoopOnce(uint64_t timeout) {
+  sd_event* const loop = mainEventLoop();
+  if (!loop) return -ENOMEM;
+  // The loop's wait ends at the next timer's deadline: no timer of the kernel is set or read, so
+  // a refresh costs the wait itself and what the timer's action does.
+  const uint64_t now = monotonicNow(), next = nextTimerDeadline();
+  const uint64_t untilNext = next > now ? next - now : 0;
+  const int result = sd_event_run(loop, std::min(timeout, untilNext));
+  if (result < 0 || sd_event_get_state(loop) == SD_EVENT_FINISHED) return result;
+  fireDueTimers();
+  return result;
+}
+
 int runMainLoop() {
   sd_event* const loop = mainEventLoop();
-  return loop ? sd_event_loop(loop) : -ENOMEM;
+  if (!loop) return -ENOMEM;
+  while (sd_event_get_state(loop) != SD_EVENT_FINISHED) {
+    if (const int result = runMainLoopOnce(UINT64_MAX); result < 0) return result;
+  }
+  int status = 0;
+  sd_event_get_exit_code(loop, &status);
+  return status;
 }
 
 void stopMainLoop(int status) {
@@ -81,14 +121,9 @@ uint64_t monotonicNow() {
 
 RunLoopTimer::RunLoopTimer(TimerSchedule schedule, platform::TimerAction action, bool repeats)
     : schedule_(schedule),
-      tolerance_(timerToleranceMicroseconds(schedule.interval)),
+      due_(schedule.firstDeadline()),
       repeats_(repeats),
       action_(std::move(action)) {}
-
-RunLoopTimer::~RunLoopTimer() {
-  // Only an invalid timer can be destroyed: the run loop holds every valid one.
-  if (source_) sd_event_source_disable_unref(source_);
-}
 
 std::shared_ptr<RunLoopTimer> RunLoopTimer::schedule(sd_event* loop, double interval,
                                                      platform::TimerAction action, bool repeats) {
@@ -98,45 +133,33 @@ std::shared_ptr<RunLoopTimer> RunLoopTimer::schedule(sd_event* loop, double inte
     timer->action_ = nullptr;  // never scheduled, so it keeps nothing alive
     return timer;
   }
-  sd_event_source* source = nullptr;
-  if (sd_event_add_time(loop, &source, CLOCK_MONOTONIC, schedule.firstDeadline(), timer->tolerance_,
-                        &RunLoopTimer::onTime, timer.get()) < 0) {
-    timer->action_ = nullptr;
-    return timer;
-  }
-  timer->source_ = source;
+  timer->valid_ = true;
   scheduledTimers().emplace(timer.get(), timer);
   return timer;
 }
 
-int RunLoopTimer::onTime(sd_event_source* /*source*/, uint64_t /*usec*/, void* userdata) {
-  static_cast<RunLoopTimer*>(userdata)->fire();
-  return 0;  // a negative value would make sd-event disable the source
-}
-
 void RunLoopTimer::fire() {
-  const auto self = shared_from_this();  // the action may let go of every other reference
+  if (!valid_ || monotonicNow() < due_) return;  // never early
+  const auto self = shared_from_this();          // the action may let go of every other reference
   firing_ = true;
   action_(*this);
   firing_ = false;
   retired_ = nullptr;
-  if (!source_) return;  // the action invalidated it
+  if (!valid_) return;  // the action invalidated it
   if (!repeats_) {
     invalidate();
     return;
   }
   // The next deadline still ahead once the action is done: the schedule stays fixed, and
   // deadlines that passed while the action ran (or while the process was stopped) are skipped.
-  if (sd_event_source_set_time(source_, schedule_.nextDeadlineAfter(monotonicNow())) < 0 ||
-      sd_event_source_set_enabled(source_, SD_EVENT_ONESHOT) < 0) {
-    invalidate();  // the loop cannot keep it; a timer that will not fire is not valid
-  }
+  // The clock is read through the vDSO, without a system call.
+  due_ = schedule_.nextDeadlineAfter(monotonicNow());
 }
 
 void RunLoopTimer::invalidate() {
-  if (!source_) return;
+  if (!valid_) return;
   const auto self = weak_from_this().lock();  // stays alive until this call returns
-  source_ = sd_event_source_disable_unref(source_);
+  valid_ = false;
   // Dropping the action may release its captures; while it runs, that waits until it returns.
   platform::TimerAction dropped = std::move(action_);
   action_ = nullptr;

@@ -1,5 +1,6 @@
-// The main run loop: one sd-event loop on the main thread, which carries the timers, the signals
-// that end the application and the session bus of the tray. Only these files know sd-event.
+// The main run loop: one sd-event loop on the main thread, which carries the signals that end the
+// application and the session bus of the tray, and whose wait ends at the next timer's deadline.
+// Only these files know sd-event.
 #pragma once
 
 #include <systemd/sd-event.h>
@@ -21,6 +22,12 @@ sd_event* mainEventLoop();
 // Runs the main loop until stopMainLoop; the status it was given, or a negative errno when the
 // loop fails.
 int runMainLoop();
+
+// One turn of the main loop: waits at most timeout microseconds, and no longer than the next
+// timer's deadline, then handles what came and fires the timers that are due. What
+// sd_event_run returns. The wait is counted in whole milliseconds, rounded up: a timer fires up
+// to a millisecond after its deadline, never before.
+int runMainLoopOnce(uint64_t timeout);
 
 // Ends the main loop once the work at hand is done; runMainLoop then returns status.
 void stopMainLoop(int status = 0);
@@ -45,25 +52,25 @@ class RunLoopTimer final : public platform::Timer,
                                                 platform::TimerAction action, bool repeats);
 
   void invalidate() override;
-  bool isValid() const override { return source_ != nullptr; }
+  bool isValid() const override { return valid_; }
+
+  // When the timer fires next (monotonic microseconds); runs its action if that time has come.
+  uint64_t due() const { return due_; }
+  void fire();
 
   const TimerSchedule& timerSchedule() const { return schedule_; }
 
   RunLoopTimer(TimerSchedule schedule, platform::TimerAction action, bool repeats);
   RunLoopTimer(const RunLoopTimer&) = delete;
   RunLoopTimer& operator=(const RunLoopTimer&) = delete;
-  ~RunLoopTimer() override;
 
  private:
-  static int onTime(sd_event_source* source, uint64_t usec, void* userdata);
-  void fire();
-
   TimerSchedule schedule_;
-  uint64_t tolerance_;
+  uint64_t due_;  // the firing before this time has been served
   bool repeats_;
   platform::TimerAction action_;
   platform::TimerAction retired_;  // an action let go of while it runs, released when it returns
-  sd_event_source* source_ = nullptr;
+  bool valid_ = false;
   bool firing_ = false;
 };
 

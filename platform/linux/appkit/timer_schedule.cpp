@@ -18,10 +18,6 @@ uint64_t timerIntervalMicroseconds(double seconds) {
   return std::max(static_cast<uint64_t>(microseconds), kMinimumInterval);
 }
 
-uint64_t timerToleranceMicroseconds(uint64_t interval) {
-  return std::clamp<uint64_t>(interval / 10, 1, 100000);
-}
-
 uint64_t TimerSchedule::nextDeadlineAfter(uint64_t now) const {
   if (now < firstDeadline()) return firstDeadline();
   const uint64_t k = (now - start) / interval + 1;

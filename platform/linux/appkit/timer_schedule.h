@@ -13,10 +13,6 @@ namespace appkit {
 // overflow.
 uint64_t timerIntervalMicroseconds(double seconds);
 
-// How late the run loop may fire a timer with this interval so that wake-ups can be coalesced:
-// a tenth of it, at least 1 microsecond and at most 100 milliseconds. A firing is never early.
-uint64_t timerToleranceMicroseconds(uint64_t interval);
-
 struct TimerSchedule {
   uint64_t start = 0;     // when the timer was scheduled
   uint64_t interval = 1;  // > 0
