@@ -61,9 +61,11 @@ make_sysfs() {
   export SYSFS_PATH="$sysfs"
 }
 
-# compile NAME: compiles the C++ source on standard input into $work/NAME.
+# compile NAME [LINK FLAGS...]: compiles the C++ source on standard input into $work/NAME.
 compile() {
-  "${CXX:-c++}" -std=c++20 -O2 -x c++ - -o "$work/$1" || die "cannot compile $1"
+  name=$1
+  shift
+  "${CXX:-c++}" -std=c++20 -O2 -x c++ - -o "$work/$name" "$@" || die "cannot compile $name"
 }
 
 # lines FILE: the number of lines in FILE.

@@ -83,6 +83,8 @@ Outcome runChild(std::vector<std::string> arguments, bool terminal = false) {
   arguments.insert(arguments.begin(), "runner");
   const pid_t pid = fork();
   if (pid == 0) {
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");  // the line on standard error, not a tray
+    unsetenv("XDG_RUNTIME_DIR");
     dup2(out[1], 1);
     dup2(terminal ? slave : err[1], 2);
     std::vector<char*> argv;
@@ -154,7 +156,8 @@ TEST(Runner, FinishesTheTerminalLineAfterTheDelegateIsToldOfTheEnd) {
 TEST(Runner, AnswersHelpAndVersionWithoutLaunching) {
   const auto help = runChild({"--help"});
   EXPECT_TRUE(WIFEXITED(help.status) && WEXITSTATUS(help.status) == 0);
-  EXPECT_EQ(help.out.rfind("Usage: quorvel [--help] [--version]\n", 0), 0u);
+  EXPECT_EQ(help.out.rfind("Usage: quorvel [--help] [--version] [--status-bar=tray|line]\n", 0),
+            0u);
   EXPECT_EQ(help.err, "");
   const auto version = runChild({"--version"});
   EXPECT_EQ(version.out, "quorvel " QUORVEL_VERSION "\n");

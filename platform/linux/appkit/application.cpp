@@ -1,26 +1,39 @@
 #include "platform/linux/appkit/application.h"
 
-#include <unistd.h>
-
 #include "platform/linux/appkit/run_loop.h"
 
 namespace appkit {
 
+namespace {
+
 // The application object and the status bar live as long as the process, as on the platform.
+std::unique_ptr<StatusBarBackend>& theStatusBar() {
+  static auto* const bar = new std::unique_ptr<StatusBarBackend>();
+  return *bar;
+}
+
+}  // namespace
+
 ApplicationObject& application() {
   static auto* const object = new ApplicationObject();
   return *object;
 }
 
-TerminalStatusBar& statusBar() {
-  // A status bar whose reader has gone away (the bar closed the pipe) has nothing left to show:
-  // the application ends, as it would on a hangup.
-  static auto* const bar = new TerminalStatusBar(STDERR_FILENO, terminateApplication);
+StatusBarBackend& statusBar() {
+  auto& bar = theStatusBar();
+  if (!bar) {
+    std::string unused;
+    bar = chooseStatusBar(StatusBarChoice::line, unused);
+  }
   return *bar;
 }
 
+void setStatusBar(std::unique_ptr<StatusBarBackend> bar) {
+  theStatusBar() = std::move(bar);
+}
+
 void terminateApplication() {
-  if (sd_event* loop = mainEventLoop()) sd_event_exit(loop, 0);
+  stopMainLoop();
 }
 
 }  // namespace appkit

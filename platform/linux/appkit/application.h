@@ -1,9 +1,9 @@
-// The application object, its main interface and its end.
+// The application object, its main interface, its status bar and its end.
 #pragma once
 
 #include <memory>
 
-#include "platform/linux/appkit/status_item.h"
+#include "platform/linux/appkit/status_bar.h"
 #include "platform/port.h"
 
 namespace appkit {
@@ -22,11 +22,13 @@ class ApplicationObject final : public platform::Application {
 // The one application object (platform::sharedApplication()), made on first use.
 ApplicationObject& application();
 
-// The status bar on standard error (platform::systemStatusBar()).
-TerminalStatusBar& statusBar();
+// The status bar (platform::systemStatusBar()): the one the runner chose at launch; where it
+// chose none, the line on standard error.
+StatusBarBackend& statusBar();
+void setStatusBar(std::unique_ptr<StatusBarBackend> bar);
 
 // Asks the running application to end: the main loop stops, then the runner sends the delegate
-// applicationWillTerminate and finishes the status line.
+// applicationWillTerminate and finishes the status bar.
 void terminateApplication();
 
 // The application's main interface. The program provides it: it makes the objects the

@@ -1,60 +1,53 @@
-// The application runner: options, launch, the main loop, and an orderly end on a signal.
+// The application runner: options, the status bar, launch, the main loop, and an orderly end on
+// a signal.
 #include <signal.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/linux/appkit/application.h"
 #include "platform/linux/appkit/run_loop.h"
+#include "platform/linux/appkit/status_bar.h"
 
 namespace {
 
-constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::string_view kStatusBarOption = "--status-bar";
 
 void printHelp() {
   std::printf(
-      "Usage: quorvel [--help] [--version]\n"
+      "Usage: quorvel [--help] [--version] [--status-bar=tray|line]\n"
       "\n"
       "Shows the CPU temperature, such as \"47.8\u00b0C\", and refreshes it every `interval`\n"
       "seconds, as the Info.plist of its application bundle says (5 when it does not).\n"
       "\n"
-      "The temperature goes to standard error: on a terminal one line redrawn in place,\n"
-      "otherwise one line per reading, as status bars such as i3blocks, polybar and waybar\n"
-      "read it. Standard output gets a line for every reading at which the sensor cannot be\n"
-      "opened. SIGINT, SIGTERM and SIGHUP end the program; other arguments are ignored.\n"
+      "In a desktop session (a session bus is reachable) the temperature is an item in the\n"
+      "desktop's tray, drawn into its icon; its menu has Quit. Started from a terminal, it is\n"
+      "also a line there. Without a session bus it goes to standard error: on a terminal one\n"
+      "line redrawn in place, otherwise one line per reading, as status bars such as i3blocks,\n"
+      "polybar and waybar read it. Standard output gets a line for every reading at which the\n"
+      "sensor cannot be opened. SIGINT, SIGTERM and SIGHUP end the program; other arguments are\n"
+      "ignored.\n"
       "\n"
-      "  --help     show this help and exit\n"
-      "  --version  show the version and exit\n"
+      "  --help               show this help and exit\n"
+      "  --version            show the version and exit\n"
+      "  --status-bar=tray    the tray item; exit status 1 when no session bus is reachable\n"
+      "  --status-bar=line    the line on standard error, even in a desktop session (for\n"
+      "                       i3blocks, polybar or a waybar custom module)\n"
       "\n"
       "Environment:\n"
-      "  SYSFS_PATH  where sysfs is mounted (default /sys)\n");
+      "  SYSFS_PATH                where sysfs is mounted (default /sys)\n"
+      "  DBUS_SESSION_BUS_ADDRESS  the session bus (default $XDG_RUNTIME_DIR/bus)\n");
 }
 
 void printVersion() {
   std::printf("quorvel %s\n", QUORVEL_VERSION);
 }
 
-int onTerminationSignal(sd_event_source* /*source*/, const signalfd_siginfo* /*info*/,
-                        void* /*userdata*/) {
-  appkit::terminateApplication();
-  return 0;
-}
-
-// Termination signals are taken from the loop, between refreshes, never in the middle of one.
-int watchTerminationSignals(sd_event* loop) {
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (const int signal : kTerminationSignals) sigaddset(&signals, signal);
-  if (sigprocmask(SIG_BLOCK, &signals, nullptr) < 0) return -errno;
-  for (const int signal : kTerminationSignals) {
-    const int result = sd_event_add_signal(loop, nullptr, signal, onTerminationSignal, nullptr);
-    if (result < 0) return result;
-  }
-  // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
-  ::signal(SIGPIPE, SIG_IGN);
-  return 0;
+int finishOutput(int status) {
+  return std::fflush(stdout) == 0 ? status : 1;
 }
 
 }  // namespace
@@ -62,47 +55,72 @@ int watchTerminationSignals(sd_event* loop) {
 namespace platform {
 
 int applicationMain(int argc, char* argv[]) {
+  auto choice = appkit::StatusBarChoice::automatic;
   for (int i = 1; i < argc && argv[i]; ++i) {
     const std::string_view argument = argv[i];
     if (argument == "--") break;
     if (argument == "--help") {
       printHelp();
-      return std::fflush(stdout) == 0 ? 0 : 1;
+      return finishOutput(0);
     }
     if (argument == "--version") {
       printVersion();
-      return std::fflush(stdout) == 0 ? 0 : 1;
+      return finishOutput(0);
+    }
+    if (argument.starts_with(kStatusBarOption)) {
+      std::optional<std::string_view> value;
+      if (argument.size() > kStatusBarOption.size() && argument[kStatusBarOption.size()] == '=') {
+        value = argument.substr(kStatusBarOption.size() + 1);
+      } else if (argument.size() == kStatusBarOption.size() && i + 1 < argc && argv[i + 1]) {
+        value = argv[++i];
+      } else if (argument.size() != kStatusBarOption.size()) {
+        continue;  // another option that begins alike is not ours
+      }
+      const auto parsed = value ? appkit::parseStatusBarChoice(*value) : std::nullopt;
+      if (!parsed) {
+        std::fprintf(stderr, "quorvel: --status-bar takes tray or line, not \"%.*s\"\n",
+                     static_cast<int>(value ? value->size() : 0), value ? value->data() : "");
+        return 2;
+      }
+      choice = *parsed;
     }
   }
 
-  appkit::ApplicationObject& application = appkit::application();
-  sd_event* const loop = appkit::mainEventLoop();
-  if (!loop) {
-    std::fprintf(stderr, "quorvel: cannot make the run loop: %s\n", std::strerror(errno));
+  if (const int result =
+          appkit::watchSignals({SIGINT, SIGTERM, SIGHUP}, appkit::terminateApplication);
+      result < 0) {
+    std::fprintf(stderr, "quorvel: cannot make the run loop: %s\n", std::strerror(-result));
     return 1;
   }
-  if (const int result = watchTerminationSignals(loop); result < 0) {
-    std::fprintf(stderr, "quorvel: cannot watch for signals: %s\n", std::strerror(-result));
-    return 1;
-  }
+  // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
+  ::signal(SIGPIPE, SIG_IGN);
 
+  std::string problem;
+  auto bar = appkit::chooseStatusBar(choice, problem);
+  if (!bar) {
+    std::fprintf(stderr, "quorvel: %s\n", problem.c_str());
+    return 1;
+  }
+  appkit::setStatusBar(std::move(bar));
+
+  appkit::ApplicationObject& application = appkit::application();
   appkit::loadMainInterface(application);
   if (const auto delegate = application.delegate()) {
     delegate->applicationDidFinishLaunching({"NSApplicationDidFinishLaunchingNotification"});
   }
 
-  const int result = sd_event_loop(loop);
+  const int result = appkit::runMainLoop();
 
   if (const auto delegate = application.delegate()) {
     delegate->applicationWillTerminate({"NSApplicationWillTerminateNotification"});
   }
-  appkit::statusBar().finishLines();
+  appkit::statusBar().finish();
   std::fflush(stdout);
   if (result < 0) {
     std::fprintf(stderr, "quorvel: the run loop failed: %s\n", std::strerror(-result));
     return 1;
   }
-  return 0;
+  return result;
 }
 
 }  // namespace platform

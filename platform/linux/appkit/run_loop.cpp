@@ -1,6 +1,10 @@
 #include "platform/linux/appkit/run_loop.h"
 
+#include <signal.h>
+#include <systemd/sd-bus.h>
 #include <time.h>
+
+#include <cerrno>
 
 #include <unordered_map>
 
@@ -26,6 +30,40 @@ sd_event* mainEventLoop() {
     return sd_event_new(&event) >= 0 ? event : nullptr;
   }();
   return loop;
+}
+
+int runMainLoop() {
+  sd_event* const loop = mainEventLoop();
+  return loop ? sd_event_loop(loop) : -ENOMEM;
+}
+
+void stopMainLoop(int status) {
+  if (sd_event* loop = mainEventLoop()) sd_event_exit(loop, status);
+}
+
+int watchSignals(std::initializer_list<int> signals, void (*onSignal)()) {
+  sd_event* const loop = mainEventLoop();
+  if (!loop) return -ENOMEM;
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  for (const int signal : signals) sigaddset(&blocked, signal);
+  if (sigprocmask(SIG_BLOCK, &blocked, nullptr) < 0) return -errno;
+  static void (*handlerOfProcess)() = nullptr;  // signals are the process's, so is their handler
+  handlerOfProcess = onSignal;
+  const auto handler = [](sd_event_source*, const signalfd_siginfo*, void*) {
+    handlerOfProcess();
+    return 0;
+  };
+  for (const int signal : signals) {
+    const int result = sd_event_add_signal(loop, nullptr, signal, handler, nullptr);
+    if (result < 0) return result;
+  }
+  return 0;
+}
+
+int attachToMainLoop(sd_bus* bus) {
+  sd_event* const loop = mainEventLoop();
+  return loop ? sd_bus_attach_event(bus, loop, SD_EVENT_PRIORITY_NORMAL) : -ENOMEM;
 }
 
 uint64_t monotonicNow() {

@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/status_item.h"
+#include "platform/linux/appkit/line_status_bar.h"
 
 #include <errno.h>
 #include <unistd.h>
@@ -14,15 +14,15 @@ constexpr std::string_view kClearLine = "\r\033[K";
 
 }  // namespace
 
-TerminalStatusItem::TerminalStatusItem(int fd, bool isTerminal, std::function<void()> onReaderGone)
+LineStatusItem::LineStatusItem(int fd, bool isTerminal, std::function<void()> onReaderGone)
     : fd_(fd), isTerminal_(isTerminal), onReaderGone_(std::move(onReaderGone)) {}
 
-TerminalStatusItem::~TerminalStatusItem() {
+LineStatusItem::~LineStatusItem() {
   // An item that leaves the bar takes its title with it.
   if (shown_) write(kClearLine);
 }
 
-void TerminalStatusItem::setTitle(const std::string& title) {
+void LineStatusItem::setTitle(const std::string& title) {
   title_ = title;
   if (!isTerminal_) {
     if (!title.empty()) write(title + '\n');
@@ -39,15 +39,15 @@ void TerminalStatusItem::setTitle(const std::string& title) {
   shown_ = !title.empty();
 }
 
-void TerminalStatusItem::setAlternateImage(std::shared_ptr<platform::Image> image) {
+void LineStatusItem::setAlternateImage(std::shared_ptr<platform::Image> image) {
   alternateImage_ = std::move(image);
 }
 
-void TerminalStatusItem::setHighlightMode(bool highlightMode) {
+void LineStatusItem::setHighlightMode(bool highlightMode) {
   highlightMode_ = highlightMode;
 }
 
-void TerminalStatusItem::finishLine() {
+void LineStatusItem::finishLine() {
   if (!isTerminal_ || !shown_) return;
   // Drawn anew: an echoed "^C" may have overwritten the start of the line.
   std::string line;
@@ -56,7 +56,15 @@ void TerminalStatusItem::finishLine() {
   shown_ = false;
 }
 
-void TerminalStatusItem::write(std::string_view text) {
+void LineStatusItem::writeLineAbove(std::string_view text) {
+  std::string line;
+  if (isTerminal_) line.append(kClearLine);
+  line.append(text).push_back('\n');
+  if (isTerminal_ && shown_) line.append(title_).push_back('\r');
+  write(line);
+}
+
+void LineStatusItem::write(std::string_view text) {
   if (readerGone_) return;
   while (!text.empty()) {
     const ssize_t written = ::write(fd_, text.data(), text.size());
@@ -75,18 +83,22 @@ void TerminalStatusItem::write(std::string_view text) {
   }
 }
 
-TerminalStatusBar::TerminalStatusBar(int fd, std::function<void()> onReaderGone)
+LineStatusBar::LineStatusBar(int fd, std::function<void()> onReaderGone)
     : fd_(fd), isTerminal_(isatty(fd) == 1), onReaderGone_(std::move(onReaderGone)) {}
 
-std::shared_ptr<platform::StatusItem> TerminalStatusBar::statusItemWithLength(double /*length*/) {
+std::shared_ptr<platform::StatusItem> LineStatusBar::statusItemWithLength(double /*length*/) {
   // The width of a line of text always follows its content.
-  auto item = std::make_shared<TerminalStatusItem>(fd_, isTerminal_, onReaderGone_);
+  return makeItem();
+}
+
+std::shared_ptr<LineStatusItem> LineStatusBar::makeItem() {
+  auto item = std::make_shared<LineStatusItem>(fd_, isTerminal_, onReaderGone_);
   std::erase_if(items_, [](const auto& weak) { return weak.expired(); });
   items_.push_back(item);
   return item;
 }
 
-void TerminalStatusBar::finishLines() {
+void LineStatusBar::finish() {
   for (const auto& weak : items_) {
     if (const auto item = weak.lock()) item->finishLine();
   }

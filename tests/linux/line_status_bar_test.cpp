@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/status_item.h"
+#include "platform/linux/appkit/line_status_bar.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 
 #include "tests/linux/terminal_screen.h"
 
-using appkit::TerminalStatusBar;
-using appkit::TerminalStatusItem;
+using appkit::LineStatusBar;
+using appkit::LineStatusItem;
 using Rows = std::vector<std::string>;
 
 namespace {
@@ -76,7 +76,7 @@ class Terminal {
 
 TEST(StatusItemOnAPipe, WritesOneLinePerNonEmptyTitle) {
   Pipe pipe;
-  TerminalStatusItem item(pipe.writeEnd(), false, nullptr);
+  LineStatusItem item(pipe.writeEnd(), false, nullptr);
   item.setTitle("");
   item.setTitle("47.8\u00b0C");
   item.setTitle("47.8\u00b0C");  // every title set is a line: the bar sees each refresh
@@ -91,7 +91,7 @@ TEST(StatusItemOnAPipe, AReaderThatGoesAwayIsReportedOnceAndNothingMoreIsWritten
   ::signal(SIGPIPE, SIG_IGN);  // as the runner has it
   Pipe pipe;
   int gone = 0;
-  TerminalStatusItem item(pipe.writeEnd(), false, [&] { ++gone; });
+  LineStatusItem item(pipe.writeEnd(), false, [&] { ++gone; });
   item.setTitle("47.8\u00b0C");
   EXPECT_EQ(gone, 0);
   pipe.closeRead();
@@ -104,14 +104,14 @@ TEST(StatusItemOnAPipe, AFullPipeDropsTitlesInsteadOfWaiting) {
   Pipe pipe;
   fcntl(pipe.writeEnd(), F_SETFL, O_NONBLOCK);
   fcntl(pipe.writeEnd(), F_SETPIPE_SZ, 4096);
-  TerminalStatusItem item(pipe.writeEnd(), false, nullptr);
+  LineStatusItem item(pipe.writeEnd(), false, nullptr);
   for (int i = 0; i < 2000; ++i) item.setTitle("47.8\u00b0C");  // returns: never blocks
   EXPECT_LE(drain(pipe.readEnd()).size(), 65536u);
 }
 
 TEST(StatusItemOnATerminal, RedrawsOneLineInPlace) {
   Terminal terminal;
-  TerminalStatusItem item(terminal.slave(), true, nullptr);
+  LineStatusItem item(terminal.slave(), true, nullptr);
   item.setTitle("");
   item.setTitle("47.8\u00b0C");
   item.setTitle("-1.0\u00b0C");
@@ -122,7 +122,7 @@ TEST(StatusItemOnATerminal, RedrawsOneLineInPlace) {
 
 TEST(StatusItemOnATerminal, ErrorLinesOnTheSameTerminalAreNotGarbled) {
   Terminal terminal;
-  TerminalStatusItem item(terminal.slave(), true, nullptr);
+  LineStatusItem item(terminal.slave(), true, nullptr);
   item.setTitle("47.8\u00b0C");
   // Two refreshes at which the sensor cannot be opened: the error line, then the title.
   terminal.writeLine("Error: no SMC found\n");
@@ -135,7 +135,7 @@ TEST(StatusItemOnATerminal, ErrorLinesOnTheSameTerminalAreNotGarbled) {
 
 TEST(StatusItemOnATerminal, FinishingLeavesTheTitleOnItsOwnLine) {
   Terminal terminal;
-  TerminalStatusItem item(terminal.slave(), true, nullptr);
+  LineStatusItem item(terminal.slave(), true, nullptr);
   item.setTitle("47.8\u00b0C");
   terminal.writeLine("^C");  // the terminal's echo of an interrupt, over the title
   item.finishLine();
@@ -147,7 +147,7 @@ TEST(StatusItemOnATerminal, FinishingLeavesTheTitleOnItsOwnLine) {
 
 TEST(StatusItemOnATerminal, AnEmptyTitleClearsTheLineAndIsNotFinished) {
   Terminal terminal;
-  auto item = std::make_unique<TerminalStatusItem>(terminal.slave(), true, nullptr);
+  auto item = std::make_unique<LineStatusItem>(terminal.slave(), true, nullptr);
   item->setTitle("47.8\u00b0C");
   item->setTitle("");
   item->finishLine();
@@ -160,19 +160,19 @@ TEST(StatusItemOnATerminal, AnEmptyTitleClearsTheLineAndIsNotFinished) {
 
 TEST(StatusBar, TellsATerminalFromAPipeAndFinishesTheLinesOfItsItems) {
   Terminal terminal;
-  TerminalStatusBar bar(terminal.slave(), nullptr);
-  auto item = std::dynamic_pointer_cast<TerminalStatusItem>(bar.statusItemWithLength(-1.0));
+  LineStatusBar bar(terminal.slave(), nullptr);
+  auto item = std::dynamic_pointer_cast<LineStatusItem>(bar.statusItemWithLength(-1.0));
   ASSERT_NE(item, nullptr);
   EXPECT_TRUE(item->isTerminal());
   item->setTitle("47.8\u00b0C");
-  bar.finishLines();
+  bar.finish();
   EXPECT_EQ(terminal.screen().rows(), Rows{"47.8\u00b0C"});
   EXPECT_EQ(terminal.screen().cursorRow(), 1u);
 
   Pipe pipe;
-  TerminalStatusBar pipeBar(pipe.writeEnd(), nullptr);
-  auto pipeItem = std::dynamic_pointer_cast<TerminalStatusItem>(pipeBar.statusItemWithLength(-1));
+  LineStatusBar pipeBar(pipe.writeEnd(), nullptr);
+  auto pipeItem = std::dynamic_pointer_cast<LineStatusItem>(pipeBar.statusItemWithLength(-1));
   EXPECT_FALSE(pipeItem->isTerminal());
   pipeItem.reset();
-  pipeBar.finishLines();  // an item no longer held is out of the bar
+  pipeBar.finish();  // an item no longer held is out of the bar
 }

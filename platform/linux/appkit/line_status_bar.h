@@ -1,6 +1,6 @@
-// The status bar where there is no menu bar: each item writes its title to a file descriptor
-// (standard error). On a terminal an item redraws one line in place; anywhere else it writes one
-// line for each non-empty title, as status bars such as i3blocks, polybar and waybar read it.
+// The status bar as a line of text: each item writes its title to a file descriptor (standard
+// error). On a terminal an item redraws one line in place; anywhere else it writes one line for
+// each non-empty title, as status bars such as i3blocks, polybar and waybar read it.
 #pragma once
 
 #include <functional>
@@ -9,17 +9,18 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/linux/appkit/status_bar.h"
 #include "platform/port.h"
 
 namespace appkit {
 
-class TerminalStatusItem final : public platform::StatusItem {
+class LineStatusItem final : public platform::StatusItem {
  public:
   // onReaderGone runs once when nobody reads fd any more (the pipe's reader has closed it).
-  TerminalStatusItem(int fd, bool isTerminal, std::function<void()> onReaderGone);
-  ~TerminalStatusItem() override;
-  TerminalStatusItem(const TerminalStatusItem&) = delete;
-  TerminalStatusItem& operator=(const TerminalStatusItem&) = delete;
+  LineStatusItem(int fd, bool isTerminal, std::function<void()> onReaderGone);
+  ~LineStatusItem() override;
+  LineStatusItem(const LineStatusItem&) = delete;
+  LineStatusItem& operator=(const LineStatusItem&) = delete;
 
   void setTitle(const std::string& title) override;
   void setAlternateImage(std::shared_ptr<platform::Image> image) override;
@@ -28,6 +29,10 @@ class TerminalStatusItem final : public platform::StatusItem {
   // On a terminal, leaves the last title on its own finished line and the cursor on the next
   // one, as a program that ends should. Elsewhere every line is finished already.
   void finishLine();
+
+  // Writes a finished line of its own (a notice) where the title is; on a terminal the title is
+  // drawn again below it.
+  void writeLineAbove(std::string_view text);
 
   const std::string& title() const { return title_; }
   bool isTerminal() const { return isTerminal_; }
@@ -45,20 +50,23 @@ class TerminalStatusItem final : public platform::StatusItem {
   bool highlightMode_ = false;
 };
 
-class TerminalStatusBar final : public platform::StatusBar {
+class LineStatusBar final : public StatusBarBackend {
  public:
   // Items write to fd; onReaderGone is handed to each.
-  TerminalStatusBar(int fd, std::function<void()> onReaderGone);
+  LineStatusBar(int fd, std::function<void()> onReaderGone);
 
   std::shared_ptr<platform::StatusItem> statusItemWithLength(double length) override;
+  std::shared_ptr<LineStatusItem> makeItem();
   // Finishes the line of every item still in the bar.
-  void finishLines();
+  void finish() override;
+
+  bool isTerminal() const { return isTerminal_; }
 
  private:
   int fd_;
   bool isTerminal_;
   std::function<void()> onReaderGone_;
-  std::vector<std::weak_ptr<TerminalStatusItem>> items_;
+  std::vector<std::weak_ptr<LineStatusItem>> items_;
 };
 
 }  // namespace appkit

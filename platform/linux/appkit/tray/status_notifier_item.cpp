@@ -1,0 +1,222 @@
+#include "platform/linux/appkit/tray/status_notifier_item.h"
+
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+#include <string_view>
+
+#include "platform/linux/appkit/application.h"
+#include "platform/linux/appkit/tray/tray_status_bar.h"
+
+namespace appkit {
+
+namespace {
+
+constexpr char kInterface[] = "org.kde.StatusNotifierItem";
+constexpr char kTooltipTitle[] = "CPU temperature";
+// The widest label there is room for: hosts that show the label keep its width steady.
+constexpr char kLabelGuide[] = "100.0\u00b0C";
+// How long a watcher may take to answer; one that never does changes nothing but this request.
+constexpr uint64_t kRegistrationTimeout = 10'000'000;  // microseconds
+
+std::string itemTitle(const std::string& title) {
+  return title.empty() ? kTooltipTitle : std::string(kTooltipTitle) + ": " + title;
+}
+
+int appendPixmaps(sd_bus_message* reply, const TrayStatusItem::Pixmap* pixmap) {
+  int result = sd_bus_message_open_container(reply, SD_BUS_TYPE_ARRAY, "(iiay)");
+  if (result >= 0 && pixmap) {
+    result = sd_bus_message_open_container(reply, SD_BUS_TYPE_STRUCT, "iiay");
+    if (result >= 0) {
+      result = sd_bus_message_append(reply, "ii", tray::kTitleIconSize, tray::kTitleIconSize);
+    }
+    if (result >= 0)
+      result = sd_bus_message_append_array(reply, 'y', pixmap->data(), pixmap->size());
+    if (result >= 0) result = sd_bus_message_close_container(reply);
+  }
+  return result < 0 ? result : sd_bus_message_close_container(reply);
+}
+
+int getItemProperty(sd_bus* /*bus*/, const char* /*path*/, const char* /*interface*/,
+                    const char* property, sd_bus_message* reply, void* userdata,
+                    sd_bus_error* /*error*/) {
+  const auto& item = *static_cast<const TrayStatusItem*>(userdata);
+  const std::string_view name = property;
+  if (name == "Category") return sd_bus_message_append(reply, "s", "Hardware");
+  if (name == "Id") return sd_bus_message_append(reply, "s", "quorvel");
+  if (name == "Title") return sd_bus_message_append(reply, "s", itemTitle(item.title()).c_str());
+  if (name == "Status") return sd_bus_message_append(reply, "s", "Active");
+  if (name == "WindowId") return sd_bus_message_append(reply, "i", 0);
+  if (name == "ItemIsMenu") return sd_bus_message_append(reply, "b", 0);
+  if (name == "Menu") return sd_bus_message_append(reply, "o", item.menuPath().c_str());
+  if (name == "IconPixmap") return appendPixmaps(reply, &item.pixmap());
+  if (name == "XAyatanaLabel") return sd_bus_message_append(reply, "s", item.title().c_str());
+  if (name == "XAyatanaLabelGuide") return sd_bus_message_append(reply, "s", kLabelGuide);
+  if (name == "ToolTip") {
+    int result = sd_bus_message_open_container(reply, SD_BUS_TYPE_STRUCT, "sa(iiay)ss");
+    if (result >= 0) result = sd_bus_message_append(reply, "s", "");
+    if (result >= 0) result = appendPixmaps(reply, nullptr);
+    if (result >= 0) {
+      result = sd_bus_message_append(reply, "ss", kTooltipTitle, item.title().c_str());
+    }
+    return result < 0 ? result : sd_bus_message_close_container(reply);
+  }
+  if (name.ends_with("Pixmap")) return appendPixmaps(reply, nullptr);  // overlay, attention
+  // IconName stays empty, or hosts would show the themed icon instead of the pixmap; so do the
+  // overlay and attention names, the movie and the theme path.
+  return sd_bus_message_append(reply, "s", "");
+}
+
+// Clicks and scrolling are answered and change nothing: the item only shows the temperature.
+int answerNothing(sd_bus_message* call, void* /*userdata*/, sd_bus_error* /*error*/) {
+  return sd_bus_reply_method_return(call, "");
+}
+
+#define QUORVEL_ITEM_PROPERTY(name, signature) \
+  SD_BUS_PROPERTY(name, signature, getItemProperty, 0, 0)
+
+const sd_bus_vtable kItemVtable[] = {
+    SD_BUS_VTABLE_START(0),
+    QUORVEL_ITEM_PROPERTY("Category", "s"),
+    QUORVEL_ITEM_PROPERTY("Id", "s"),
+    QUORVEL_ITEM_PROPERTY("Title", "s"),
+    QUORVEL_ITEM_PROPERTY("Status", "s"),
+    QUORVEL_ITEM_PROPERTY("WindowId", "i"),
+    QUORVEL_ITEM_PROPERTY("IconThemePath", "s"),
+    QUORVEL_ITEM_PROPERTY("IconName", "s"),
+    QUORVEL_ITEM_PROPERTY("IconPixmap", "a(iiay)"),
+    QUORVEL_ITEM_PROPERTY("OverlayIconName", "s"),
+    QUORVEL_ITEM_PROPERTY("OverlayIconPixmap", "a(iiay)"),
+    QUORVEL_ITEM_PROPERTY("AttentionIconName", "s"),
+    QUORVEL_ITEM_PROPERTY("AttentionIconPixmap", "a(iiay)"),
+    QUORVEL_ITEM_PROPERTY("AttentionMovieName", "s"),
+    QUORVEL_ITEM_PROPERTY("ToolTip", "(sa(iiay)ss)"),
+    QUORVEL_ITEM_PROPERTY("ItemIsMenu", "b"),
+    QUORVEL_ITEM_PROPERTY("Menu", "o"),
+    QUORVEL_ITEM_PROPERTY("XAyatanaLabel", "s"),
+    QUORVEL_ITEM_PROPERTY("XAyatanaLabelGuide", "s"),
+    SD_BUS_METHOD_WITH_ARGS("ContextMenu", SD_BUS_ARGS("i", x, "i", y), SD_BUS_NO_RESULT,
+                            answerNothing, 0),
+    SD_BUS_METHOD_WITH_ARGS("Activate", SD_BUS_ARGS("i", x, "i", y), SD_BUS_NO_RESULT,
+                            answerNothing, 0),
+    SD_BUS_METHOD_WITH_ARGS("SecondaryActivate", SD_BUS_ARGS("i", x, "i", y), SD_BUS_NO_RESULT,
+                            answerNothing, 0),
+    SD_BUS_METHOD_WITH_ARGS("Scroll", SD_BUS_ARGS("i", delta, "s", orientation), SD_BUS_NO_RESULT,
+                            answerNothing, 0),
+    SD_BUS_SIGNAL("NewTitle", "", 0),
+    SD_BUS_SIGNAL("NewIcon", "", 0),
+    SD_BUS_SIGNAL("NewAttentionIcon", "", 0),
+    SD_BUS_SIGNAL("NewOverlayIcon", "", 0),
+    SD_BUS_SIGNAL("NewToolTip", "", 0),
+    SD_BUS_SIGNAL_WITH_ARGS("NewStatus", SD_BUS_ARGS("s", status), 0),
+    SD_BUS_SIGNAL_WITH_ARGS("XAyatanaNewLabel", SD_BUS_ARGS("s", label, "s", guide), 0),
+    SD_BUS_VTABLE_END};
+
+#undef QUORVEL_ITEM_PROPERTY
+
+}  // namespace
+
+TrayStatusItem::TrayStatusItem(std::shared_ptr<Tray> tray) : tray_(std::move(tray)) {
+  if (LineStatusBar* const echo = tray_->echo()) echo_ = echo->makeItem();
+}
+
+TrayStatusItem::~TrayStatusItem() {
+  sd_bus_slot_unref(registration_);
+  sd_bus_slot_unref(nameRequest_);
+  sd_bus_slot_unref(object_);
+  // An item that leaves the bar leaves the tray: the watcher forgets an item whose name is gone.
+  if (!name_.empty())
+    sd_bus_release_name_async(tray_->bus(), nullptr, name_.c_str(), nullptr, nullptr);
+}
+
+void TrayStatusItem::publish(int number) {
+  // The first item is where hosts look for an item registered by its name; any later one is
+  // registered by its object, on this connection.
+  const std::string suffix = number == 1 ? "" : "/" + std::to_string(number);
+  path_ = "/StatusNotifierItem" + suffix;
+  name_ = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(number);
+  service_ = number == 1 ? name_ : path_;
+  menu_ = std::make_unique<DbusMenu>(tray_->bus(), "/MenuBar" + suffix, terminateApplication);
+  sd_bus* const bus = tray_->bus();
+  // Failures here leave an item the tray cannot show; the program goes on showing the title
+  // wherever else it can, as with a tray that never comes.
+  if (menu_->publish() < 0 ||
+      sd_bus_add_object_vtable(bus, &object_, path_.c_str(), kInterface, kItemVtable, this) < 0 ||
+      sd_bus_request_name_async(bus, &nameRequest_, name_.c_str(), 0,
+                                &TrayStatusItem::onNameRequested, this) < 0) {
+    return;
+  }
+}
+
+int TrayStatusItem::onNameRequested(sd_bus_message* reply, void* userdata, sd_bus_error* /*e*/) {
+  auto* const item = static_cast<TrayStatusItem*>(userdata);
+  item->nameRequest_ = sd_bus_slot_unref(item->nameRequest_);
+  item->nameSettled_ = true;
+  if (sd_bus_message_is_method_error(reply, nullptr) && item->service_ == item->name_) {
+    // A bus that refuses the name still carries the item under the connection's own name.
+    const char* unique = nullptr;
+    if (sd_bus_get_unique_name(item->tray_->bus(), &unique) >= 0) item->service_ = unique;
+  }
+  item->registerWithWatcher();
+  return 0;
+}
+
+void TrayStatusItem::registerWithWatcher() {
+  if (!nameSettled_) return;  // the name's answer will do it
+  registration_ = sd_bus_slot_unref(registration_);
+  sd_bus* const bus = tray_->bus();
+  sd_bus_message* call = nullptr;
+  int result = sd_bus_message_new_method_call(
+      bus, &call, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+      "org.kde.StatusNotifierWatcher", "RegisterStatusNotifierItem");
+  // No watcher is started for the item: a tray starts its own, and its coming is watched for.
+  if (result >= 0) result = sd_bus_message_set_auto_start(call, 0);
+  if (result >= 0) result = sd_bus_message_append(call, "s", service_.c_str());
+  if (result >= 0) {
+    sd_bus_call_async(bus, &registration_, call, &TrayStatusItem::onRegistered, this,
+                      kRegistrationTimeout);
+  }
+  sd_bus_message_unref(call);
+}
+
+int TrayStatusItem::onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* /*e*/) {
+  auto* const item = static_cast<TrayStatusItem*>(userdata);
+  item->registration_ = sd_bus_slot_unref(item->registration_);
+  // A refusal or a failure is kept quiet: the next watcher to appear is asked again.
+  if (sd_bus_message_is_method_error(reply, SD_BUS_ERROR_SERVICE_UNKNOWN) ||
+      sd_bus_message_is_method_error(reply, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
+    item->tray_->noteNoWatcher();
+  }
+  return 0;
+}
+
+void TrayStatusItem::setTitle(const std::string& title) {
+  // An unchanged title sends nothing and draws nothing.
+  if (title == title_) return;
+  title_ = title;
+  const tray::TitleIcon icon = tray::drawTitleIcon(title_);
+  for (std::size_t i = 0; i < icon.size(); ++i) {
+    for (int byte = 0; byte < 4; ++byte) {
+      pixmap_[i * 4 + static_cast<std::size_t>(byte)] =
+          static_cast<unsigned char>(icon[i] >> (24 - 8 * byte));
+    }
+  }
+  if (echo_) echo_->setTitle(title_);
+  if (!object_) return;
+  sd_bus* const bus = tray_->bus();
+  const char* const path = path_.c_str();
+  sd_bus_emit_signal(bus, path, kInterface, "NewIcon", nullptr);
+  sd_bus_emit_signal(bus, path, kInterface, "NewToolTip", nullptr);
+  sd_bus_emit_signal(bus, path, kInterface, "NewTitle", nullptr);
+  sd_bus_emit_signal(bus, path, kInterface, "XAyatanaNewLabel", "ss", title_.c_str(), kLabelGuide);
+}
+
+void TrayStatusItem::setAlternateImage(std::shared_ptr<platform::Image> image) {
+  alternateImage_ = std::move(image);
+}
+
+void TrayStatusItem::setHighlightMode(bool highlightMode) {
+  highlightMode_ = highlightMode;
+}
+
+}  // namespace appkit

@@ -1,0 +1,68 @@
+// A status item in the desktop's tray: a StatusNotifierItem on the session bus. Most trays show
+// only an icon, so the title is drawn into it; trays that read the Ayatana label show it as text,
+// and the tooltip carries it too. Its menu holds one item, Quit.
+#pragma once
+
+#include <systemd/sd-bus.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "platform/linux/appkit/line_status_bar.h"
+#include "platform/linux/appkit/tray/dbus_menu.h"
+#include "platform/linux/appkit/tray/title_icon.h"
+#include "platform/port.h"
+
+namespace appkit {
+
+class Tray;
+
+class TrayStatusItem final : public platform::StatusItem {
+ public:
+  explicit TrayStatusItem(std::shared_ptr<Tray> tray);
+  ~TrayStatusItem() override;
+  TrayStatusItem(const TrayStatusItem&) = delete;
+  TrayStatusItem& operator=(const TrayStatusItem&) = delete;
+
+  // Puts the item on the bus as item number of the process: its objects, its name
+  // org.kde.StatusNotifierItem-<pid>-<number>, then its registration with the tray's watcher.
+  // Whatever the bus refuses is retried when a watcher appears.
+  void publish(int number);
+
+  // Asks the tray's watcher to show the item; an earlier request still unanswered is dropped.
+  void registerWithWatcher();
+
+  void setTitle(const std::string& title) override;
+  void setAlternateImage(std::shared_ptr<platform::Image> image) override;
+  void setHighlightMode(bool highlightMode) override;
+
+  // The icon: ARGB32 pixels in network byte order, as the protocol carries them.
+  using Pixmap = std::array<unsigned char, tray::kTitleIconSize * tray::kTitleIconSize * 4>;
+
+  const std::string& title() const { return title_; }
+  const Pixmap& pixmap() const { return pixmap_; }
+  const std::string& menuPath() const { return menu_->path(); }
+  LineStatusItem* echo() const { return echo_.get(); }
+
+ private:
+  static int onNameRequested(sd_bus_message* reply, void* userdata, sd_bus_error* error);
+  static int onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* error);
+
+  std::shared_ptr<Tray> tray_;
+  std::shared_ptr<LineStatusItem> echo_;  // the terminal's line, when started from one
+  std::string path_;                      // the item's object
+  std::string name_;                      // its well-known name on the bus
+  std::string service_;                   // what the watcher is told: the name, or the object
+  std::unique_ptr<DbusMenu> menu_;
+  sd_bus_slot* object_ = nullptr;
+  sd_bus_slot* nameRequest_ = nullptr;
+  sd_bus_slot* registration_ = nullptr;
+  bool nameSettled_ = false;  // the bus has answered the name request
+  std::string title_;
+  Pixmap pixmap_{};
+  std::shared_ptr<platform::Image> alternateImage_;
+  bool highlightMode_ = false;
+};
+
+}  // namespace appkit

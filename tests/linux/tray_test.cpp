@@ -1,0 +1,239 @@
+// The built program as an item in a desktop's tray, on a session bus of the test's own with a
+// watcher and a host played by the test.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/linux/appkit/tray/title_icon.h"
+#include "tests/support/program_harness.h"
+#include "tests/support/session_bus.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr char kItemPath[] = "/StatusNotifierItem";
+constexpr char kItem[] = "org.kde.StatusNotifierItem";
+constexpr char kMenu[] = "com.canonical.dbusmenu";
+
+// Runs a call on the item's connection; the reply, or nullptr with the error's name in failure.
+using Call = std::function<int(sd_bus*, const char* destination, sd_bus_error*, sd_bus_message**)>;
+
+}  // namespace
+
+class TrayItem : public Program {
+ protected:
+  void SetUp() override {
+    Program::SetUp();
+    environment_["DBUS_SESSION_BUS_ADDRESS"] = bus_.address();
+  }
+
+  static std::string itemName(const Running& quorvel) {
+    return "org.kde.StatusNotifierItem-" + std::to_string(quorvel.pid()) + "-1";
+  }
+
+  // Reads a property of the item: the reply positioned at the value.
+  sd_bus_message* property(sd_bus* bus, const std::string& name, const char* member,
+                           const char* type) {
+    sd_bus_message* reply = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    EXPECT_GE(
+        sd_bus_get_property(bus, name.c_str(), kItemPath, kItem, member, &error, &reply, type), 0)
+        << member << ": " << (error.message ? error.message : "");
+    sd_bus_error_free(&error);
+    replies_.emplace_back(reply, sd_bus_message_unref);
+    return reply;
+  }
+
+  std::string text(sd_bus* bus, const std::string& name, const char* member,
+                   const char* type = "s") {
+    const char* value = nullptr;
+    sd_bus_message* reply = property(bus, name, member, type);
+    return reply && sd_bus_message_read_basic(reply, type[0], &value) > 0 ? value : "(none)";
+  }
+
+  PrivateBus bus_;
+  std::vector<std::unique_ptr<sd_bus_message, sd_bus_message* (*)(sd_bus_message*)>> replies_;
+};
+
+TEST_F(TrayItem, RegistersShowsTheTitleAndTellsTheHostOfEachChangeOnce) {
+  FakeWatcher watcher(bus_);
+  Running quorvel = run();
+  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+  const std::string name = itemName(quorvel);
+  EXPECT_EQ(watcher.registrations[0].service, name);
+  FakeHost host(bus_);  // a host reads an item once it is registered, then follows its signals
+
+  sd_bus* const reader = host.bus();
+  const std::pair<const char*, std::string> texts[] = {
+      {"Category", "Hardware"}, {"Id", "quorvel"},         {"Status", "Active"},
+      {"IconName", ""},         {"XAyatanaLabel", kTitle}, {"Title", "CPU temperature: " + kTitle},
+  };
+  for (const auto& [member, expected] : texts) EXPECT_EQ(text(reader, name, member), expected);
+  EXPECT_EQ(text(reader, name, "Menu", "o"), "/MenuBar");
+  int isMenu = -1;
+  sd_bus_message_read(property(reader, name, "ItemIsMenu", "b"), "b", &isMenu);
+  EXPECT_EQ(isMenu, 0);
+
+  const char *iconName = nullptr, *tipTitle = nullptr, *tipText = nullptr;
+  sd_bus_message* tip = property(reader, name, "ToolTip", "(sa(iiay)ss)");
+  ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &iconName, 0, &tipTitle, &tipText), 0);
+  EXPECT_EQ(std::string(tipText), kTitle);
+
+  // One pixmap, the title as drawn.
+  const auto pixmaps = readIconPixmaps(reader, name);
+  ASSERT_EQ(pixmaps.size(), 1u);
+  const auto icon = appkit::tray::drawTitleIcon(kTitle);
+  EXPECT_EQ(pixmaps[0].width * pixmaps[0].height, static_cast<int>(icon.size()));
+  EXPECT_EQ(pixmaps[0].argb, std::vector<uint32_t>(icon.begin(), icon.end()));
+
+  // Five refreshes with the same title send nothing; a new title sends each signal once.
+  pumpUntil(
+      {reader}, [] { return false; }, 1s);
+  EXPECT_TRUE(host.signals.empty());
+  setSensor("50000\n");
+  ASSERT_TRUE(pumpUntil({reader}, [&] { return host.lastLabel == "50.0\u00b0C"; }));
+  pumpUntil(
+      {reader}, [] { return false; }, 600ms);
+  EXPECT_EQ(host.signals,
+            (std::map<std::string, int>{
+                {"NewIcon", 1}, {"NewTitle", 1}, {"NewToolTip", 1}, {"XAyatanaNewLabel", 1}}));
+
+  quorvel.send(SIGTERM);
+  const auto status = quorvel.wait();
+  EXPECT_TRUE(exitedWithZero(status)) << describe(status);
+  EXPECT_EQ(quorvel.err, "");  // a tray, and no terminal: nothing on standard error
+  EXPECT_EQ(quorvel.out, "");
+}
+
+TEST_F(TrayItem, RegistersWithEachNewTrayWhateverTheLastOneAnswered) {
+  Running quorvel = run();
+  // No tray yet: one line says the program waits for one, then nothing more.
+  ASSERT_TRUE(quorvel.readUntil([&] { return !lines(quorvel.err).empty(); })) << quorvel.err;
+  EXPECT_NE(quorvel.err.find("--status-bar=line"), std::string::npos) << quorvel.err;
+  for (const auto answer : {FakeWatcher::Answer::refuse, FakeWatcher::Answer::never,
+                            FakeWatcher::Answer::accept, FakeWatcher::Answer::accept}) {
+    FakeWatcher watcher(bus_, answer);  // a tray that starts late, or starts again
+    ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }))
+        << "answer " << static_cast<int>(answer);
+    pumpUntil(
+        {watcher.bus()}, [] { return false; }, 300ms);
+    EXPECT_EQ(watcher.registrations.size(), 1u);
+    EXPECT_EQ(watcher.registrations[0].service, itemName(quorvel));
+  }
+  quorvel.readUntil([] { return false; }, 500ms);
+  EXPECT_EQ(lines(quorvel.err).size(), 1u) << quorvel.err;
+  quorvel.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+}
+
+TEST_F(TrayItem, AnswersEveryCallAndQuitsFromItsMenu) {
+  FakeWatcher watcher(bus_);
+  Running quorvel = run();
+  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+  const std::string name = itemName(quorvel);
+  const auto item = [](const char* member, const char* types, auto... arguments) -> Call {
+    return [=](sd_bus* bus, const char* to, sd_bus_error* error, sd_bus_message** reply) {
+      return sd_bus_call_method(bus, to, kItemPath, kItem, member, error, reply, types,
+                                arguments...);
+    };
+  };
+  const auto menu = [](const char* member, const char* types, auto... arguments) -> Call {
+    return [=](sd_bus* bus, const char* to, sd_bus_error* error, sd_bus_message** reply) {
+      return sd_bus_call_method(bus, to, "/MenuBar", kMenu, member, error, reply, types,
+                                arguments...);
+    };
+  };
+  const std::tuple<const char*, Call, bool> calls[] = {
+      {"Activate", item("Activate", "ii", 1, 2), true},
+      {"SecondaryActivate", item("SecondaryActivate", "ii", 1, 2), true},
+      {"ContextMenu", item("ContextMenu", "ii", 1, 2), true},
+      {"Scroll", item("Scroll", "is", 3, "vertical"), true},
+      {"Activate with a text", item("Activate", "s", "here"), false},
+      {"an unknown method", item("Explode", ""), false},
+      {"an unknown property",
+       [](sd_bus* bus, const char* to, sd_bus_error* error, sd_bus_message** reply) {
+         return sd_bus_call_method(bus, to, kItemPath, "org.freedesktop.DBus.Properties", "Get",
+                                   error, reply, "ss", kItem, "Colour");
+       },
+       false},
+      {"the whole layout", menu("GetLayout", "iias", 0, -1, 0), true},
+      {"the layout of no item", menu("GetLayout", "iias", 99, -1, 0), false},
+      {"a property of no item", menu("GetProperty", "is", 7, "label"), false},
+      {"an unknown property", menu("GetProperty", "is", 1, "colour"), false},
+      {"AboutToShow", menu("AboutToShow", "i", 0), true},
+      {"AboutToShow no item", menu("AboutToShow", "i", 5), false},
+      {"an event for no item", menu("Event", "isvu", 9, "clicked", "s", "", 0u), false},
+      {"events for no item", menu("EventGroup", "a(isvu)", 1, 9, "clicked", "s", "", 0u), false},
+      {"GetGroupProperties", menu("GetGroupProperties", "aias", 2, 0, 1, 0), true},
+  };
+  sd_bus* const host = watcher.bus();
+  for (const auto& [what, call, succeeds] : calls) {
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_message* reply = nullptr;
+    const int result = call(host, name.c_str(), &error, &reply);
+    EXPECT_EQ(result >= 0, succeeds) << what << ": " << (error.message ? error.message : "");
+    EXPECT_EQ(sd_bus_error_is_set(&error) != 0, !succeeds) << what;
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(reply);
+  }
+
+  // The menu as a host lays it out: a root whose one child is Quit.
+  sd_bus_message* layout = nullptr;
+  ASSERT_GE(menu("GetLayout", "iias", 0, -1, 0)(host, name.c_str(), nullptr, &layout), 0);
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  FILE* const file = open_memstream(&buffer, &size);
+  sd_bus_message_dump(layout, file, 0);
+  fclose(file);
+  const std::string dump(buffer, size);
+  free(buffer);
+  sd_bus_message_unref(layout);
+  EXPECT_NE(dump.find("\"Quit\""), std::string::npos) << dump;
+  EXPECT_EQ(dump.find("\"Quit\""), dump.rfind("\"Quit\"")) << dump;
+
+  ASSERT_GE(menu("Event", "isvu", 1, "clicked", "s", "", 0u)(host, name.c_str(), nullptr, nullptr),
+            0);
+  const auto status = quorvel.wait();
+  EXPECT_TRUE(exitedWithZero(status)) << describe(status);
+}
+
+TEST_F(TrayItem, EndsInOrderWhenTheSessionBusCloses) {
+  FakeWatcher watcher(bus_);
+  Running quorvel = run();
+  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+  bus_.stop();
+  const auto status = quorvel.wait();
+  EXPECT_TRUE(exitedWithZero(status)) << describe(status);
+}
+
+TEST_F(TrayItem, TheOptionChoosesWhereTheTitleGoes) {
+  FakeWatcher watcher(bus_);
+  Running line = run({"--status-bar=line"});
+  EXPECT_TRUE(line.readTitles(3)) << line.err;  // the line, though a session bus is there
+  EXPECT_FALSE(pumpUntil(
+      {watcher.bus()}, [&] { return !watcher.registrations.empty(); }, 300ms));
+  line.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(line.wait()));
+
+  // Started from a terminal, the tray item draws its line there too.
+  Running onTerminal = run({}, true);
+  EXPECT_TRUE(onTerminal.readUntil([&] {
+    return onTerminal.out.find(kTitle) != std::string::npos;
+  })) << onTerminal.out;
+  onTerminal.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(onTerminal.wait()));
+
+  environment_.clear();  // no session bus
+  Running tray = run({"--status-bar", "tray"});
+  auto status = tray.wait();
+  ASSERT_TRUE(status && WIFEXITED(*status)) << describe(status);
+  EXPECT_EQ(WEXITSTATUS(*status), 1);
+  EXPECT_NE(tray.err.find("--status-bar=line"), std::string::npos) << tray.err;
+
+  Running wrong = run({"--status-bar=menu"});
+  status = wrong.wait();
+  ASSERT_TRUE(status && WIFEXITED(*status)) << describe(status);
+  EXPECT_EQ(WEXITSTATUS(*status), 2);
+  EXPECT_NE(wrong.err.find("tray or line"), std::string::npos) << wrong.err;
+}
