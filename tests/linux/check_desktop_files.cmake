@@ -1,9 +1,10 @@
 # Checks the files that install the program on a Linux desktop against the program itself:
 #   - the manual page describes every option that "PROGRAM HELP_OPTION" prints (written in roff,
-#     each "-" of an option as "\-");
+#     each "-" of an option as "\-"), and names none that it does not print;
 #   - the manual page's header and the AppStream metadata's newest release carry VERSION.
 # Usage: cmake -DPROGRAM=... -DHELP_OPTION=--help -DMANUAL=quorvel.1 -DMETAINFO=...xml
 #              -DVERSION=x.y.z -P check_desktop_files.cmake
+cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${PROGRAM} ${HELP_OPTION} OUTPUT_VARIABLE help RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${PROGRAM} ${HELP_OPTION} exited with ${status}")
@@ -21,6 +22,15 @@ foreach(option IN LISTS options)
   string(FIND "${manual}" "${roff}" at)
   if(at EQUAL -1)
     string(APPEND problems "  the manual page does not describe ${option}\n")
+  endif()
+endforeach()
+
+string(REGEX MATCHALL "\\\\-\\\\-[a-z][a-z\\\\-]*" described "${manual}")
+list(REMOVE_DUPLICATES described)
+foreach(roff IN LISTS described)
+  string(REPLACE "\\-" "-" option "${roff}")
+  if(NOT option IN_LIST options)
+    string(APPEND problems "  the manual page describes ${option}, which --help does not list\n")
   endif()
 endforeach()
 
