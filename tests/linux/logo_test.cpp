@@ -1,20 +1,38 @@
-// The images in resources/ are the drawing program's output, byte for byte, and are PNGs of the
-// menu bar's template sizes.
+// The images in resources/ are the drawing program's output, byte for byte: the alternate image
+// at the menu bar's template sizes and the application icon in the hicolor theme's layout.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 
 #include "tests/linux/temp_dir.h"
 
 namespace {
 
+const std::filesystem::path kResources = std::filesystem::path(QUORVEL_SOURCE_DIR) / "resources";
+
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Every file under root, as paths relative to root.
+std::set<std::filesystem::path> filesUnder(const std::filesystem::path& root) {
+  std::set<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files.insert(entry.path().lexically_relative(root));
+  }
+  return files;
+}
+
+uint32_t bigEndian32(const std::string& bytes, std::size_t offset) {
+  uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[offset + i]);
+  return value;
 }
 
 }  // namespace
@@ -23,10 +41,38 @@ TEST(Logo, ResourcesHoldWhatTheDrawingProgramDraws) {
   TempDir dir;
   const std::string command = std::string(QUORVEL_DRAW_LOGO) + " " + dir.path().string();
   ASSERT_EQ(std::system(command.c_str()), 0);
-  for (const char* name : {"quorvel-logo-alt.png", "quorvel-logo-alt@2x.png"}) {
-    const auto drawn = readFile(dir.path() / name);
-    ASSERT_FALSE(drawn.empty()) << name;
-    EXPECT_EQ(drawn, readFile(std::filesystem::path(QUORVEL_SOURCE_DIR) / "resources" / name))
+
+  // Nothing drawn is missing from resources/, and resources/icons holds nothing undrawn.
+  std::set<std::filesystem::path> kept = {"quorvel-logo-alt.png", "quorvel-logo-alt@2x.png"};
+  for (const auto& icon : filesUnder(kResources / "icons")) kept.insert("icons" / icon);
+  const auto drawn = filesUnder(dir.path());
+  EXPECT_EQ(drawn, kept);
+
+  for (const auto& name : drawn) {
+    const auto bytes = readFile(dir.path() / name);
+    ASSERT_FALSE(bytes.empty()) << name;
+    EXPECT_EQ(bytes, readFile(kResources / name))
         << name << " in resources/ differs from the drawing; redraw it (target quorvel_logo)";
   }
+}
+
+// Each icon is as large as its folder says; the theme's minimum (48 x 48) and a size that software
+// centres take (64 x 64 or larger) are there.
+TEST(Logo, ApplicationIconsFitTheHicolorTheme) {
+  const auto icons = filesUnder(kResources / "icons");
+  bool minimum = false, large = false;
+  for (const auto& icon : icons) {
+    ASSERT_EQ(icon.filename(), "org.quorvel.Quorvel.png") << icon;
+    const std::string folder = icon.parent_path().parent_path().filename().string();
+    const auto bytes = readFile(kResources / "icons" / icon);
+    ASSERT_GE(bytes.size(), 24u) << icon;
+    const std::string side = std::to_string(bigEndian32(bytes, 16));
+    EXPECT_EQ(bytes.substr(12, 4), "IHDR") << icon;
+    EXPECT_EQ(folder, side + "x" + std::to_string(bigEndian32(bytes, 20))) << icon;
+    EXPECT_EQ(icon.parent_path().filename(), "apps") << icon;
+    minimum = minimum || folder == "48x48";
+    large = large || bigEndian32(bytes, 16) >= 64;
+  }
+  EXPECT_TRUE(minimum);
+  EXPECT_TRUE(large);
 }

@@ -1,18 +1,24 @@
-// Draws the alternate image "quorvel-logo-alt": a thermometer, black on transparent, at the
-// menu bar's template size (18 x 18) and twice that (36 x 36, "@2x"), as PNG files.
+// Draws the program's images, as PNG files:
+//   - the alternate image "quorvel-logo-alt": a thermometer, black on transparent, at the menu
+//     bar's template size (18 x 18) and twice that (36 x 36, "@2x");
+//   - the application icon "org.quorvel.Quorvel" for the desktop's menus, in the hicolor theme's
+//     layout at its usual sizes: the same thermometer, white with red liquid, on a slate tile.
 //
-//   quorvel_draw_logo <folder>   writes <folder>/quorvel-logo-alt.png and ...@2x.png
+//   quorvel_draw_logo <folder>   writes <folder>/quorvel-logo-alt.png, ...@2x.png and
+//                                <folder>/icons/hicolor/<N>x<N>/apps/org.quorvel.Quorvel.png
 //
-// The shapes are measured in points of the 18-point square and sampled 8 x 8 times per pixel,
-// so both sizes come from the one drawing. The PNG is written by hand, its deflate stream in
-// stored blocks, so that nothing beyond the standard library is needed.
+// Each drawing is measured in points of its own square and sampled 8 x 8 times per pixel, so all
+// sizes come from the one drawing. The PNG is written by hand, its deflate stream in stored
+// blocks, so that nothing beyond the standard library is needed.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -54,24 +60,67 @@ bool inked(Point p) {
   return false;
 }
 
-// RGBA rows, each preceded by its filter type (0, none), as PNG's image data wants them.
-std::vector<uint8_t> drawRows(int size) {
-  constexpr int kSamples = 8;
-  const double scale = 18.0 / size;
+// A colour with its opacity, 0 (nothing drawn) or 255 at one sample point.
+struct Colour {
+  uint8_t r, g, b, a;
+};
+
+constexpr Colour kNothing{0, 0, 0, 0};
+
+// The template image: black ink.
+Colour alternateImage(Point p) {
+  return inked(p) ? Colour{0, 0, 0, 255} : kNothing;
+}
+
+// The application icon, in a 32-point square: a tile with rounded corners, darker towards the
+// bottom, holding a filled thermometer (white glass, red liquid) and its scale.
+Colour applicationIcon(Point p) {
+  constexpr Colour kGlass{242, 244, 248, 255}, kLiquid{229, 72, 77, 255};
+  constexpr Point kBulb{13.0, 22.0};
+  for (const double y : {7.5, 11.5, 15.5}) {
+    if (insideBox(p, 19.0, y, 24.0, y + 1.5)) return kGlass;
+  }
+  if (circle(p, kBulb, 3.25) <= 0.0 || capsule(p, {13.0, 11.0}, kBulb, 1.5) <= 0.0) return kLiquid;
+  if (circle(p, kBulb, 5.0) <= 0.0 || capsule(p, {13.0, 8.0}, {13.0, 19.0}, 3.5) <= 0.0) {
+    return kGlass;
+  }
+  // The tile: a square from 2 to 30 points whose corners are rounded with a 6-point radius.
+  constexpr double kLow = 8.0, kHigh = 24.0;
+  const Point corner{std::clamp(p.x, kLow, kHigh), std::clamp(p.y, kLow, kHigh)};
+  if (circle(p, corner, 6.0) > 0.0) return kNothing;
+  const double t = std::clamp((p.y - 2.0) / 28.0, 0.0, 1.0);
+  const auto mix = [t](double top, double bottom) {
+    return static_cast<uint8_t>(std::lround(top + (bottom - top) * t));
+  };
+  return {mix(62, 32), mix(78, 42), mix(110, 64), 255};
+}
+
+// RGBA rows, each preceded by its filter type (0, none), as PNG's image data wants them. The
+// drawing measures `points` on a side; each pixel averages its samples, weighted by opacity.
+template <typename Drawing>
+std::vector<uint8_t> drawRows(int size, double points, Drawing drawing) {
+  constexpr int kSamples = 8, kCount = kSamples * kSamples;
+  const double scale = points / size;
   std::vector<uint8_t> rows;
   for (int y = 0; y < size; ++y) {
     rows.push_back(0);
     for (int x = 0; x < size; ++x) {
-      int hits = 0;
+      int alpha = 0, red = 0, green = 0, blue = 0;
       for (int sy = 0; sy < kSamples; ++sy) {
         for (int sx = 0; sx < kSamples; ++sx) {
           const Point p{(x + (sx + 0.5) / kSamples) * scale, (y + (sy + 0.5) / kSamples) * scale};
-          hits += inked(p) ? 1 : 0;
+          const Colour c = drawing(p);
+          alpha += c.a;
+          red += c.r * c.a;
+          green += c.g * c.a;
+          blue += c.b * c.a;
         }
       }
-      const auto alpha =
-          static_cast<uint8_t>((hits * 255 + kSamples * kSamples / 2) / (kSamples * kSamples));
-      rows.insert(rows.end(), {0, 0, 0, alpha});
+      const auto average = [alpha](int weighted) {
+        return static_cast<uint8_t>(alpha == 0 ? 0 : (weighted + alpha / 2) / alpha);
+      };
+      rows.insert(rows.end(), {average(red), average(green), average(blue),
+                               static_cast<uint8_t>((alpha + kCount / 2) / kCount)});
     }
   }
   return rows;
@@ -129,19 +178,20 @@ std::vector<uint8_t> zlibStored(const std::vector<uint8_t>& data) {
   return out;
 }
 
-std::vector<uint8_t> png(int size) {
+template <typename Drawing>
+std::vector<uint8_t> png(int size, double points, Drawing drawing) {
   std::vector<uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   std::vector<uint8_t> header;
   putBigEndian(header, static_cast<uint32_t>(size));
   putBigEndian(header, static_cast<uint32_t>(size));
   header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits per channel, RGBA, no interlace
   putChunk(out, "IHDR", header);
-  putChunk(out, "IDAT", zlibStored(drawRows(size)));
+  putChunk(out, "IDAT", zlibStored(drawRows(size, points, drawing)));
   putChunk(out, "IEND", {});
   return out;
 }
 
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+bool writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
@@ -155,11 +205,22 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: quorvel_draw_logo <folder>\n");
     return 2;
   }
-  const std::string folder = argv[1];
-  for (const auto& [name, size] :
-       {std::pair{"/quorvel-logo-alt.png", 18}, std::pair{"/quorvel-logo-alt@2x.png", 36}}) {
-    if (!writeFile(folder + name, png(size))) {
-      std::fprintf(stderr, "quorvel_draw_logo: cannot write %s%s\n", folder.c_str(), name);
+  const std::filesystem::path folder = argv[1];
+  std::vector<std::pair<std::filesystem::path, std::vector<uint8_t>>> files = {
+      {"quorvel-logo-alt.png", png(18, 18.0, alternateImage)},
+      {"quorvel-logo-alt@2x.png", png(36, 18.0, alternateImage)}};
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const std::string side = std::to_string(size);
+    files.emplace_back(std::filesystem::path("icons/hicolor") / (side + "x" + side) / "apps" /
+                           "org.quorvel.Quorvel.png",
+                       png(size, 32.0, applicationIcon));
+  }
+  for (const auto& [name, bytes] : files) {
+    const std::filesystem::path path = folder / name;
+    std::error_code error;
+    std::filesystem::create_directories(path.parent_path(), error);
+    if (error || !writeFile(path, bytes)) {
+      std::fprintf(stderr, "quorvel_draw_logo: cannot write %s\n", path.c_str());
       return 1;
     }
   }
