@@ -37,6 +37,8 @@ void printHelp() {
       "  --status-bar=tray    the tray item; exit status 1 when no session bus is reachable\n"
       "  --status-bar=line    the line on standard error, even in a desktop session (for\n"
       "                       i3blocks, polybar or a waybar custom module)\n"
+      "  --status-bar=auto    the tray when a session bus is reachable, else the line (the\n"
+      "                       default)\n"
       "\n"
       "Environment:\n"
       "  SYSFS_PATH                where sysfs is mounted (default /sys)\n"
