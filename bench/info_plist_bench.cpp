@@ -9,9 +9,9 @@
 #include <iterator>
 #include <string>
 
-#include "bench/ratio_reporter.h"
-#include "platform/linux/appkit/info_dictionary.h"
-#include "tests/support/hostile_plists.h"
+#include "appkit/info_dictionary.h"
+#include "ratio_reporter.h"
+#include "support/hostile_plists.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/ratio_reporter.h"
-#include "platform/linux/iokit/smc_device.h"
+#include "iokit/smc_device.h"
+#include "ratio_reporter.h"
 #include "smc/cpu_temperature.h"
 
 namespace {

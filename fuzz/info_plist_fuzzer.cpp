@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/linux/appkit/info_dictionary.h"
+#include "appkit/info_dictionary.h"
 
 namespace {
 

@@ -26,8 +26,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/linux/iokit/handle_table.h"
-#include "platform/linux/iokit/smc_device.h"
+#include "iokit/handle_count.h"
+#include "iokit/smc_device.h"
 #include "smc/smc_block.h"
 
 namespace {
@@ -251,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (handles.service != IO_OBJECT_NULL) check(IOObjectRelease(handles.service) == 0);
   if (handles.iterator != IO_OBJECT_NULL) check(IOObjectRelease(handles.iterator) == 0);
   check(device->openConnections == 0);
-  check(iokit::handleTable().liveObjects() == 0);
+  check(iokit::liveIoObjects() == 0);
   // The next input starts with the machine's device slot as the program finds it.
   iokit::setSmcDevice(nullptr);
   return 0;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/linux/iokit/sensor_text.h"
+#include "sensor/sensor_text.h"
 
 namespace {
 

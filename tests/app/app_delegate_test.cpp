@@ -5,8 +5,8 @@
 
 #include <limits>
 
-#include "tests/app/fake_platform.h"
-#include "tests/support/fake_smc_device.h"
+#include "fake_platform.h"
+#include "support/fake_smc_device.h"
 
 namespace {
 

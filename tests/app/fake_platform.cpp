@@ -1,4 +1,4 @@
-#include "tests/app/fake_platform.h"
+#include "fake_platform.h"
 
 #include <algorithm>
 

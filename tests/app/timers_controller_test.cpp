@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/app_delegate.h"
-#include "tests/app/fake_platform.h"
-#include "tests/support/fake_smc_device.h"
+#include "fake_platform.h"
+#include "support/fake_smc_device.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <memory>
 
+#include "iokit/handle_count.h"
+#include "iokit/smc_device.h"
 #include "iokit_test_support.h"
-#include "platform/linux/iokit/handle_table.h"
-#include "platform/linux/iokit/smc_device.h"
 #include "smc/cpu_temperature.h"
 #include "smc/smc_block.h"
-#include "tests/support/fake_smc_device.h"
+#include "support/fake_smc_device.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ class IOKitService : public ::testing::Test {
   }
   void TearDown() override {
     iokit::setSmcDevice(nullptr);
-    EXPECT_EQ(iokit::handleTable().liveObjects(), 0u) << "a handle was left behind";
+    EXPECT_EQ(iokit::liveIoObjects(), 0u) << "a handle was left behind";
   }
   io_service_t service() {
     io_iterator_t iterator = 0;
@@ -226,11 +226,11 @@ TEST_F(IOKitService, AMillionReadingsLeaveNoHandleBehind) {
   EXPECT_EQ(celsius, 47.75);
   EXPECT_EQ(device->opens, 1'000'000);
   EXPECT_EQ(device->closes, 1'000'000);
-  EXPECT_EQ(iokit::handleTable().liveObjects(), 0u);
+  EXPECT_EQ(iokit::liveIoObjects(), 0u);
 }
 
 TEST_F(IOKitService, AFullTableRefusesAndRecovers) {
-  io_iterator_t iterators[iokit::HandleTable::kCapacity];
+  io_iterator_t iterators[iokit::kIoObjectCapacity];
   for (auto& iterator : iterators) {
     ASSERT_EQ(IOServiceGetMatchingServices(0, IOServiceMatching("x"), &iterator), 0);
   }

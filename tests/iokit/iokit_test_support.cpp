@@ -10,7 +10,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "platform/linux/iokit/smc_device.h"
+#include "iokit/smc_device.h"
 #include "smc/smc_block.h"
 
 namespace fs = std::filesystem;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/linux/iokit/sensor_text.h"
+#include "sensor/sensor_text.h"
 #include "smc/cpu_temperature.h"
 
 namespace {

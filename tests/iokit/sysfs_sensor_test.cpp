@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "iokit/smc_device.h"
 #include "iokit_test_support.h"
-#include "platform/linux/iokit/sensor_text.h"
-#include "platform/linux/iokit/smc_device.h"
+#include "sensor/sensor_text.h"
 #include "smc/cpu_temperature.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "platform/linux/appkit/bundle.h"
+#include "appkit/bundle.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/linux/temp_dir.h"
+#include "support/temp_dir.h"
 
 using appkit::Bundle;
 

@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/info_dictionary.h"
+#include "appkit/info_dictionary.h"
 
 #include <gtest/gtest.h>
 #include <plist/plist.h>
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/linux/temp_dir.h"
-#include "tests/support/hostile_plists.h"
+#include "support/hostile_plists.h"
+#include "support/temp_dir.h"
 
 using appkit::InfoDictionary;
 using appkit::textFloatValue;

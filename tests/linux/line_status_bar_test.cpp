@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/line_status_bar.h"
+#include "appkit/line_status_bar.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "tests/linux/terminal_screen.h"
+#include "support/terminal_screen.h"
 
 using appkit::LineStatusBar;
 using appkit::LineStatusItem;

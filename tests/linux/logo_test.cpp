@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "tests/linux/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <optional>
 
-#include "tests/support/panel_desktop.h"
-#include "tests/support/program_harness.h"
+#include "support/panel_desktop.h"
+#include "support/program_harness.h"
 
 using namespace std::chrono_literals;
 

@@ -2,8 +2,8 @@
 // going, termination signals, the terminal, options, the bundle found through a link.
 #include <gtest/gtest.h>
 
-#include "tests/linux/terminal_screen.h"
-#include "tests/support/program_harness.h"
+#include "support/program_harness.h"
+#include "support/terminal_screen.h"
 
 using namespace std::chrono_literals;
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/linux/appkit/application.h"
+#include "appkit/application.h"
 #include "platform/port.h"
-#include "tests/linux/terminal_screen.h"
+#include "support/terminal_screen.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/linux/appkit/run_loop.h"
-#include "platform/linux/appkit/timer_schedule.h"
+#include "appkit/run_loop.h"
+#include "appkit/timer_schedule.h"
 #include "platform/port.h"
 
 using appkit::TimerSchedule;

@@ -4,9 +4,9 @@
 
 #include <functional>
 
-#include "platform/linux/appkit/tray/title_icon.h"
-#include "tests/support/program_harness.h"
-#include "tests/support/session_bus.h"
+#include "appkit/title_icon.h"
+#include "support/program_harness.h"
+#include "support/session_bus.h"
 
 using namespace std::chrono_literals;
 

@@ -65,12 +65,20 @@ if(NOT patched_runtime_h STREQUAL old_patched_runtime_h)
 endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${objc_include_dir}/objc/runtime.h)
 
+# The adapter sees what the program's targets give it: the display side's and the port's headers.
+set(adapter_includes "")
+foreach(target quorvel_app quorvel_port)
+  get_target_property(dirs ${target} INTERFACE_INCLUDE_DIRECTORIES)
+  list(TRANSFORM dirs PREPEND -I)
+  list(APPEND adapter_includes ${dirs})
+endforeach()
+
 set(objc_syntax_check
   ${QUORVEL_OBJC_CLANG} -std=c++20 -fsyntax-only -x objective-c++
   -fobjc-runtime=gnustep-2.0 -fobjc-arc
   -Wall -Wextra -Wpedantic -Werror
   -DGNUSTEP -DGNUSTEP_BASE_LIBRARY=1 -DGNU_GUI_LIBRARY=1 -DGNU_RUNTIME=1
-  -I${PROJECT_SOURCE_DIR} -I${PROJECT_SOURCE_DIR}/platform/include
+  ${adapter_includes}
   -isystem ${compat_include_dir} -isystem ${QUORVEL_GNUSTEP_INCLUDE_DIR}
   -isystem ${objc_include_dir}
   -include ${CMAKE_CURRENT_SOURCE_DIR}/gnustep/quorvel_gnustep_compat.h)

@@ -1,4 +1,4 @@
-#include "tests/macos/png_check.h"
+#include "png_check.h"
 
 #include <array>
 #include <fstream>

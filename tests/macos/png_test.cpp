@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/macos/png_check.h"
+#include "png_check.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "smc/smc_connection.h"
-#include "tests/support/fake_smc_device.h"
+#include "support/fake_smc_device.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/support/fake_smc_device.h"
+#include "support/fake_smc_device.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/support/panel_desktop.h"
+#include "support/panel_desktop.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "tests/support/session_bus.h"
+#include "support/session_bus.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,6 +1,6 @@
-#include "platform/linux/appkit/application.h"
+#include "appkit/application.h"
 
-#include "platform/linux/appkit/run_loop.h"
+#include "appkit/run_loop.h"
 
 namespace appkit {
 

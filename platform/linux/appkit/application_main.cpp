@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/linux/appkit/application.h"
-#include "platform/linux/appkit/run_loop.h"
-#include "platform/linux/appkit/standard_streams.h"
-#include "platform/linux/appkit/status_bar.h"
+#include "appkit/application.h"
+#include "appkit/run_loop.h"
+#include "appkit/status_bar.h"
+#include "standard_streams.h"
 
 namespace {
 

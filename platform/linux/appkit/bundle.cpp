@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/bundle.h"
+#include "appkit/bundle.h"
 
 #include <limits.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/info_dictionary.h"
+#include "appkit/info_dictionary.h"
 
 #include <fcntl.h>
 #include <plist/plist.h>

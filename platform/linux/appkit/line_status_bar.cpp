@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/line_status_bar.h"
+#include "appkit/line_status_bar.h"
 
 #include <errno.h>
 #include <signal.h>
@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "platform/linux/appkit/run_loop.h"
-#include "platform/linux/appkit/standard_streams.h"
+#include "appkit/run_loop.h"
+#include "standard_streams.h"
 
 namespace appkit {
 

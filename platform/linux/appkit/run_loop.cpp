@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/run_loop.h"
+#include "appkit/run_loop.h"
 
 #include <signal.h>
 #include <systemd/sd-bus.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/standard_streams.h"
+#include "standard_streams.h"
 
 #include <fcntl.h>
 #include <stdio.h>

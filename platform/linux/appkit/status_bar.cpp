@@ -1,10 +1,10 @@
-#include "platform/linux/appkit/status_bar.h"
+#include "appkit/status_bar.h"
 
 #include <unistd.h>
 
-#include "platform/linux/appkit/application.h"
-#include "platform/linux/appkit/line_status_bar.h"
-#include "platform/linux/appkit/tray/tray_status_bar.h"
+#include "appkit/application.h"
+#include "appkit/line_status_bar.h"
+#include "tray/tray_status_bar.h"
 
 namespace appkit {
 

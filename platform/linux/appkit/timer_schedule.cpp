@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/timer_schedule.h"
+#include "appkit/timer_schedule.h"
 
 #include <algorithm>
 #include <cmath>

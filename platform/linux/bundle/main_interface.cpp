@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "app/app_delegate.h"
-#include "platform/linux/appkit/application.h"
+#include "appkit/application.h"
 
 void appkit::loadMainInterface(ApplicationObject& application) {
   application.setDelegate(std::make_shared<AppDelegate>());

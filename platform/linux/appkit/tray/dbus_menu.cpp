@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/tray/dbus_menu.h"
+#include "tray/dbus_menu.h"
 
 #include <systemd/sd-bus.h>
 

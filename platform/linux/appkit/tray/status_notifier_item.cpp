@@ -1,12 +1,12 @@
-#include "platform/linux/appkit/tray/status_notifier_item.h"
+#include "tray/status_notifier_item.h"
 
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
 #include <string_view>
 
-#include "platform/linux/appkit/application.h"
-#include "platform/linux/appkit/tray/tray_status_bar.h"
+#include "appkit/application.h"
+#include "tray/tray_status_bar.h"
 
 namespace appkit {
 

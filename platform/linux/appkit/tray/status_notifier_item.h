@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/linux/appkit/line_status_bar.h"
-#include "platform/linux/appkit/tray/dbus_menu.h"
-#include "platform/linux/appkit/tray/title_icon.h"
+#include "appkit/line_status_bar.h"
+#include "appkit/title_icon.h"
 #include "platform/port.h"
+#include "tray/dbus_menu.h"
 
 namespace appkit {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/tray/title_icon.h"
+#include "appkit/title_icon.h"
 
 #include <algorithm>
 #include <cstddef>

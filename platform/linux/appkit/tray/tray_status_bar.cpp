@@ -1,4 +1,4 @@
-#include "platform/linux/appkit/tray/tray_status_bar.h"
+#include "tray/tray_status_bar.h"
 
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/linux/appkit/application.h"
-#include "platform/linux/appkit/run_loop.h"
-#include "platform/linux/appkit/tray/status_notifier_item.h"
+#include "appkit/application.h"
+#include "appkit/run_loop.h"
+#include "tray/status_notifier_item.h"
 
 namespace appkit {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/appkit/line_status_bar.h"
-#include "platform/linux/appkit/status_bar.h"
+#include "appkit/line_status_bar.h"
+#include "appkit/status_bar.h"
 
 namespace appkit {
 

@@ -1,0 +1,38 @@
+// The machine's CPU temperature sensor in sysfs, as the device behind the "AppleSMC" service:
+// it answers the key "TC0P" (type "sp78", 2 bytes) with the sensor's reading.
+#pragma once
+
+#include <string>
+
+#include "iokit/smc_device.h"
+
+namespace iokit {
+
+class SysfsSensor final : public SmcDevice {
+ public:
+  // root is the sysfs mount to search, normally rootFromEnvironment().
+  explicit SysfsSensor(std::string root);
+  ~SysfsSensor() override;
+  SysfsSensor(const SysfsSensor&) = delete;
+  SysfsSensor& operator=(const SysfsSensor&) = delete;
+
+  // $SYSFS_PATH, or "/sys" when it is unset or empty.
+  static std::string rootFromEnvironment();
+
+  kern_return_t probe(bool& present) override;
+  kern_return_t open() override;
+  void close() override;
+  kern_return_t keyInfo(uint32_t key, uint32_t& dataSize, uint32_t& dataType) override;
+  kern_return_t readBytes(uint32_t key, uint32_t dataSize, uint8_t (&bytes)[32]) override;
+
+ private:
+  kern_return_t search();
+  kern_return_t openSensor();
+  void forget();
+
+  std::string root_;
+  std::string path_;  // the sensor found by the last search, empty when none
+  int fd_ = -1;       // the sensor, open from a successful open() until it stops answering
+};
+
+}  // namespace iokit

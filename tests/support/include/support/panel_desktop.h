@@ -1,0 +1,35 @@
+// A desktop of the test's own: an X server without a screen (Xvfb) and, on a private session bus,
+// xfce4-panel with one panel that holds only the Status Tray, as the configuration file says.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/session_bus.h"
+#include "support/temp_dir.h"
+
+class PanelDesktop {
+ public:
+  struct Screen {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;  // rows from the top, three bytes a pixel
+  };
+
+  // Starts the X server and the panel, and returns once the panel's watcher is on the bus.
+  PanelDesktop(const PrivateBus& bus, const std::filesystem::path& panelConfiguration);
+
+  // What a program needs to run in this desktop: its display, its bus, its folders.
+  const ChildProcess::Environment& environment() const { return environment_; }
+
+  // The whole screen now, as ImageMagick's import sees it.
+  Screen screenshot() const;
+
+ private:
+  TempDir dir_;
+  ChildProcess::Environment environment_;
+  std::unique_ptr<ChildProcess> server_;
+  std::unique_ptr<ChildProcess> panel_;
+};
