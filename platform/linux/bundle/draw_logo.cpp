@@ -8,10 +8,9 @@
 //                                <folder>/icons/hicolor/<N>x<N>/apps/org.quorvel.Quorvel.png
 //
 // Each drawing is measured in points of its own square and sampled 8 x 8 times per pixel, so all
-// sizes come from the one drawing. The PNG is written by hand, its deflate stream in stored
-// blocks, so that nothing beyond the standard library is needed.
+// sizes come from the one drawing, and written with our PNG writer (stored deflate blocks: nothing
+// beyond the standard library).
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +19,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "png/png_writer.h"
 
 namespace {
 
@@ -126,69 +127,10 @@ std::vector<uint8_t> drawRows(int size, double points, Drawing drawing) {
   return rows;
 }
 
-uint32_t crc32(const uint8_t* data, std::size_t size, uint32_t crc = 0) {
-  static const auto table = [] {
-    std::array<uint32_t, 256> entries{};
-    for (uint32_t n = 0; n < 256; ++n) {
-      uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-      entries[n] = c;
-    }
-    return entries;
-  }();
-  crc = ~crc;
-  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xff] ^ (crc >> 8);
-  return ~crc;
-}
-
-void putBigEndian(std::vector<uint8_t>& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-void putChunk(std::vector<uint8_t>& png, const char (&type)[5], const std::vector<uint8_t>& data) {
-  putBigEndian(png, static_cast<uint32_t>(data.size()));
-  const std::size_t start = png.size();
-  png.insert(png.end(), type, type + 4);
-  png.insert(png.end(), data.begin(), data.end());
-  putBigEndian(png, crc32(png.data() + start, png.size() - start));
-}
-
-// A zlib stream holding data in stored (uncompressed) deflate blocks.
-std::vector<uint8_t> zlibStored(const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> out{0x78, 0x01};
-  std::size_t offset = 0;
-  do {
-    const std::size_t length = std::min<std::size_t>(data.size() - offset, 65535);
-    const bool last = offset + length == data.size();
-    out.push_back(last ? 1 : 0);
-    out.push_back(static_cast<uint8_t>(length));
-    out.push_back(static_cast<uint8_t>(length >> 8));
-    out.push_back(static_cast<uint8_t>(~length));
-    out.push_back(static_cast<uint8_t>(~length >> 8));
-    out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(offset),
-               data.begin() + static_cast<std::ptrdiff_t>(offset + length));
-    offset += length;
-  } while (offset < data.size());
-  uint32_t a = 1, b = 0;  // Adler-32
-  for (const uint8_t byte : data) {
-    a = (a + byte) % 65521;
-    b = (b + a) % 65521;
-  }
-  putBigEndian(out, (b << 16) | a);
-  return out;
-}
-
 template <typename Drawing>
-std::vector<uint8_t> png(int size, double points, Drawing drawing) {
-  std::vector<uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  std::vector<uint8_t> header;
-  putBigEndian(header, static_cast<uint32_t>(size));
-  putBigEndian(header, static_cast<uint32_t>(size));
-  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits per channel, RGBA, no interlace
-  putChunk(out, "IHDR", header);
-  putChunk(out, "IDAT", zlibStored(drawRows(size, points, drawing)));
-  putChunk(out, "IEND", {});
-  return out;
+png::Bytes drawPng(int size, double points, Drawing drawing) {
+  const auto side = static_cast<uint32_t>(size);
+  return png::rgba(side, side, drawRows(size, points, drawing));
 }
 
 bool writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
@@ -207,13 +149,13 @@ int main(int argc, char* argv[]) {
   }
   const std::filesystem::path folder = argv[1];
   std::vector<std::pair<std::filesystem::path, std::vector<uint8_t>>> files = {
-      {"quorvel-logo-alt.png", png(18, 18.0, alternateImage)},
-      {"quorvel-logo-alt@2x.png", png(36, 18.0, alternateImage)}};
+      {"quorvel-logo-alt.png", drawPng(18, 18.0, alternateImage)},
+      {"quorvel-logo-alt@2x.png", drawPng(36, 18.0, alternateImage)}};
   for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     const std::string side = std::to_string(size);
     files.emplace_back(std::filesystem::path("icons/hicolor") / (side + "x" + side) / "apps" /
                            "org.quorvel.Quorvel.png",
-                       png(size, 32.0, applicationIcon));
+                       drawPng(size, 32.0, applicationIcon));
   }
   for (const auto& [name, bytes] : files) {
     const std::filesystem::path path = folder / name;
