@@ -2,23 +2,17 @@
 // at the menu bar's template sizes and the application icon in the hicolor theme's layout.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 
+#include "support/png_check.h"
+#include "support/read_file.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 const std::filesystem::path kResources = std::filesystem::path(QUORVEL_SOURCE_DIR) / "resources";
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 // Every file under root, as paths relative to root.
 std::set<std::filesystem::path> filesUnder(const std::filesystem::path& root) {
@@ -27,12 +21,6 @@ std::set<std::filesystem::path> filesUnder(const std::filesystem::path& root) {
     if (entry.is_regular_file()) files.insert(entry.path().lexically_relative(root));
   }
   return files;
-}
-
-uint32_t bigEndian32(const std::string& bytes, std::size_t offset) {
-  uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[offset + i]);
-  return value;
 }
 
 }  // namespace
@@ -50,7 +38,7 @@ TEST(Logo, ResourcesHoldWhatTheDrawingProgramDraws) {
 
   for (const auto& name : drawn) {
     const auto bytes = readFile(dir.path() / name);
-    ASSERT_FALSE(bytes.empty()) << name;
+    ASSERT_TRUE(bytes && !bytes->empty()) << name;
     EXPECT_EQ(bytes, readFile(kResources / name))
         << name << " in resources/ differs from the drawing; redraw it (target quorvel_logo)";
   }
@@ -64,14 +52,13 @@ TEST(Logo, ApplicationIconsFitTheHicolorTheme) {
   for (const auto& icon : icons) {
     ASSERT_EQ(icon.filename(), "org.quorvel.Quorvel.png") << icon;
     const std::string folder = icon.parent_path().parent_path().filename().string();
-    const auto bytes = readFile(kResources / "icons" / icon);
-    ASSERT_GE(bytes.size(), 24u) << icon;
-    const std::string side = std::to_string(bigEndian32(bytes, 16));
-    EXPECT_EQ(bytes.substr(12, 4), "IHDR") << icon;
-    EXPECT_EQ(folder, side + "x" + std::to_string(bigEndian32(bytes, 20))) << icon;
+    const PngCheck png = checkPngFile(kResources / "icons" / icon);
+    ASSERT_TRUE(png.valid) << icon << ": " << png.error;
+    const std::string side = std::to_string(png.header.width);
+    EXPECT_EQ(folder, side + "x" + std::to_string(png.header.height)) << icon;
     EXPECT_EQ(icon.parent_path().filename(), "apps") << icon;
     minimum = minimum || folder == "48x48";
-    large = large || bigEndian32(bytes, 16) >= 64;
+    large = large || png.header.width >= 64;
   }
   EXPECT_TRUE(minimum);
   EXPECT_TRUE(large);

@@ -1,67 +1,32 @@
+#include "support/png_check.h"
+
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <string_view>
-#include <vector>
 
-#include "png_check.h"
+#include "png/png_writer.h"
+#include "support/temp_dir.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using png::appendChunk;
+using png::Bytes;
+using png::header;
 
-void appendBigEndian32(Bytes& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+// The rows of a transparent RGBA image, each after its filter type (none).
+Bytes transparentRows(uint32_t width, uint32_t height) {
+  return Bytes(std::size_t{height} * (1 + std::size_t{width} * 4), 0);
 }
 
-void appendChunk(Bytes& out, std::string_view type, const Bytes& data) {
-  appendBigEndian32(out, static_cast<uint32_t>(data.size()));
-  Bytes typed(type.begin(), type.end());
-  typed.insert(typed.end(), data.begin(), data.end());
-  out.insert(out.end(), typed.begin(), typed.end());
-  appendBigEndian32(out, pngCrc32(typed));
-}
-
-Bytes header(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colorType) {
-  Bytes data;
-  appendBigEndian32(data, width);
-  appendBigEndian32(data, height);
-  data.insert(data.end(), {bitDepth, colorType, 0, 0, 0});
-  return data;
-}
-
-// A transparent RGBA image, its rows stored uncompressed in one zlib block.
 Bytes imageData(uint32_t width, uint32_t height) {
-  Bytes raw;
-  for (uint32_t row = 0; row < height; ++row) {
-    raw.push_back(0);  // filter: none
-    raw.insert(raw.end(), std::size_t{width} * 4, 0);
-  }
-  Bytes zlib = {0x78, 0x01, 0x01};  // deflate, no compression, final block
-  const auto size = static_cast<uint16_t>(raw.size());
-  zlib.insert(zlib.end(), {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
-                           static_cast<uint8_t>(~size), static_cast<uint8_t>(~size >> 8)});
-  zlib.insert(zlib.end(), raw.begin(), raw.end());
-  uint32_t a = 1, b = 0;
-  for (const uint8_t byte : raw) a = (a + byte) % 65521, b = (b + a) % 65521;
-  appendBigEndian32(zlib, b << 16 | a);
-  return zlib;
+  return png::zlibStored(transparentRows(width, height));
 }
 
-Bytes png(uint32_t width, uint32_t height) {
-  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  appendChunk(out, "IHDR", header(width, height, 8, 6));
-  appendChunk(out, "IDAT", imageData(width, height));
-  appendChunk(out, "IEND", {});
-  return out;
+Bytes image(uint32_t width, uint32_t height) {
+  return png::rgba(width, height, transparentRows(width, height));
 }
 
-// Offsets in png(): the signature is 8 bytes, IHDR 25, IDAT follows.
+// Offsets in image(): the signature is 8 bytes, IHDR 25, IDAT follows.
 constexpr std::size_t kIdat = 33;
 
 }  // namespace
@@ -69,11 +34,11 @@ constexpr std::size_t kIdat = 33;
 TEST(PngCheck, CrcIsTheOnePngUses) {
   // The CRC of the empty IEND chunk, as every PNG file ends with it.
   const Bytes iend = {'I', 'E', 'N', 'D'};
-  EXPECT_EQ(pngCrc32(iend), 0xae426082u);
+  EXPECT_EQ(png::crc32(iend), 0xae426082u);
 }
 
 TEST(PngCheck, AcceptsAWellFormedImageAndReadsItsSize) {
-  const PngCheck check = checkPng(png(36, 18));
+  const PngCheck check = checkPng(image(36, 18));
   ASSERT_TRUE(check.valid) << check.error;
   EXPECT_EQ(check.header.width, 36u);
   EXPECT_EQ(check.header.height, 18u);
@@ -82,7 +47,7 @@ TEST(PngCheck, AcceptsAWellFormedImageAndReadsItsSize) {
 }
 
 TEST(PngCheck, RejectsDamagedFraming) {
-  const Bytes good = png(18, 18);
+  const Bytes good = image(18, 18);
 
   Bytes badSignature = good;
   badSignature[1] = 'J';
@@ -104,7 +69,7 @@ TEST(PngCheck, RejectsDamagedFraming) {
 }
 
 TEST(PngCheck, RejectsAnUnsoundHeaderOrMissingData) {
-  Bytes signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  const Bytes signature(png::kSignature.begin(), png::kSignature.end());
 
   Bytes dataFirst = signature;
   appendChunk(dataFirst, "IDAT", imageData(1, 1));
@@ -137,21 +102,13 @@ TEST(PngCheck, RejectsAnUnsoundHeaderOrMissingData) {
 }
 
 TEST(PngCheck, ReadsAFileFromDisk) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-png-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const std::filesystem::path folder = pattern;
-  const auto path = folder / "image@2x.png";
-  {
-    const Bytes bytes = png(36, 36);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-  }
+  const TempDir dir;
+  const Bytes bytes = image(36, 36);
+  const auto path = dir.write("image@2x.png", std::string(bytes.begin(), bytes.end()));
   const PngCheck check = checkPngFile(path);
   EXPECT_TRUE(check.valid) << check.error;
   EXPECT_EQ(check.header.width, 36u);
-  EXPECT_FALSE(checkPngFile(folder / "missing.png").valid);
-  std::filesystem::remove_all(folder);
+  EXPECT_FALSE(checkPngFile(dir.path() / "missing.png").valid);
 }
 
 // The status item's alternate image: 18 points square, at 1x and 2x.

@@ -1,13 +1,12 @@
-#include "png_check.h"
+#include "support/png_check.h"
 
-#include <array>
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include <algorithm>
+
+#include "png/png_writer.h"
+#include "support/read_file.h"
 
 namespace {
 
-constexpr std::array<uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 constexpr uint32_t kMaxChunkLength = 0x7fffffff;
 
 uint32_t readBigEndian32(std::span<const uint8_t> bytes) {
@@ -41,23 +40,14 @@ bool isAllowedDepth(uint8_t colorType, uint8_t bitDepth) {
 
 }  // namespace
 
-uint32_t pngCrc32(std::span<const uint8_t> bytes, uint32_t crc) {
-  crc = ~crc;
-  for (const uint8_t byte : bytes) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
 PngCheck checkPng(std::span<const uint8_t> file) {
-  if (file.size() < kSignature.size() ||
-      !std::equal(kSignature.begin(), kSignature.end(), file.begin()))
+  if (file.size() < png::kSignature.size() ||
+      !std::equal(png::kSignature.begin(), png::kSignature.end(), file.begin()))
     return invalid("no PNG signature");
 
   PngCheck result;
   bool sawHeader = false, sawPalette = false, sawData = false, dataEnded = false;
-  std::size_t offset = kSignature.size();
+  std::size_t offset = png::kSignature.size();
   while (true) {
     if (file.size() - offset < 12)
       return invalid("truncated chunk at byte " + std::to_string(offset));
@@ -71,7 +61,7 @@ PngCheck checkPng(std::span<const uint8_t> file) {
         return invalid("chunk type at byte " + std::to_string(offset) + " is not four letters");
     const auto data = file.subspan(offset + 8, length);
     const uint32_t storedCrc = readBigEndian32(file.subspan(offset + 8 + length, 4));
-    if (pngCrc32(file.subspan(offset + 4, 4 + length)) != storedCrc)
+    if (png::crc32(file.subspan(offset + 4, 4 + length)) != storedCrc)
       return invalid("chunk " + name + " fails its CRC");
     offset += 12 + std::size_t{length};
 
@@ -113,9 +103,7 @@ PngCheck checkPng(std::span<const uint8_t> file) {
 }
 
 PngCheck checkPngFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return invalid("cannot open " + path.string());
-  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>()};
-  return checkPng(bytes);
+  const auto bytes = readFile(path);
+  if (!bytes) return invalid("cannot open " + path.string());
+  return checkPng(std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()));
 }

@@ -20,8 +20,5 @@ struct PngCheck {
   PngHeader header;
 };
 
-// CRC-32 as PNG computes it over a chunk's type and data.
-uint32_t pngCrc32(std::span<const uint8_t> bytes, uint32_t crc = 0);
-
 PngCheck checkPng(std::span<const uint8_t> file);
 PngCheck checkPngFile(const std::filesystem::path& path);
