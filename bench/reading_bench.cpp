@@ -8,8 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +15,7 @@
 #include "iokit/smc_device.h"
 #include "ratio_reporter.h"
 #include "smc/cpu_temperature.h"
+#include "support/fake_sysfs.h"
 
 namespace {
 
@@ -62,16 +61,10 @@ int main(int argc, char** argv) {
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
 
-  namespace fs = std::filesystem;
-  std::string root = (fs::temp_directory_path() / "quorvel-bench-XXXXXX").string();
-  if (::mkdtemp(root.data()) == nullptr) return 1;
-  const fs::path chip = fs::path(root) / "class/hwmon/hwmon3";
-  fs::create_directories(chip);
-  std::ofstream(chip / "name") << "coretemp\n";
-  std::ofstream(chip / "temp1_label") << "Package id 0\n";
-  std::ofstream(chip / "temp1_input") << "47800\n";
-  sensorFile = (chip / "temp1_input").string();
-  ::setenv("SYSFS_PATH", root.c_str(), 1);
+  const FakeSysfs tree;
+  tree.addChip("hwmon3", "coretemp", 1, "Package id 0", "47800\n");
+  sensorFile = tree.path("class/hwmon/hwmon3/temp1_input");
+  ::setenv("SYSFS_PATH", tree.root().c_str(), 1);
   iokit::setSmcDevice(nullptr);
 
   // Measure only a reading that works.
@@ -79,14 +72,12 @@ int main(int argc, char** argv) {
   const bool worked = readCpuTemperature(celsius);
   if (!worked || std::fabs(celsius - 47.8) > 0.01) {
     std::fprintf(stderr, "reading_bench: the reading gave %.3f, not 47.8\n", celsius);
-    fs::remove_all(root);
     return 1;
   }
 
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  fs::remove_all(root);
 
   const auto& m = reporter.medians;
   if (m.count("BM_Reading") && m.count("BM_Pread") && m.count("BM_OpenReadClose")) {

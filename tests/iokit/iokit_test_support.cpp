@@ -6,14 +6,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
 
 #include "iokit/smc_device.h"
 #include "smc/smc_block.h"
-
-namespace fs = std::filesystem;
 
 namespace iokit_test {
 
@@ -52,53 +47,8 @@ Reading readTc0p() {
   return r;
 }
 
-FakeSysfs::FakeSysfs() {
-  std::string pattern = (fs::temp_directory_path() / "quorvel-sysfs-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern;
-  // An unprivileged check must be able to walk the tree.
-  fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                             fs::perms::others_read | fs::perms::others_exec);
-}
-
-FakeSysfs::~FakeSysfs() {
-  std::error_code ignored;
-  for (const auto& entry : fs::recursive_directory_iterator(
-           root_, fs::directory_options::skip_permission_denied, ignored)) {
-    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-  }
-  fs::remove_all(root_, ignored);
-}
-
-void FakeSysfs::write(const std::string& relative, const std::string& text) const {
-  fs::create_directories(fs::path(path(relative)).parent_path());
-  std::ofstream(path(relative)) << text;
-}
-
-void FakeSysfs::addChip(const std::string& folder, const std::string& name, int channel,
-                        const std::string& label, const std::string& input, bool inDevice) const {
-  const std::string base = "class/hwmon/" + folder + (inDevice ? "/device/" : "/");
-  const std::string temp = "temp" + std::to_string(channel);
-  write(base + "name", name + "\n");
-  write(base + temp + "_label", label + "\n");
-  write(base + temp + "_input", input);
-}
-
-void FakeSysfs::addZone(const std::string& folder, const std::string& type,
-                        const std::string& temp) const {
-  write("class/thermal/" + folder + "/type", type + "\n");
-  write("class/thermal/" + folder + "/temp", temp);
-}
-
-void FakeSysfs::vanish(const std::string& relative) const {
-  for (const auto& entry : fs::recursive_directory_iterator(path(relative))) {
-    if (entry.is_regular_file()) fs::resize_file(entry.path(), 0);
-  }
-  fs::remove_all(path(relative));
-}
-
-void FakeSysfs::use() const {
-  ::setenv("SYSFS_PATH", root_.c_str(), 1);
+void useSysfs(const FakeSysfs& tree) {
+  ::setenv("SYSFS_PATH", tree.root().c_str(), 1);
   iokit::setSmcDevice(nullptr);
 }
 

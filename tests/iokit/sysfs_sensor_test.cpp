@@ -15,9 +15,9 @@
 namespace {
 
 using iokit::millidegreesToSp78;
-using iokit_test::FakeSysfs;
 using iokit_test::Reading;
 using iokit_test::readTc0p;
+using iokit_test::useSysfs;
 
 // A reading that went through with the value of millidegrees.
 ::testing::AssertionResult readsAs(const Reading& r, int64_t millidegrees) {
@@ -51,7 +51,7 @@ using iokit_test::readTc0p;
 
 class SysfsSensor : public ::testing::Test {
  protected:
-  void SetUp() override { tree.use(); }
+  void SetUp() override { useSysfs(tree); }
   void TearDown() override {
     ::unsetenv("SYSFS_PATH");
     iokit::setSmcDevice(nullptr);
@@ -74,14 +74,14 @@ TEST_F(SysfsSensor, EachKindOfChipIsFoundInEitherFolder) {
     for (const Chip& chip : chips) {
       FakeSysfs own;
       own.addChip("hwmon3", chip.name, 2, chip.label, std::to_string(++value) + "\n", inDevice);
-      own.use();
+      useSysfs(own);
       EXPECT_TRUE(readsAs(readTc0p(), value)) << chip.name << " " << chip.label << inDevice;
     }
   }
   FakeSysfs zone;
   zone.addZone("thermal_zone0", "acpitz", "10000\n");
   zone.addZone("thermal_zone4", "x86_pkg_temp", "-12500\n");
-  zone.use();
+  useSysfs(zone);
   EXPECT_TRUE(readsAs(readTc0p(), -12'500));
 }
 
@@ -102,10 +102,10 @@ TEST_F(SysfsSensor, PreferenceOrderDecidesNotTheHwmonNumber) {
     const auto hwmon = [&](int i) { return std::string("hwmon") + numbers[i]; };
     own.addZone("thermal_zone0", "x86_pkg_temp", "70000\n");
     own.addChip(hwmon(0), "coretemp", 1, "Package id 0", "60000\n");
-    own.use();
+    useSysfs(own);
     EXPECT_TRUE(readsAs(readTc0p(), 60'000)) << "coretemp over the zone, " << numbers;
     own.addChip(hwmon(1), "applesmc", 5, "TC0P", "50000\n");
-    own.use();
+    useSysfs(own);
     EXPECT_TRUE(readsAs(readTc0p(), 50'000)) << "applesmc over coretemp, " << numbers;
     // Tdie over Tctl, on a channel numbered below or above it.
     own.addChip(hwmon(2), "k10temp", numbers[0] == '0' ? 1 : 3, "Tctl", "45000\n");
@@ -113,7 +113,7 @@ TEST_F(SysfsSensor, PreferenceOrderDecidesNotTheHwmonNumber) {
     own.write("class/hwmon/" + hwmon(2) + "/temp2_input", "44000\n");
     own.vanish("class/hwmon/" + hwmon(1));
     own.vanish("class/hwmon/" + hwmon(0));
-    own.use();
+    useSysfs(own);
     EXPECT_TRUE(readsAs(readTc0p(), 44'000)) << "Tdie over Tctl, " << numbers;
   }
 }
@@ -124,7 +124,7 @@ TEST_F(SysfsSensor, PreferenceOrderDecidesNotTheHwmonNumber) {
 TEST_F(SysfsSensor, TctlOfK10tempComesBeforeZenpower) {
   tree.addChip("hwmon0", "zenpower", 1, "Tdie", "41000\n");
   tree.addChip("hwmon1", "k10temp", 1, "Tctl", "42000\n");
-  tree.use();
+  useSysfs(tree);
   EXPECT_TRUE(readsAs(readTc0p(), 42'000));
 }
 
@@ -141,16 +141,16 @@ TEST_F(SysfsSensor, EquallyGoodSensorsGoInTheirNaturalOrder) {
   };
   onDevice("hwmon0", "0000:00:1a.3", 43'000);
   onDevice("hwmon1", "0000:00:19.3", 42'000);
-  tree.use();
+  useSysfs(tree);
   EXPECT_TRUE(readsAs(readTc0p(), 42'000)) << "19.3 before 1a.3";
   onDevice("hwmon2", "0000:00:18.3", 41'000);
-  tree.use();
+  useSysfs(tree);
   EXPECT_TRUE(readsAs(readTc0p(), 41'000)) << "18.3 before 19.3";
 
   FakeSysfs zones;
   zones.addZone("thermal_zone10", "x86_pkg_temp", "60000\n");
   zones.addZone("thermal_zone9", "x86_pkg_temp", "40000\n");
-  zones.use();
+  useSysfs(zones);
   EXPECT_TRUE(readsAs(readTc0p(), 40'000)) << "zone 9 before zone 10";
 }
 
@@ -211,7 +211,7 @@ TEST_F(SysfsSensor, ReadErrorsFailTheReadingWithoutHanging) {
   std::filesystem::remove(planted.path("class/hwmon/hwmon1/temp1_label"));
   ASSERT_EQ(::mkfifo(planted.path("class/hwmon/hwmon1/temp1_label").c_str(), 0644), 0);
   planted.addChip("hwmon2", "coretemp", 1, "Package id 0", "52000\n");
-  planted.use();
+  useSysfs(planted);
   EXPECT_TRUE(readsAs(readTc0p(), 52'000));
 }
 
@@ -235,7 +235,7 @@ TEST_F(SysfsSensor, PermissionErrorsKeepTheirMeaning) {
   const auto expect = [&](const std::string& folder, auto check) {
     ::chmod(tree.path(folder).c_str(), 0);
     const std::string result = iokit_test::runUnprivileged([&]() -> std::string {
-      tree.use();
+      useSysfs(tree);
       const Reading r = readTc0p();
       return check(r) ? ""
                       : "lookup " + std::to_string(r.lookup) + " open " + std::to_string(r.open);

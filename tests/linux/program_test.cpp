@@ -147,7 +147,7 @@ TEST_F(Program, FindsItsBundleThroughASymbolicLink) {
   // As after installation: bin/quorvel links to the program inside the bundle.
   fs::create_directories(dir_.path() / "bin");
   fs::create_symlink(program_, dir_.path() / "bin/quorvel");
-  Running quorvel(dir_.path() / "bin/quorvel", {}, sysfs_);
+  Running quorvel(dir_.path() / "bin/quorvel", {}, sysfs_.root());
   // Three titles within 5 s only come with the bundle's 0.2 s, not the default 5 s.
   EXPECT_TRUE(quorvel.readTitles(3, 5s)) << quorvel.err;
   quorvel.send(SIGTERM);
@@ -217,7 +217,7 @@ TEST_F(Program, ReadsAnInfoPlistOnlyInABundleAndOnlyFromARegularFile) {
   dir_.write("D/Info.plist", "<plist><dict><key>interval</key><real>0.05</real></dict></plist>");
   fs::create_directories(dir_.path() / "D/x");
   fs::copy_file(copy_->path() / "quorvel", dir_.path() / "D/x/quorvel");
-  Running loose(dir_.path() / "D/x/quorvel", {}, sysfs_);
+  Running loose(dir_.path() / "D/x/quorvel", {}, sysfs_.root());
   ASSERT_TRUE(loose.readTitles(1)) << loose.err;
   EXPECT_FALSE(loose.readTitles(2, 700ms)) << "took its interval from outside a bundle";
   loose.send(SIGTERM);

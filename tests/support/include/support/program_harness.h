@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_sysfs.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -264,28 +265,19 @@ class Program : public testing::Test {
     return program;
   }
 
-  fs::path hwmon() const { return sysfs_ / "class/hwmon/hwmon0"; }
-
   void setSensor(const std::string& millidegrees) {
-    dir_.write(hwmon() / "name", "coretemp\n");
-    dir_.write(hwmon() / "temp1_label", "Package id 0\n");
-    dir_.write(hwmon() / "temp1_input", millidegrees);
+    sysfs_.addChip("hwmon0", "coretemp", 1, "Package id 0", millidegrees);
   }
-
-  // A removed sysfs device answers no data, then is gone.
-  void removeSensor() {
-    dir_.write(hwmon() / "temp1_input", "");
-    fs::remove_all(hwmon());
-  }
+  void removeSensor() { sysfs_.vanish("class/hwmon/hwmon0"); }
 
   Running run(const std::vector<std::string>& arguments = {}, bool onTerminal = false,
               int columns = 0) {
-    return Running(program_, arguments, sysfs_, onTerminal, environment_, columns);
+    return Running(program_, arguments, sysfs_.root(), onTerminal, environment_, columns);
   }
 
   static inline TempDir* copy_ = nullptr;
   TempDir dir_;
-  fs::path sysfs_ = dir_.path() / "sys";
+  FakeSysfs sysfs_;
   fs::path program_;
   Running::Environment environment_;
 };

@@ -17,8 +17,17 @@ class TempDir {
     path_ = pattern;
   }
   ~TempDir() {
+    // A test may have taken folders' permissions away: the owner's come back, so that all goes.
+    namespace fs = std::filesystem;
     std::error_code error;
-    std::filesystem::remove_all(path_, error);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
+    for (const auto& entry : fs::recursive_directory_iterator(
+             path_, fs::directory_options::skip_permission_denied, error)) {
+      if (entry.is_directory(error) && !entry.is_symlink(error)) {
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
+      }
+    }
+    fs::remove_all(path_, error);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
