@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/info_plist.h"
 #include "support/temp_dir.h"
 
 using appkit::Bundle;
@@ -63,12 +64,10 @@ TEST(BundleInfo, IsReadOnceAndAMissingFileHasNoKeys) {
   Bundle missing((dir.path() / "nowhere").string());
   EXPECT_FALSE(missing.infoDictionary().floatValue("interval"));
 
-  dir.write("Info.plist",
-            "<plist version=\"1.0\"><dict><key>interval</key><real>2.5</real></dict></plist>");
+  dir.write("Info.plist", infoPlist("<real>2.5</real>"));
   Bundle bundle(dir.path().string());
   EXPECT_FLOAT_EQ(*bundle.infoDictionary().floatValue("interval"), 2.5f);
   // A later change to the file has no effect on the running program.
-  dir.write("Info.plist",
-            "<plist version=\"1.0\"><dict><key>interval</key><real>9</real></dict></plist>");
+  dir.write("Info.plist", infoPlist("<real>9</real>"));
   EXPECT_FLOAT_EQ(*bundle.infoDictionary().floatValue("interval"), 2.5f);
 }

@@ -9,25 +9,13 @@
 #include <vector>
 
 #include "support/hostile_plists.h"
+#include "support/info_plist.h"
 #include "support/temp_dir.h"
 
 using appkit::InfoDictionary;
 using appkit::textFloatValue;
 
 namespace {
-
-std::string xmlPlist(const std::string& body) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-         "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-         "<plist version=\"1.0\">\n" +
-         body + "\n</plist>\n";
-}
-
-std::string xmlDict(const std::string& intervalValue) {
-  return xmlPlist("<dict><key>CFBundleName</key><string>Quorvel</string><key>interval</key>" +
-                  intervalValue + "</dict>");
-}
 
 std::optional<float> intervalIn(const std::string& bytes) {
   return InfoDictionary::fromBytes(bytes).floatValue("interval");
@@ -79,32 +67,32 @@ TEST(TextFloatValue, OverflowIsAnInfinityOfItsSignAndUnderflowIsZero) {
 }
 
 TEST(InfoDictionaryValue, NumbersGiveTheirValue) {
-  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<real>2.5</real>")), 2.5f);
-  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<integer>3</integer>")), 3.0f);
-  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<integer>-2</integer>")), -2.0f);
-  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<real>0</real>")), 0.0f);
+  EXPECT_FLOAT_EQ(*intervalIn(infoPlist("<real>2.5</real>")), 2.5f);
+  EXPECT_FLOAT_EQ(*intervalIn(infoPlist("<integer>3</integer>")), 3.0f);
+  EXPECT_FLOAT_EQ(*intervalIn(infoPlist("<integer>-2</integer>")), -2.0f);
+  EXPECT_FLOAT_EQ(*intervalIn(infoPlist("<real>0</real>")), 0.0f);
   // Too large for a float: an infinity, never an undefined conversion.
-  EXPECT_EQ(*intervalIn(xmlDict("<real>1e300</real>")), std::numeric_limits<float>::infinity());
+  EXPECT_EQ(*intervalIn(infoPlist("<real>1e300</real>")), std::numeric_limits<float>::infinity());
 }
 
 TEST(InfoDictionaryValue, TextsConvertAsFloatValueDoes) {
-  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<string>2.5</string>")), 2.5f);
-  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<string> 2.5</string>")), 2.5f);
-  EXPECT_FLOAT_EQ(*intervalIn(xmlDict("<string>2.5s</string>")), 2.5f);
-  EXPECT_EQ(*intervalIn(xmlDict("<string>abc</string>")), 0.0f);
-  EXPECT_EQ(*intervalIn(xmlDict("<string></string>")), 0.0f);
+  EXPECT_FLOAT_EQ(*intervalIn(infoPlist("<string>2.5</string>")), 2.5f);
+  EXPECT_FLOAT_EQ(*intervalIn(infoPlist("<string> 2.5</string>")), 2.5f);
+  EXPECT_FLOAT_EQ(*intervalIn(infoPlist("<string>2.5s</string>")), 2.5f);
+  EXPECT_EQ(*intervalIn(infoPlist("<string>abc</string>")), 0.0f);
+  EXPECT_EQ(*intervalIn(infoPlist("<string></string>")), 0.0f);
 }
 
 TEST(InfoDictionaryValue, BooleansAreOneOrZero) {
-  EXPECT_EQ(*intervalIn(xmlDict("<true/>")), 1.0f);
-  EXPECT_EQ(*intervalIn(xmlDict("<false/>")), 0.0f);
+  EXPECT_EQ(*intervalIn(infoPlist("<true/>")), 1.0f);
+  EXPECT_EQ(*intervalIn(infoPlist("<false/>")), 0.0f);
 }
 
 TEST(InfoDictionaryValue, OtherTypesAndAMissingKeyAreAbsent) {
-  EXPECT_FALSE(intervalIn(xmlDict("<dict><key>a</key><real>2</real></dict>")));
-  EXPECT_FALSE(intervalIn(xmlDict("<array><real>2</real></array>")));
-  EXPECT_FALSE(intervalIn(xmlDict("<date>2026-01-01T00:00:00Z</date>")));
-  EXPECT_FALSE(intervalIn(xmlDict("<data>AAEC</data>")));
+  EXPECT_FALSE(intervalIn(infoPlist("<dict><key>a</key><real>2</real></dict>")));
+  EXPECT_FALSE(intervalIn(infoPlist("<array><real>2</real></array>")));
+  EXPECT_FALSE(intervalIn(infoPlist("<date>2026-01-01T00:00:00Z</date>")));
+  EXPECT_FALSE(intervalIn(infoPlist("<data>AAEC</data>")));
   EXPECT_FALSE(intervalIn(xmlPlist("<dict><key>CFBundleName</key><string>Q</string></dict>")));
   // Keys are matched exactly.
   EXPECT_FALSE(intervalIn(xmlPlist("<dict><key>Interval</key><real>2</real></dict>")));
@@ -113,7 +101,7 @@ TEST(InfoDictionaryValue, OtherTypesAndAMissingKeyAreAbsent) {
 TEST(InfoDictionaryValue, ABrokenOrForeignFileHasNoKeys) {
   EXPECT_TRUE(InfoDictionary::fromBytes("").empty());
   EXPECT_TRUE(InfoDictionary::fromBytes("interval = 2.5\n").empty());
-  EXPECT_TRUE(InfoDictionary::fromBytes(xmlDict("<real>2.5</real>").substr(0, 200)).empty());
+  EXPECT_TRUE(InfoDictionary::fromBytes(infoPlist("<real>2.5</real>").substr(0, 200)).empty());
   EXPECT_TRUE(InfoDictionary::fromBytes(xmlPlist("<dict><key>interval</key></dict")).empty());
   EXPECT_TRUE(InfoDictionary::fromBytes("bplist00garbage-garbage-garbage-garbage").empty());
   // A property list whose root is not a dictionary is no information dictionary.
@@ -164,7 +152,7 @@ TEST(InfoDictionaryValue, OnlyWhatAnInfoPlistCanBeIsRead) {
       {"binary, 40 levels of pairs: a trillion objects", binaryNest(40, 2), false},
       {"binary, an array inside itself", binaryNest(1, 1).replace(41, 2, bigEndian(4, 2)), false},
       {"XML nested 1000 levels", nestedXml, true},
-      {"XML past 16 KiB", xmlDict("<real>2.5</real>") + std::string(16 << 10, ' '), false},
+      {"XML past 16 KiB", infoPlist("<real>2.5</real>") + std::string(16 << 10, ' '), false},
   };
   for (const auto& [what, bytes, read] : cases) {
     EXPECT_EQ(intervalIn(bytes).has_value(), read) << what << ", " << bytes.size() << " bytes";
@@ -176,8 +164,8 @@ TEST(InfoDictionaryFile, MissingUnreadableOrOversizedFilesHaveNoKeys) {
   EXPECT_TRUE(InfoDictionary::fromFile((dir.path() / "Info.plist").string()).empty());
   EXPECT_TRUE(InfoDictionary::fromFile(dir.path().string()).empty());  // a folder, not a file
   const auto large =
-      dir.write("Large.plist", xmlDict("<real>2</real>") + std::string(2 << 20, '\n'));
+      dir.write("Large.plist", infoPlist("<real>2</real>") + std::string(2 << 20, '\n'));
   EXPECT_TRUE(InfoDictionary::fromFile(large.string()).empty());
-  const auto good = dir.write("Info.plist", xmlDict("<real>2</real>"));
+  const auto good = dir.write("Info.plist", infoPlist("<real>2</real>"));
   EXPECT_FLOAT_EQ(*InfoDictionary::fromFile(good.string()).floatValue("interval"), 2.0f);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/info_plist.h"
+
 inline std::string bigEndian(uint64_t value, int width) {
   std::string bytes;
   for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
@@ -37,10 +39,8 @@ inline std::string binaryNest(int levels, int fanOut) {
 
 // The same in XML: levels arrays, one inside the other.
 inline std::string xmlNest(int levels) {
-  std::string xml =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-      "<key>interval</key><real>2.5</real><key>nest</key>";
-  for (int i = 0; i < levels; ++i) xml += "<array>";
-  for (int i = 0; i < levels; ++i) xml += "</array>";
-  return xml + "</dict></plist>\n";
+  std::string nest;
+  for (int i = 0; i < levels; ++i) nest += "<array>";
+  for (int i = 0; i < levels; ++i) nest += "</array>";
+  return xmlPlist("<dict><key>interval</key><real>2.5</real><key>nest</key>" + nest + "</dict>");
 }

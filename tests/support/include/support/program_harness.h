@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "support/fake_sysfs.h"
+#include "support/info_plist.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -252,11 +253,7 @@ class Program : public testing::Test {
   // for none); returns its program.
   fs::path makeBundle(const std::string& intervalXml, const std::string& name = "Quorvel.app") {
     const fs::path contents = dir_.path() / name / "Contents";
-    dir_.write(contents / "Info.plist",
-               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-               "<key>CFBundleName</key><string>Quorvel</string>" +
-                   (intervalXml.empty() ? "" : "<key>interval</key>" + intervalXml) +
-                   "</dict></plist>\n");
+    dir_.write(contents / "Info.plist", infoPlist(intervalXml));
     fs::create_directories(contents / "MacOS");
     const fs::path program = contents / "MacOS" / "quorvel";
     std::error_code error;
