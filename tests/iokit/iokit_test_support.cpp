@@ -2,13 +2,14 @@
 
 #include <grp.h>
 #include <mach/mach_init.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "iokit/smc_device.h"
 #include "smc/smc_block.h"
+#include "support/process.h"
 
 namespace iokit_test {
 
@@ -54,28 +55,22 @@ void useSysfs(const FakeSysfs& tree) {
 
 std::string runUnprivileged(const std::function<std::string()>& check) {
   if (::geteuid() != 0) return check();
-  int channel[2];
-  if (::pipe(channel) != 0) return "pipe failed";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(channel[0]);
-    std::string result;
-    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
-      result = "skip: cannot drop root's privileges here";
-    } else {
-      result = check();
-    }
-    const ssize_t written = ::write(channel[1], result.data(), result.size());
-    ::_exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
-  }
-  ::close(channel[1]);
+  Pipe channel;
+  Child child([&] {
+    const std::string result =
+        ::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0
+            ? "skip: cannot drop root's privileges here"
+            : check();
+    const ssize_t written = ::write(channel.writeEnd(), result.data(), result.size());
+    return written == static_cast<ssize_t>(result.size()) ? 0 : 1;
+  });
+  channel.closeWrite();
   std::string result;
-  char buffer[256];
-  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) result.append(buffer, n);
-  ::close(channel[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "the unprivileged check crashed";
+  OutputReader reader;
+  reader.add(channel.readEnd(), result);
+  reader.readToEnd(std::chrono::seconds(10));
+  const auto status = child.wait(std::chrono::seconds(10));
+  if (!exitedWithZero(status)) return "the unprivileged check failed: " + describe(status);
   return result;
 }
 

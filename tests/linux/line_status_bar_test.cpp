@@ -2,13 +2,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <string>
+#include <string_view>
 
-#include "support/terminal_screen.h"
+#include "support/process.h"
+#include "support/pseudo_terminal.h"
 
 using appkit::LineStatusBar;
 using appkit::LineStatusItem;
@@ -16,61 +17,10 @@ using Rows = std::vector<std::string>;
 
 namespace {
 
-// Everything that is waiting to be read from fd, without blocking.
-std::string drain(int fd) {
-  const int flags = fcntl(fd, F_GETFL);
-  fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  fcntl(fd, F_SETFL, flags);
-  return text;
+// Writes on a terminal as printf and fflush to the same terminal do.
+void writeOn(const PseudoTerminal& terminal, std::string_view text) {
+  ASSERT_EQ(write(terminal.slave(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
 }
-
-class Pipe {
- public:
-  Pipe() { EXPECT_EQ(pipe(fds_), 0); }
-  ~Pipe() {
-    closeRead();
-    if (fds_[1] >= 0) close(fds_[1]);
-  }
-  int readEnd() const { return fds_[0]; }
-  int writeEnd() const { return fds_[1]; }
-  void closeRead() {
-    if (fds_[0] >= 0) close(fds_[0]);
-    fds_[0] = -1;
-  }
-
- private:
-  int fds_[2] = {-1, -1};
-};
-
-class Terminal {
- public:
-  Terminal() { EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0); }
-  ~Terminal() {
-    close(master_);
-    close(slave_);
-  }
-  int slave() const { return slave_; }
-  // What the terminal shows after everything written so far.
-  TerminalScreen& screen() {
-    screen_.feed(drain(master_));
-    return screen_;
-  }
-  void writeLine(std::string_view text) {  // as printf and fflush to the same terminal do
-    ASSERT_EQ(write(slave_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  }
-
- private:
-  int master_ = -1;
-  int slave_ = -1;
-  TerminalScreen screen_;
-};
 
 }  // namespace
 
@@ -110,7 +60,7 @@ TEST(StatusItemOnAPipe, AFullPipeDropsTitlesInsteadOfWaiting) {
 }
 
 TEST(StatusItemOnATerminal, RedrawsOneLineInPlace) {
-  Terminal terminal;
+  PseudoTerminal terminal;
   LineStatusItem item(terminal.slave(), true, nullptr);
   item.setTitle("");
   item.setTitle("47.8\u00b0C");
@@ -121,32 +71,32 @@ TEST(StatusItemOnATerminal, RedrawsOneLineInPlace) {
 }
 
 TEST(StatusItemOnATerminal, ErrorLinesOnTheSameTerminalAreNotGarbled) {
-  Terminal terminal;
+  PseudoTerminal terminal;
   LineStatusItem item(terminal.slave(), true, nullptr);
   item.setTitle("47.8\u00b0C");
   // Two refreshes at which the sensor cannot be opened: the error line, then the title.
-  terminal.writeLine("Error: no SMC found\n");
+  writeOn(terminal, "Error: no SMC found\n");
   item.setTitle("0.0\u00b0C");
-  terminal.writeLine("Error: IOServiceOpen() = e00002c1\n");
+  writeOn(terminal, "Error: IOServiceOpen() = e00002c1\n");
   item.setTitle("0.0\u00b0C");
   EXPECT_EQ(terminal.screen().rows(),
             (Rows{"Error: no SMC found", "Error: IOServiceOpen() = e00002c1", "0.0\u00b0C"}));
 }
 
 TEST(StatusItemOnATerminal, FinishingLeavesTheTitleOnItsOwnLine) {
-  Terminal terminal;
+  PseudoTerminal terminal;
   LineStatusItem item(terminal.slave(), true, nullptr);
   item.setTitle("47.8\u00b0C");
-  terminal.writeLine("^C");  // the terminal's echo of an interrupt, over the title
+  writeOn(terminal, "^C");  // the terminal's echo of an interrupt, over the title
   item.finishLine();
-  terminal.writeLine("$ ");  // the shell's prompt comes next
+  writeOn(terminal, "$ ");  // the shell's prompt comes next
   EXPECT_EQ(terminal.screen().rows(), (Rows{"47.8\u00b0C", "$ "}));
   item.finishLine();  // a second time adds nothing
   EXPECT_EQ(terminal.screen().rows(), (Rows{"47.8\u00b0C", "$ "}));
 }
 
 TEST(StatusItemOnATerminal, AnEmptyTitleClearsTheLineAndIsNotFinished) {
-  Terminal terminal;
+  PseudoTerminal terminal;
   auto item = std::make_unique<LineStatusItem>(terminal.slave(), true, nullptr);
   item->setTitle("47.8\u00b0C");
   item->setTitle("");
@@ -159,7 +109,7 @@ TEST(StatusItemOnATerminal, AnEmptyTitleClearsTheLineAndIsNotFinished) {
 }
 
 TEST(StatusBar, TellsATerminalFromAPipeAndFinishesTheLinesOfItsItems) {
-  Terminal terminal;
+  PseudoTerminal terminal;
   LineStatusBar bar(terminal.slave(), nullptr);
   auto item = std::dynamic_pointer_cast<LineStatusItem>(bar.statusItemWithLength(-1.0));
   ASSERT_NE(item, nullptr);

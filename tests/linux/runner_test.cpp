@@ -1,18 +1,20 @@
 // The application runner in a child process, with a main interface of the test's own whose
 // delegate writes down what happens to it on standard output.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "appkit/application.h"
 #include "platform/port.h"
-#include "support/terminal_screen.h"
+#include "support/process.h"
+#include "support/pseudo_terminal.h"
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -56,63 +58,41 @@ class RecordingDelegate : public platform::ApplicationDelegate {
   int fired_ = 0;
 };
 
-std::string readAll(int fd) {
-  std::string text;
-  char buffer[4096];
-  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  return text;
-}
-
 struct Outcome {
-  int status = -1;
+  std::optional<int> status;  // the wait status, once it has ended
   std::string out;
   std::string err;  // the status bar: a pipe, or the screen of a terminal
 };
 
 // Runs the runner in a child with the given arguments; stderr on a pipe or a terminal.
 Outcome runChild(std::vector<std::string> arguments, bool terminal = false) {
-  int out[2], err[2] = {-1, -1}, master = -1, slave = -1;
-  EXPECT_EQ(pipe(out), 0);
-  if (terminal) {
-    EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-  } else {
-    EXPECT_EQ(pipe(err), 0);
-  }
+  Pipe out, err;
+  std::optional<PseudoTerminal> tty;
+  if (terminal) tty.emplace();
   arguments.insert(arguments.begin(), "runner");
-  const pid_t pid = fork();
-  if (pid == 0) {
+  Child child([&] {
     unsetenv("DBUS_SESSION_BUS_ADDRESS");  // the line on standard error, not a tray
     unsetenv("XDG_RUNTIME_DIR");
-    dup2(out[1], 1);
-    dup2(terminal ? slave : err[1], 2);
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    _exit(platform::applicationMain(static_cast<int>(arguments.size()), argv.data()));
-  }
-  close(out[1]);
+    dup2(out.writeEnd(), 1);
+    dup2(terminal ? tty->slave() : err.writeEnd(), 2);
+    Arguments argv(arguments);
+    return platform::applicationMain(argv.count(), argv.data());
+  });
+  out.closeWrite();
+  err.closeWrite();
   Outcome outcome;
+  OutputReader reader;
+  reader.add(out.readEnd(), outcome.out);
+  if (!terminal) reader.add(err.readEnd(), outcome.err);
+  reader.readToEnd(10s);
+  outcome.status = child.wait(10s);
   if (terminal) {
-    close(slave);
-    outcome.out = readAll(out[0]);
-    waitpid(pid, &outcome.status, 0);
-    fcntl(master, F_SETFL, O_NONBLOCK);
-    TerminalScreen screen;
-    screen.feed(readAll(master));
+    tty->closeSlave();
+    const TerminalScreen& screen = tty->screen();
     for (const auto& row : screen.rows()) outcome.err += row + "|";
     outcome.err += "cursor " + std::to_string(screen.cursorRow()) + "," +
                    std::to_string(screen.cursorColumn());
-    close(master);
-  } else {
-    close(err[1]);
-    outcome.out = readAll(out[0]);
-    outcome.err = readAll(err[0]);
-    waitpid(pid, &outcome.status, 0);
-    close(err[0]);
   }
-  close(out[0]);
   return outcome;
 }
 
@@ -126,8 +106,8 @@ void appkit::loadMainInterface(ApplicationObject& application) {
 TEST(Runner, LaunchesRunsAndEndsInOrderOnASignal) {
   signalAtThirdFiring = SIGHUP;
   const auto outcome = runChild({"--ignored", "-Option", "value"});
-  ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.status;
-  EXPECT_EQ(WEXITSTATUS(outcome.status), 0);
+  ASSERT_TRUE(outcome.status && WIFEXITED(*outcome.status)) << describe(outcome.status);
+  EXPECT_EQ(WEXITSTATUS(*outcome.status), 0);
   EXPECT_EQ(outcome.out,
             "launched NSApplicationDidFinishLaunchingNotification (the same delegate)\n"
             "fired 3 times\n"
@@ -138,8 +118,8 @@ TEST(Runner, LaunchesRunsAndEndsInOrderOnASignal) {
 TEST(Runner, ASignalDuringLaunchEndsTheApplicationInOrderOnceTheLoopRuns) {
   signalAtThirdFiring = 0;
   const auto outcome = runChild({});
-  ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.status;
-  EXPECT_EQ(WEXITSTATUS(outcome.status), 0);
+  ASSERT_TRUE(outcome.status && WIFEXITED(*outcome.status)) << describe(outcome.status);
+  EXPECT_EQ(WEXITSTATUS(*outcome.status), 0);
   EXPECT_EQ(outcome.out,
             "launched NSApplicationDidFinishLaunchingNotification (the same delegate)\n"
             "terminating NSApplicationWillTerminateNotification after 0 firings\n");
@@ -148,14 +128,14 @@ TEST(Runner, ASignalDuringLaunchEndsTheApplicationInOrderOnceTheLoopRuns) {
 TEST(Runner, FinishesTheTerminalLineAfterTheDelegateIsToldOfTheEnd) {
   signalAtThirdFiring = SIGINT;
   const auto outcome = runChild({}, true);
-  EXPECT_TRUE(WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0) << outcome.status;
+  EXPECT_TRUE(exitedWithZero(outcome.status)) << describe(outcome.status);
   // The title set in applicationWillTerminate is the one left on the finished line.
   EXPECT_EQ(outcome.err, "last|cursor 1,0");
 }
 
 TEST(Runner, AnswersHelpAndVersionWithoutLaunching) {
   const auto help = runChild({"--help"});
-  EXPECT_TRUE(WIFEXITED(help.status) && WEXITSTATUS(help.status) == 0);
+  EXPECT_TRUE(exitedWithZero(help.status)) << describe(help.status);
   EXPECT_EQ(help.out.rfind("Usage: quorvel [--help] [--version] [--status-bar=tray|line]\n", 0),
             0u);
   EXPECT_EQ(help.err, "");

@@ -1,8 +1,6 @@
 #include "support/panel_desktop.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -14,16 +12,14 @@
 namespace fs = std::filesystem;
 
 PanelDesktop::PanelDesktop(const PrivateBus& bus, const fs::path& panelConfiguration) {
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   // -displayfd picks a display nobody uses and writes its number once the server takes clients.
+  Pipe displayNumber;
   server_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
-                               "640x200x24", "-nolisten", "tcp"},
-      ChildProcess::Environment{}, -1, pipeFds[1]);
-  close(pipeFds[1]);
-  const std::string display = readLine(pipeFds[0]);
-  close(pipeFds[0]);
+      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(displayNumber.writeEnd()),
+                               "-screen", "0", "640x200x24", "-nolisten", "tcp"},
+      ChildProcess::Environment{}, -1, displayNumber.writeEnd());
+  displayNumber.closeWrite();
+  const std::string display = readLine(displayNumber.readEnd());
   if (display.empty()) throw std::runtime_error("Xvfb did not start (apt-get install xvfb)");
 
   const fs::path home = dir_.path();

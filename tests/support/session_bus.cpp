@@ -1,22 +1,18 @@
 #include "support/session_bus.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <unistd.h>
 
 #include <stdexcept>
 
 PrivateBus::PrivateBus() {
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  Pipe address;
   daemon_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile",
                                "--address=unix:path=" + (dir_.path() / "bus").string(),
-                               "--print-address=" + std::to_string(pipeFds[1])},
-      ChildProcess::Environment{}, -1, pipeFds[1]);
-  close(pipeFds[1]);
-  address_ = readLine(pipeFds[0]);
-  close(pipeFds[0]);
+                               "--print-address=" + std::to_string(address.writeEnd())},
+      ChildProcess::Environment{}, -1, address.writeEnd());
+  address.closeWrite();
+  address_ = readLine(address.readEnd());
   if (address_.empty()) throw std::runtime_error("dbus-daemon did not start");
 }
 

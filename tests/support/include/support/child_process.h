@@ -1,17 +1,15 @@
-// A program the test starts, with variables of its own over the test's environment; it is killed
-// and reaped with the object.
+// A program the test starts, with variables of its own over the test's environment; it is asked
+// to end (SIGTERM, then SIGKILL after 5 s) and reaped with the object.
 #pragma once
 
-#include <sys/types.h>
-
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "support/process.h"
+
 class ChildProcess {
  public:
-  using Environment = std::map<std::string, std::optional<std::string>>;  // nullopt: unset
+  using Environment = ::Environment;
 
   // Runs argv[0] (found on PATH) with its standard output going to outputFd, or /dev/null when
   // it is -1; standard error goes to /dev/null. extraFd, when not -1, stays open in the child.
@@ -21,12 +19,9 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  pid_t pid() const { return pid_; }
-  void stop();  // SIGTERM, then reaped
+  pid_t pid() const { return child_.pid(); }
+  void stop() { child_.stop(); }
 
  private:
-  pid_t pid_ = -1;
+  Child child_;
 };
-
-// The first line a file descriptor gives (without its newline), read until end of file.
-std::string readLine(int fd);

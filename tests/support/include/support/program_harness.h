@@ -5,27 +5,26 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
+#include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstring>
+#include <filesystem>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/fake_sysfs.h"
 #include "support/info_plist.h"
+#include "support/process.h"
+#include "support/pseudo_terminal.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 inline const std::string kTitle = "47.8\u00b0C";
@@ -46,82 +45,45 @@ inline std::vector<std::string> lines(const std::string& text) {
 class Running {
  public:
   // Variables to set, or with nullopt to unset, over the test's own environment.
-  using Environment = std::map<std::string, std::optional<std::string>>;
+  using Environment = ::Environment;
 
   // On a terminal of columns columns (0: of no width the program can tell).
   Running(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& sysfs,
           bool onTerminal = false, const Environment& environment = {}, int columns = 0) {
-    int out[2] = {-1, -1}, err[2] = {-1, -1}, terminal = -1, slave = -1;
     if (onTerminal) {
-      winsize size{};
-      size.ws_row = 24;
-      size.ws_col = static_cast<unsigned short>(columns);
-      EXPECT_EQ(openpty(&terminal, &slave, nullptr, nullptr, columns > 0 ? &size : nullptr), 0);
+      terminal_.emplace(columns);
     } else {
-      EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
-      EXPECT_EQ(pipe2(err, O_CLOEXEC), 0);
+      out_.emplace();
+      err_.emplace();
     }
-    std::vector<std::string> texts{program.string()};
-    texts.insert(texts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& text : texts) argv.push_back(text.data());
-    argv.push_back(nullptr);
-    const std::string sysfsPath = sysfs.string();
-
+    std::vector<std::string> argv{program.string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
     started_ = Clock::now();
-    pid_ = fork();
-    if (pid_ == 0) {
-      if (onTerminal) {
-        dup2(slave, 1);
-        dup2(slave, 2);
-      } else {
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-      }
+    child_.emplace([&] {
+      dup2(terminal_ ? terminal_->slave() : out_->writeEnd(), 1);
+      dup2(terminal_ ? terminal_->slave() : err_->writeEnd(), 2);
       ::signal(SIGPIPE, SIG_DFL);
-      setenv("SYSFS_PATH", sysfsPath.c_str(), 1);
+      setenv("SYSFS_PATH", sysfs.c_str(), 1);
       // No session bus, and so the line on standard error, unless the test gives one.
       unsetenv("DBUS_SESSION_BUS_ADDRESS");
       unsetenv("XDG_RUNTIME_DIR");
-      for (const auto& [name, value] : environment) {
-        if (value) {
-          setenv(name.c_str(), value->c_str(), 1);
-        } else {
-          unsetenv(name.c_str());
-        }
-      }
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    if (onTerminal) {
-      close(slave);
-      out_ = terminal;
+      applyEnvironment(environment);
+      return execute(argv);
+    });
+    if (terminal_) {
+      terminal_->closeSlave();
+      reader_.add(terminal_->master(), out);
     } else {
-      close(out[1]);
-      close(err[1]);
-      out_ = out[0];
-      err_ = err[0];
+      out_->closeWrite();
+      err_->closeWrite();
+      reader_.add(out_->readEnd(), out);
+      reader_.add(err_->readEnd(), err);
     }
-  }
-
-  ~Running() {
-    if (pid_ > 0 && !status_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
-    if (err_ >= 0) close(err_);
   }
 
   // Reads what the program writes until done() holds or the time is up; returns done().
   bool readUntil(const std::function<bool()>& done, Clock::duration timeout = 5s) {
-    const auto end = Clock::now() + timeout;
-    while (!done()) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-      if (left.count() <= 0) return false;
-      if (!readSome(static_cast<int>(left.count()))) return done();  // nothing more can come
-    }
-    return true;
+    return reader_.readUntil(done, timeout);
   }
 
   // Waits until the program has written lines() titles.
@@ -129,60 +91,41 @@ class Running {
     return readUntil([&] { return lines(err).size() >= count; }, timeout);
   }
 
-  void send(int number) { ASSERT_EQ(kill(pid_, number), 0); }
+  void send(int number) { ASSERT_TRUE(child_->send(number)) << strsignal(number); }
 
   // Waits for the program to exit without reading what it writes: a reader that stopped.
-  std::optional<int> waitWithoutReading(Clock::duration timeout) {
-    const auto end = Clock::now() + timeout;
-    while (!status_ && Clock::now() < end) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) status_ = status;
-      if (!status_) usleep(10'000);
-    }
-    return status_;
-  }
+  std::optional<int> waitWithoutReading(Clock::duration timeout) { return child_->wait(timeout); }
 
   // Pipes as small as they get (a page), so that a reader that does not read fills them fast.
   void shrinkPipes() {
-    for (const int fd : {out_, err_}) {
-      if (fd >= 0) fcntl(fd, F_SETPIPE_SZ, 4096);
+    for (const auto* pipe : {&out_, &err_}) {
+      if (*pipe && (*pipe)->readEnd() >= 0) fcntl((*pipe)->readEnd(), F_SETPIPE_SZ, 4096);
     }
   }
 
   // Types on the program's terminal, as a user at its keyboard does.
   void type(std::string_view keys) {
-    ASSERT_EQ(write(out_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    ASSERT_EQ(write(terminal_->master(), keys.data(), keys.size()),
+              static_cast<ssize_t>(keys.size()));
   }
 
   // Changes the terminal's width and tells the program, as a terminal window does when resized.
   void resizeTerminal(int columns) {
-    winsize size{};
-    size.ws_row = 24;
-    size.ws_col = static_cast<unsigned short>(columns);
-    ASSERT_EQ(ioctl(out_, TIOCSWINSZ, &size), 0);
+    ASSERT_TRUE(terminal_->resize(columns));
     send(SIGWINCH);
   }
-  pid_t pid() const { return pid_; }
+  pid_t pid() const { return child_->pid(); }
 
   // Reads to the end and waits for the program to exit; its wait status, or nullopt on timeout.
   std::optional<int> wait(Clock::duration timeout = 5s) {
     const auto end = Clock::now() + timeout;
-    while (!status_ && Clock::now() < end) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        status_ = status;
-        break;
-      }
-      readSome(10);
-    }
-    while (status_ && readSome(0)) {
-    }
-    return status_;
+    reader_.readToEnd(timeout);
+    return child_->wait(std::max<Clock::duration>(end - Clock::now(), Clock::duration::zero()));
   }
 
   void closeStandardError() {
-    close(err_);
-    err_ = -1;
+    reader_.remove(err_->readEnd());
+    err_->closeRead();
   }
 
   Clock::duration sinceStart() const { return Clock::now() - started_; }
@@ -191,45 +134,13 @@ class Running {
   std::string err;  // standard error
 
  private:
-  // Reads what is there within timeout milliseconds; false when nothing more can come.
-  bool readSome(int timeout) {
-    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-    const int ready = poll(fds, 2, timeout);
-    if (ready <= 0) return ready == 0 && (out_ >= 0 || err_ >= 0);
-    bool open = false;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0) continue;
-      if (fds[i].revents == 0) {
-        open = true;
-        continue;
-      }
-      char buffer[4096];
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        (i == 0 ? out : err).append(buffer, static_cast<std::size_t>(n));
-        open = true;
-      }
-    }
-    return open;
-  }
-
-  pid_t pid_ = -1;
-  int out_ = -1;
-  int err_ = -1;
-  std::optional<int> status_;
+  std::optional<PseudoTerminal> terminal_;
+  std::optional<Pipe> out_;
+  std::optional<Pipe> err_;
+  std::optional<Child> child_;  // killed and reaped before the pipes close
+  OutputReader reader_;
   Clock::time_point started_;
 };
-
-inline bool exitedWithZero(const std::optional<int>& status) {
-  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
-}
-
-inline std::string describe(const std::optional<int>& status) {
-  if (!status) return "still running";
-  if (WIFEXITED(*status)) return "exit status " + std::to_string(WEXITSTATUS(*status));
-  if (WIFSIGNALED(*status)) return std::string("killed by ") + strsignal(WTERMSIG(*status));
-  return "stopped";
-}
 
 class Program : public testing::Test {
  protected:
