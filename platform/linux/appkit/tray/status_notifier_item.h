@@ -38,7 +38,7 @@ class TrayStatusItem final : public platform::StatusItem {
   void setHighlightMode(bool highlightMode) override;
 
   // The icon: ARGB32 pixels in network byte order, as the protocol carries them.
-  using Pixmap = std::array<unsigned char, tray::kTitleIconSize * tray::kTitleIconSize * 4>;
+  using Pixmap = std::array<unsigned char, tray::kTitleIconPixels * 4>;
 
   const std::string& title() const { return title_; }
   const Pixmap& pixmap() const { return pixmap_; }
