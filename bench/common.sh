@@ -94,3 +94,77 @@ stop() {
   # Reaped: its number may now be another process's, which the clean-up must not touch.
   started=$(echo " $started " | sed "s/ $1 / /; s/^ *//; s/ *$//")
 }
+
+# start_session_bus: a private session bus for the script, in DBUS_SESSION_BUS_ADDRESS.
+start_session_bus() {
+  command -v dbus-daemon >/dev/null || die "dbus-daemon is needed (apt-get install dbus-daemon)"
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$work/bus" 2>/dev/null &
+  started="$started $!"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+  while [ ! -S "$work/bus" ]; do sleep 0.01; done
+}
+
+# compile_watcher: $work/watcher, the tray's watcher (see its first lines).
+compile_watcher() {
+  compile watcher -lsystemd <<'CXX'
+// watcher serve: the tray's watcher; prints each registration.
+// watcher time RUNS PROGRAM: the median and fastest milliseconds from starting PROGRAM to its
+// registration, over RUNS runs.
+#include <signal.h>
+#include <sys/wait.h>
+#include <systemd/sd-bus.h>
+#include <time.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+static int registered = 0;
+static int onRegister(sd_bus_message* m, void*, sd_bus_error*) {
+  const char* service = "";
+  sd_bus_message_read(m, "s", &service);
+  ++registered;
+  if (getenv("WATCHER_PRINT")) { std::printf("registered %s\n", service); std::fflush(stdout); }
+  return sd_bus_reply_method_return(m, "");
+}
+static const sd_bus_vtable vtable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", onRegister, 0), SD_BUS_VTABLE_END};
+static double now() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+int main(int argc, char* argv[]) {
+  sd_bus* bus = nullptr;
+  if (argc < 2 || sd_bus_open_user(&bus) < 0 ||
+      sd_bus_add_object_vtable(bus, nullptr, "/StatusNotifierWatcher",
+                               "org.kde.StatusNotifierWatcher", vtable, nullptr) < 0 ||
+      sd_bus_request_name(bus, "org.kde.StatusNotifierWatcher", 0) < 0) return 1;
+  if (std::strcmp(argv[1], "serve") == 0) {
+    setenv("WATCHER_PRINT", "1", 1);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;) if (sd_bus_process(bus, nullptr) == 0) sd_bus_wait(bus, UINT64_MAX);
+  }
+  const int runs = std::atoi(argv[2]);
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    registered = 0;
+    const double start = now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      execv(argv[3], argv + 3);
+      _exit(127);
+    }
+    while (registered == 0) if (sd_bus_process(bus, nullptr) == 0) sd_bus_wait(bus, 5000000);
+    times.push_back(now() - start);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("%.3f %.3f\n", times[times.size() / 2], times.front());
+}
+CXX
+}

@@ -150,6 +150,8 @@ TEST(InfoDictionaryValue, OnlyWhatAnInfoPlistCanBeIsRead) {
       {"binary, 10 levels of pairs: 2047 objects", binaryNest(10, 2), true},
       {"binary, 12 levels of pairs: 8191 objects", binaryNest(12, 2), false},
       {"binary, 40 levels of pairs: a trillion objects", binaryNest(40, 2), false},
+      {"binary, 10 references to a text of 1000 characters", binaryTextFan(10, 1000), true},
+      {"binary, 4000 references to a text of 1000 characters", binaryTextFan(4000, 1000), false},
       {"binary, an array inside itself", binaryNest(1, 1).replace(41, 2, bigEndian(4, 2)), false},
       {"XML nested 1000 levels", nestedXml, true},
       {"XML past 16 KiB", infoPlist("<real>2.5</real>") + std::string(16 << 10, ' '), false},

@@ -1,4 +1,5 @@
 #include "appkit/line_status_bar.h"
+#include "appkit/standard_streams.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -125,4 +126,21 @@ TEST(StatusBar, TellsATerminalFromAPipeAndFinishesTheLinesOfItsItems) {
   EXPECT_FALSE(pipeItem->isTerminal());
   pipeItem.reset();
   pipeBar.finish();  // an item no longer held is out of the bar
+}
+
+TEST(WriteWithinATimeLimit, GivesUpOnAReaderThatDoesNotReadAndWritesWhenItDoes) {
+  // A pipe the program could not open anew stays blocking: the write must not wait for good.
+  Pipe pipe;
+  fcntl(pipe.writeEnd(), F_SETPIPE_SZ, 4096);
+  fcntl(pipe.writeEnd(), F_SETFL, O_NONBLOCK);
+  while (write(pipe.writeEnd(), "47.8\u00b0C\n", 8) > 0) {
+  }
+  fcntl(pipe.writeEnd(), F_SETFL, 0);
+  errno = 0;
+  EXPECT_EQ(appkit::writeWithinATimeLimit(pipe.writeEnd(), "x", 1, std::chrono::milliseconds(50)),
+            -1);
+  EXPECT_EQ(errno, EAGAIN);
+  EXPECT_FALSE(drain(pipe.readEnd()).empty());
+  EXPECT_EQ(appkit::writeWithinATimeLimit(pipe.writeEnd(), "x", 1, std::chrono::milliseconds(50)),
+            1);
 }

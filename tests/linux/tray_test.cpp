@@ -235,5 +235,5 @@ TEST_F(TrayItem, TheOptionChoosesWhereTheTitleGoes) {
   status = wrong.wait();
   ASSERT_TRUE(status && WIFEXITED(*status)) << describe(status);
   EXPECT_EQ(WEXITSTATUS(*status), 2);
-  EXPECT_NE(wrong.err.find("tray or line"), std::string::npos) << wrong.err;
+  EXPECT_NE(wrong.err.find("tray, line or auto"), std::string::npos) << wrong.err;
 }

@@ -11,7 +11,7 @@
 #include "appkit/application.h"
 #include "appkit/run_loop.h"
 #include "appkit/status_bar.h"
-#include "standard_streams.h"
+#include "appkit/standard_streams.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ int applicationMain(int argc, char* argv[]) {
       }
       const auto parsed = value ? appkit::parseStatusBarChoice(*value) : std::nullopt;
       if (!parsed) {
-        std::fprintf(stderr, "quorvel: --status-bar takes tray or line, not \"%.*s\"\n",
+        std::fprintf(stderr, "quorvel: --status-bar takes tray, line or auto, not \"%.*s\"\n",
                      static_cast<int>(value ? value->size() : 0), value ? value->data() : "");
         return 2;
       }

@@ -32,7 +32,7 @@ std::string executablePath() {
   char buffer[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return "";
-  return std::string(buffer, static_cast<std::size_t>(length));
+  return {buffer, static_cast<std::size_t>(length)};
 }
 
 }  // namespace
@@ -41,7 +41,7 @@ std::string bundleContentsForExecutable(const std::string& executable) {
   // Only a program in <Name>.app/Contents/MacOS/ has a bundle. Two folders up from a program
   // anywhere else is a folder of no meaning, where anyone may have put an Info.plist.
   const std::string macos = parentPath(executable);
-  const std::string contents = parentPath(macos);
+  std::string contents = parentPath(macos);
   const std::string app = fileName(parentPath(contents));
   if (fileName(macos) != "MacOS" || fileName(contents) != "Contents" || app.size() <= 4 ||
       !app.ends_with(".app")) {

@@ -13,6 +13,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace appkit {
@@ -23,11 +24,13 @@ namespace {
 // any XML in a few milliseconds, nesting included.
 constexpr std::uintmax_t kMaxInfoPlistSize = 16 << 10;
 
-// libplist reads a binary property list by following each reference anew, recursing once per
-// level: a few hundred bytes of arrays that each hold the next one twice unfold into millions of
-// objects, and deep nesting runs the stack out. A binary Info.plist is read only when it unfolds
-// into few objects, few levels deep.
+// libplist reads a binary property list by following each reference anew, copying what it finds,
+// and recursing once per level: a few hundred bytes of arrays that each hold the next one twice
+// unfold into millions of objects, a few thousand references to one long text into megabytes,
+// and deep nesting runs the stack out. A binary Info.plist is read only when it unfolds into few
+// objects and little text, few levels deep.
 constexpr uint64_t kMaxBinaryObjects = 4096;
+constexpr uint64_t kMaxBinaryBytes = 64 << 10;
 constexpr std::size_t kMaxBinaryDepth = 64;
 
 bool isDigit(char c) {
@@ -57,9 +60,35 @@ std::optional<uint64_t> readBigEndian(std::string_view bytes, uint64_t offset, u
   return value;
 }
 
+// The count an object's marker gives (its low four bits, or the integer object after it when they
+// are all set) and where its contents start; nullopt when that runs past the end.
+std::optional<std::pair<uint64_t, uint64_t>> readCount(std::string_view bytes, uint64_t at) {
+  const uint64_t count = static_cast<uint8_t>(bytes[at]) & 0xF;
+  if (count != 0xF) return std::pair{count, at + 1};
+  const auto integer = readBigEndian(bytes, at + 1, 1);
+  if (!integer || *integer >> 4 != 1 || (*integer & 0xF) > 3) return std::nullopt;
+  const unsigned width = 1u << (*integer & 0xF);
+  const auto value = readBigEndian(bytes, at + 2, width);
+  if (!value) return std::nullopt;
+  return std::pair{*value, at + 2 + width};
+}
+
+// What an object unfolds into: objects, and bytes of text and data (UTF-16 text counted as the
+// UTF-8 it becomes).
+struct Unfolded {
+  uint64_t objects = 0;
+  uint64_t bytes = 0;
+  Unfolded& operator+=(const Unfolded& other) {
+    objects += other.objects;
+    bytes += other.bytes;
+    return *this;
+  }
+  bool withinLimits() const { return objects <= kMaxBinaryObjects && bytes <= kMaxBinaryBytes; }
+};
+
 // Whether a binary property list ("bplist00": objects, a table of their offsets, a trailer) stays
-// within the limits above. Only containers (arrays, sets, dictionaries) are read, without
-// recursion; each object is unfolded once and remembered. Anything malformed is refused too.
+// within the limits above. Only markers and references are read, without recursion; each object
+// is unfolded once and remembered. Anything malformed is refused too.
 bool binaryPlistWithinLimits(std::string_view bytes) {
   constexpr uint64_t kHeader = 8, kTrailer = 32;
   if (bytes.size() < kHeader + kTrailer) return false;
@@ -75,48 +104,41 @@ bool binaryPlistWithinLimits(std::string_view bytes) {
     return false;
   }
 
-  std::vector<uint64_t> unfolded(*count, 0);  // objects under each object, itself included
-  std::vector<bool> open(*count, false);      // on the path being unfolded
+  std::vector<Unfolded> unfolded(*count);  // each object's, once known (objects > 0)
+  std::vector<bool> open(*count, false);   // on the path being unfolded
   struct Frame {
-    uint64_t index, next, end, total;  // references from next to end are still to unfold
+    uint64_t index, next, end;  // references from next to end are still to unfold
+    Unfolded total;
   };
   std::vector<Frame> path;
-  // Starts on an object: a leaf, or one unfolded before, adds its size to its container at once;
-  // a container goes on the path. False for a malformed object or one over a limit.
+  // Starts on an object: a leaf, or one unfolded before, adds to its container at once; a
+  // container goes on the path. False for a malformed object or one over a limit.
   const auto enter = [&](uint64_t index) {
     if (index >= *count || open[index]) return false;  // out of the table, or inside itself
-    uint64_t size = unfolded[index];
-    if (size == 0) {
+    if (unfolded[index].objects == 0) {
       const auto at = readBigEndian(bytes, *table + index * offsetWidth, offsetWidth);
       if (!at || *at >= trailer) return false;
-      const auto marker = static_cast<uint8_t>(bytes[*at]);
-      const unsigned type = marker >> 4;
-      if (type != 0xA && type != 0xC && type != 0xD) {
-        size = unfolded[index] = 1;
+      const unsigned type = static_cast<uint8_t>(bytes[*at]) >> 4;
+      const bool container = type == 0xA || type == 0xC || type == 0xD;
+      const bool sized = type == 0x4 || type == 0x5 || type == 0x6 || type == 0x7;
+      const auto counted = container || sized ? readCount(bytes, *at) : std::pair{0ul, *at};
+      if (!counted || counted->first > bytes.size()) return false;
+      const auto [items, first] = *counted;
+      if (!container) {
+        unfolded[index] = {1, type == 0x6 ? items * 3 : sized ? items : 0};
       } else {
-        uint64_t references = marker & 0xF, first = *at + 1;
-        if (references == 0xF) {  // the count follows as an integer object
-          const auto integer = readBigEndian(bytes, first, 1);
-          if (!integer || *integer >> 4 != 1 || (*integer & 0xF) > 3) return false;
-          const unsigned width = 1u << (*integer & 0xF);
-          const auto value = readBigEndian(bytes, first + 1, width);
-          if (!value) return false;
-          references = *value;
-          first += 1 + width;
-        }
-        if (references > bytes.size()) return false;
-        if (type == 0xD) references *= 2;  // keys, then values
+        const uint64_t references = type == 0xD ? items * 2 : items;  // keys, then values
         if (first > trailer || (trailer - first) / referenceWidth < references ||
             path.size() >= kMaxBinaryDepth) {
           return false;
         }
         open[index] = true;
-        path.push_back({index, first, first + references * referenceWidth, 1});
+        path.push_back({index, first, first + references * referenceWidth, {1, 0}});
         return true;
       }
     }
-    if (!path.empty()) path.back().total += size;
-    return path.empty() || path.back().total <= kMaxBinaryObjects;
+    if (path.empty()) return unfolded[index].withinLimits();
+    return (path.back().total += unfolded[index]).withinLimits();
   };
 
   if (!enter(*top)) return false;
@@ -126,7 +148,7 @@ bool binaryPlistWithinLimits(std::string_view bytes) {
       path.pop_back();
       open[done.index] = false;
       unfolded[done.index] = done.total;
-      if (!path.empty() && (path.back().total += done.total) > kMaxBinaryObjects) return false;
+      if (!path.empty() && !(path.back().total += done.total).withinLimits()) return false;
       continue;
     }
     const auto child = readBigEndian(bytes, path.back().next, referenceWidth);

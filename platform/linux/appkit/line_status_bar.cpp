@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "appkit/run_loop.h"
-#include "standard_streams.h"
+#include "appkit/standard_streams.h"
 
 namespace appkit {
 
@@ -34,7 +34,6 @@ std::vector<LineStatusBar*>& terminalBars() {
 LineStatusItem::LineStatusItem(int fd, bool isTerminal, std::function<void()> onReaderGone)
     : fd_(fd),
       isTerminal_(isTerminal),
-      isSocket_(!isTerminal && isSocket(fd)),
       columns_(isTerminal ? terminalColumns(fd) : 0),
       onReaderGone_(std::move(onReaderGone)) {}
 
@@ -109,7 +108,7 @@ void LineStatusItem::writeLineAbove(std::string_view text) {
 void LineStatusItem::write(std::string_view text) {
   if (readerGone_) return;
   while (!text.empty()) {
-    const ssize_t written = writeWithoutWaiting(fd_, isSocket_, text.data(), text.size());
+    const ssize_t written = writeWithoutWaiting(fd_, text.data(), text.size());
     if (written >= 0) {
       text.remove_prefix(static_cast<std::size_t>(written));
       continue;

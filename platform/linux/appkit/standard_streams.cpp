@@ -1,11 +1,14 @@
-#include "standard_streams.h"
+#include "appkit/standard_streams.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <string>
 
@@ -13,52 +16,97 @@ namespace appkit {
 
 namespace {
 
+// How long a write to a reader the program cannot avoid waiting on may take before it is dropped.
+constexpr std::chrono::milliseconds kWriteLimit{100};
+
+enum class Way : unsigned char { asOpened, send, withinATimeLimit };
+
+// The way of writing to standard input, output and error.
+std::array<Way, 3>& ways() {
+  static std::array<Way, 3> table{};
+  return table;
+}
+
 // Gives fd an open file description of the program's own, in non-blocking mode, when it is a
-// pipe or a character device (a terminal). When that cannot be done (a pipe without a reader, a
-// terminal the program may not open), fd stays as it is.
-void reopenWithoutWaiting(int fd) {
+// pipe or a character device (a terminal); says how it is to be written.
+Way makeOwnWithoutWaiting(int fd) {
   struct stat status {};
-  if (fstat(fd, &status) != 0 || !(S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode))) return;
+  if (fstat(fd, &status) != 0) return Way::asOpened;
+  if (S_ISSOCK(status.st_mode)) return Way::send;
+  if (!S_ISFIFO(status.st_mode) && !S_ISCHR(status.st_mode)) return Way::asOpened;
   const int flags = fcntl(fd, F_GETFL);
-  if (flags < 0 || (flags & O_NONBLOCK)) return;  // it never waits already
+  if (flags < 0) return Way::asOpened;
+  if (flags & O_NONBLOCK) return Way::asOpened;  // it never waits already
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   const int own =
       open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (flags & O_APPEND));
-  if (own < 0) return;
+  if (own < 0) return Way::withinATimeLimit;  // another user's pipe or terminal, or no /proc
   dup2(own, fd);  // the copy under fd is inheritable again, as fd was
   close(own);
+  return Way::asOpened;
 }
 
-// Standard output's writes when it is a socket: what the socket does not take now is dropped.
-ssize_t sendStandardOutput(void* /*cookie*/, const char* data, size_t size) {
-  const ssize_t sent = writeWithoutWaiting(STDOUT_FILENO, true, data, size);
-  if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return static_cast<ssize_t>(size);
-  return sent;
+// Standard output's writes through stdio, when it needs a way of its own: what the reader does
+// not take now is dropped, as a whole line.
+ssize_t writeStandardOutput(void* /*cookie*/, const char* data, size_t size) {
+  const ssize_t written = writeWithoutWaiting(STDOUT_FILENO, data, size);
+  if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return static_cast<ssize_t>(size);
+  return written;
 }
+
+void interruptWrite(int /*signal*/) {}
 
 }  // namespace
 
-bool isSocket(int fd) {
-  struct stat status {};
-  return fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode);
-}
-
 void keepStandardStreamsFromWaiting() {
-  reopenWithoutWaiting(STDOUT_FILENO);
-  reopenWithoutWaiting(STDERR_FILENO);
-  if (isSocket(STDOUT_FILENO)) {
-    // stdio is line-buffered here as on a terminal: each error line is sent as it is printed.
+  ways()[STDOUT_FILENO] = makeOwnWithoutWaiting(STDOUT_FILENO);
+  ways()[STDERR_FILENO] = makeOwnWithoutWaiting(STDERR_FILENO);
+  if (ways()[STDOUT_FILENO] != Way::asOpened) {
+    // Line-buffered, as on a terminal: each error line is written as it is printed.
     if (FILE* const out =
-            fopencookie(nullptr, "w", {nullptr, sendStandardOutput, nullptr, nullptr})) {
+            fopencookie(nullptr, "w", {nullptr, writeStandardOutput, nullptr, nullptr})) {
       setvbuf(out, nullptr, _IOLBF, BUFSIZ);
       stdout = out;
     }
   }
 }
 
-ssize_t writeWithoutWaiting(int fd, bool socket, const void* data, std::size_t size) {
-  if (socket) return send(fd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+ssize_t writeWithoutWaiting(int fd, const void* data, std::size_t size) {
+  const Way way = fd >= 0 && fd < 3 ? ways()[static_cast<std::size_t>(fd)] : Way::asOpened;
+  switch (way) {
+    case Way::send:
+      return send(fd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+    case Way::withinATimeLimit:
+      return writeWithinATimeLimit(fd, data, size, kWriteLimit);
+    case Way::asOpened:
+      break;
+  }
   return write(fd, data, size);
+}
+
+ssize_t writeWithinATimeLimit(int fd, const void* data, std::size_t size,
+                              std::chrono::microseconds limit) {
+  // Without SA_RESTART, the signal ends a write that waits; the handler itself does nothing.
+  static const bool installed = [] {
+    struct sigaction action {};
+    action.sa_handler = interruptWrite;
+    sigemptyset(&action.sa_mask);
+    return sigaction(SIGALRM, &action, nullptr) == 0;
+  }();
+  if (!installed) {
+    errno = EAGAIN;
+    return -1;
+  }
+  itimerval timer{};
+  timer.it_value.tv_sec = static_cast<time_t>(limit.count() / 1000000);
+  timer.it_value.tv_usec = static_cast<suseconds_t>(limit.count() % 1000000);
+  setitimer(ITIMER_REAL, &timer, nullptr);
+  const ssize_t written = write(fd, data, size);
+  const int error = errno;
+  timer = {};
+  setitimer(ITIMER_REAL, &timer, nullptr);
+  errno = written < 0 && error == EINTR ? EAGAIN : error;
+  return written;
 }
 
 }  // namespace appkit

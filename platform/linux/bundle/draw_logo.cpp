@@ -152,8 +152,9 @@ int main(int argc, char* argv[]) {
       {"quorvel-logo-alt.png", drawPng(18, 18.0, alternateImage)},
       {"quorvel-logo-alt@2x.png", drawPng(36, 18.0, alternateImage)}};
   for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-    const std::string side = std::to_string(size);
-    files.emplace_back(std::filesystem::path("icons/hicolor") / (side + "x" + side) / "apps" /
+    std::string folder = std::to_string(size);
+    folder.append("x").append(std::to_string(size));
+    files.emplace_back(std::filesystem::path("icons/hicolor") / folder / "apps" /
                            "org.quorvel.Quorvel.png",
                        drawPng(size, 32.0, applicationIcon));
   }

@@ -108,7 +108,7 @@ std::string orderOf(const std::string& chip) {
   for (const std::string& path : {chip + "/device", chip}) {
     const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
                                                            &std::free);
-    if (real != nullptr) return std::string(real.get());
+    if (real != nullptr) return real.get();
   }
   return chip;
 }

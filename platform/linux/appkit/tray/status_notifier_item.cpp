@@ -124,9 +124,11 @@ TrayStatusItem::~TrayStatusItem() {
   sd_bus_slot_unref(registration_);
   sd_bus_slot_unref(nameRequest_);
   sd_bus_slot_unref(object_);
-  // An item that leaves the bar leaves the tray: the watcher forgets an item whose name is gone.
-  if (!name_.empty())
+  // An item registered by its name leaves the tray with it: the watcher forgets an item whose
+  // name is gone. One registered by its object stays listed until the connection closes.
+  if (service_ == name_) {
     sd_bus_release_name_async(tray_->bus(), nullptr, name_.c_str(), nullptr, nullptr);
+  }
 }
 
 void TrayStatusItem::publish(int number) {
@@ -139,24 +141,33 @@ void TrayStatusItem::publish(int number) {
   service_ = number == 1 ? name_ : path_;
   menu_ = std::make_unique<DbusMenu>(tray_->bus(), "/MenuBar" + suffix, terminateApplication);
   sd_bus* const bus = tray_->bus();
-  // Failures here leave an item the tray cannot show; the program goes on showing the title
-  // wherever else it can, as with a tray that never comes.
+  // Without its objects the item is one the tray cannot show; the program goes on showing the
+  // title wherever else it can, as with a tray that never comes.
   if (menu_->publish() < 0 ||
-      sd_bus_add_object_vtable(bus, &object_, path_.c_str(), kInterface, kItemVtable, this) < 0 ||
-      sd_bus_request_name_async(bus, &nameRequest_, name_.c_str(), 0,
-                                &TrayStatusItem::onNameRequested, this) < 0) {
+      sd_bus_add_object_vtable(bus, &object_, path_.c_str(), kInterface, kItemVtable, this) < 0) {
     return;
   }
+  if (service_ == name_ && sd_bus_request_name_async(bus, &nameRequest_, name_.c_str(), 0,
+                                                     &TrayStatusItem::onNameRequested, this) >= 0) {
+    return;  // registered once the name is answered
+  }
+  service_ = path_;
+  nameSettled_ = true;
+  registerWithWatcher();
 }
 
 int TrayStatusItem::onNameRequested(sd_bus_message* reply, void* userdata, sd_bus_error* /*e*/) {
   auto* const item = static_cast<TrayStatusItem*>(userdata);
   item->nameRequest_ = sd_bus_slot_unref(item->nameRequest_);
   item->nameSettled_ = true;
-  if (sd_bus_message_is_method_error(reply, nullptr) && item->service_ == item->name_) {
-    // A bus that refuses the name still carries the item under the connection's own name.
-    const char* unique = nullptr;
-    if (sd_bus_get_unique_name(item->tray_->bus(), &unique) >= 0) item->service_ = unique;
+  // The name is ours only when the bus says so: 1, now its owner, or 4, its owner already. A
+  // refusal, or 3 (another connection owns it: the same pid in another pid namespace, as a
+  // sandboxed program has), leaves the item registered by its object, which the watcher takes
+  // with the connection that asks.
+  uint32_t answer = 0;
+  if (sd_bus_message_is_method_error(reply, nullptr) ||
+      sd_bus_message_read(reply, "u", &answer) < 0 || (answer != 1 && answer != 4)) {
+    item->service_ = item->path_;
   }
   item->registerWithWatcher();
   return 0;

@@ -26,8 +26,9 @@ class TrayStatusItem final : public platform::StatusItem {
   TrayStatusItem& operator=(const TrayStatusItem&) = delete;
 
   // Puts the item on the bus as item number of the process: its objects, its name
-  // org.kde.StatusNotifierItem-<pid>-<number>, then its registration with the tray's watcher.
-  // Whatever the bus refuses is retried when a watcher appears.
+  // org.kde.StatusNotifierItem-<pid>-<number> (the first item), then its registration with the
+  // tray's watcher: by that name, or by its object when the name is not to be had. A refused or
+  // failed registration is tried again when a watcher appears.
   void publish(int number);
 
   // Asks the tray's watcher to show the item; an earlier request still unanswered is dropped.
@@ -38,7 +39,7 @@ class TrayStatusItem final : public platform::StatusItem {
   void setHighlightMode(bool highlightMode) override;
 
   // The icon: ARGB32 pixels in network byte order, as the protocol carries them.
-  using Pixmap = std::array<unsigned char, tray::kTitleIconSize * tray::kTitleIconSize * 4>;
+  using Pixmap = std::array<unsigned char, tray::kTitleIconPixels * 4>;
 
   const std::string& title() const { return title_; }
   const Pixmap& pixmap() const { return pixmap_; }

@@ -126,7 +126,7 @@ int lineWidth(std::string_view text, bool condensed) {
   return width;
 }
 
-using Strokes = std::array<bool, kTitleIconSize * kTitleIconSize>;
+using Strokes = std::array<bool, kTitleIconPixels>;
 
 // Draws one line whose strokes occupy rows top to top + kGlyphHeight - 1: centred in the normal
 // font if it fits, else in the condensed font, else from the left edge and cut at the right one.

@@ -37,6 +37,26 @@ inline std::string binaryNest(int levels, int fanOut) {
          bigEndian(0, 8) + bigEndian(tableAt, 8);
 }
 
+// A binary property list {"interval": 2.5, "nest": [...]}: one array holding references times
+// one UTF-16 text of characters characters.
+inline std::string binaryTextFan(int references, int characters) {
+  std::string array = "\xAF\x11" + bigEndian(static_cast<uint64_t>(references), 2);
+  for (int i = 0; i < references; ++i) array += bigEndian(5, 2);
+  std::string text = "\x6F\x11" + bigEndian(static_cast<uint64_t>(characters), 2);
+  for (int i = 0; i < characters; ++i) text += std::string("\0A", 2);
+  const std::vector<std::string> objects = {
+      "\xD2" + bigEndian(1, 2) + bigEndian(3, 2) + bigEndian(2, 2) + bigEndian(4, 2),
+      "\x58interval", "\x23" + bigEndian(0x4004000000000000, 8), "\x54nest", array, text};
+  std::string bytes = "bplist00", table;
+  for (const auto& object : objects) {
+    table += bigEndian(bytes.size(), 4);
+    bytes += object;
+  }
+  const std::size_t tableAt = bytes.size();
+  return bytes + table + std::string(6, '\0') + "\x04\x02" + bigEndian(objects.size(), 8) +
+         bigEndian(0, 8) + bigEndian(tableAt, 8);
+}
+
 // The same in XML: levels arrays, one inside the other.
 inline std::string xmlNest(int levels) {
   std::string nest;

@@ -47,7 +47,6 @@ class LineStatusItem final : public platform::StatusItem {
 
   int fd_;
   bool isTerminal_;
-  bool isSocket_;
   int columns_ = 0;  // the terminal's width; 0 when it cannot be told
   std::function<void()> onReaderGone_;
   bool readerGone_ = false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -12,7 +13,8 @@ namespace appkit::tray {
 
 inline constexpr int kTitleIconSize = 22;
 // ARGB32 (0xAARRGGBB) in host byte order, row-major, top row first.
-using TitleIcon = std::array<uint32_t, kTitleIconSize * kTitleIconSize>;
+inline constexpr std::size_t kTitleIconPixels = std::size_t{kTitleIconSize} * kTitleIconSize;
+using TitleIcon = std::array<uint32_t, kTitleIconPixels>;
 
 inline constexpr uint32_t kTitleIconStroke = 0xFFFFFFFF;   // opaque white
 inline constexpr uint32_t kTitleIconOutline = 0xFF000000;  // opaque black

@@ -1,0 +1,34 @@
+// Standard output and standard error without ever waiting on their readers: a status bar or a
+// log that stops reading loses lines, and the program goes on refreshing and ends when told.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstddef>
+
+namespace appkit {
+
+// Where a write to standard output or standard error could wait (a pipe, a terminal, a socket),
+// makes it one that never does, or not for long. The descriptions the program inherited are
+// shared with other processes (the shell's terminal) and keep their mode:
+//   - pipes and terminals are opened anew through /proc/self/fd, in non-blocking mode, under the
+//     same descriptor numbers;
+//   - a socket is sent to with MSG_DONTWAIT;
+//   - a pipe or terminal that cannot be opened anew (another user's, or no /proc) is written
+//     with a time limit (writeWithinATimeLimit);
+//   - files are left as they are.
+// Standard output, which stdio writes, goes through a stream of ours in the last two cases.
+void keepStandardStreamsFromWaiting();
+
+// Writes what fd takes now, in the way keepStandardStreamsFromWaiting chose for it (a descriptor
+// other than standard output and standard error is written as it is opened): the bytes written,
+// or -1 with errno (EAGAIN: the reader is behind).
+ssize_t writeWithoutWaiting(int fd, const void* data, std::size_t size);
+
+// Writes to fd, blocking or not, but gives up after limit: what was written by then, or -1 with
+// errno EAGAIN when nothing was. The limit is a timer signal (SIGALRM) that interrupts the write.
+ssize_t writeWithinATimeLimit(int fd, const void* data, std::size_t size,
+                              std::chrono::microseconds limit);
+
+}  // namespace appkit
