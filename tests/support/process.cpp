@@ -154,10 +154,8 @@ std::optional<int> Child::wait(Clock::duration timeout) {
     const pid_t waited = waitpid(pid_, &status, WNOHANG);
     if (waited == pid_) {
       status_ = status;
-    } else if (waited < 0 && errno != EINTR) {
-      break;  // no child of ours to wait for
-    } else if (Clock::now() >= end) {
-      break;
+    } else if ((waited < 0 && errno != EINTR) || Clock::now() >= end) {
+      break;  // no child of ours to wait for, or no more time
     } else {
       // Where the kernel gives no pidfd, poll on nothing sleeps: a look every 10 ms.
       pollfd fd{pidFd_, POLLIN, 0};

@@ -166,7 +166,7 @@ class Program : public testing::Test {
     const fs::path contents = dir_.path() / name / "Contents";
     dir_.write(contents / "Info.plist", infoPlist(intervalXml));
     fs::create_directories(contents / "MacOS");
-    const fs::path program = contents / "MacOS" / "quorvel";
+    fs::path program = contents / "MacOS" / "quorvel";
     std::error_code error;
     fs::create_hard_link(copy_->path() / "quorvel", program, error);
     if (error) fs::copy_file(copy_->path() / "quorvel", program);
@@ -180,7 +180,7 @@ class Program : public testing::Test {
 
   Running run(const std::vector<std::string>& arguments = {}, bool onTerminal = false,
               int columns = 0) {
-    return Running(program_, arguments, sysfs_.root(), onTerminal, environment_, columns);
+    return {program_, arguments, sysfs_.root(), onTerminal, environment_, columns};
   }
 
   static inline TempDir* copy_ = nullptr;

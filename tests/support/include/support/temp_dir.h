@@ -36,7 +36,7 @@ class TempDir {
 
   // Writes text to the file at relative, making the folders it needs.
   std::filesystem::path write(const std::filesystem::path& relative, std::string_view text) const {
-    const auto file = path_ / relative;
+    auto file = path_ / relative;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
     return file;
