@@ -5,13 +5,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "appkit/info_dictionary.h"
 #include "ratio_reporter.h"
 #include "support/hostile_plists.h"
+#include "support/read_file.h"
 
 namespace {
 
@@ -55,8 +54,7 @@ BENCHMARK(BM_BinaryBombRefused)->Repetitions(kRepetitions);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  std::ifstream file(QUORVEL_INFO_PLIST, std::ios::binary);
-  ownInfoPlist.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  ownInfoPlist = readFile(QUORVEL_INFO_PLIST).value_or("");
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();

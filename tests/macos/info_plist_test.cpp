@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "support/read_file.h"
 
 namespace {
 
@@ -20,8 +20,7 @@ struct PlistDeleter {
 using Plist = std::unique_ptr<void, PlistDeleter>;
 
 Plist readPlist(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string text = readFile(path).value_or("");
   plist_t root = nullptr;
   if (!text.empty()) plist_from_memory(text.data(), static_cast<uint32_t>(text.size()), &root);
   return Plist(root);
