@@ -154,9 +154,9 @@ int main(int argc, char* argv[]) {
   for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     std::string folder = std::to_string(size);
     folder.append("x").append(std::to_string(size));
-    files.emplace_back(std::filesystem::path("icons/hicolor") / folder / "apps" /
-                           "org.quorvel.Quorvel.png",
-                       drawPng(size, 32.0, applicationIcon));
+    files.emplace_back(
+        std::filesystem::path("icons/hicolor") / folder / "apps" / "org.quorvel.Quorvel.png",
+        drawPng(size, 32.0, applicationIcon));
   }
   for (const auto& [name, bytes] : files) {
     const std::filesystem::path path = folder / name;
