@@ -127,6 +127,25 @@ TEST_F(TrayItem, RegistersWithEachNewTrayWhateverTheLastOneAnswered) {
   EXPECT_TRUE(exitedWithZero(quorvel.wait()));
 }
 
+TEST_F(TrayItem, ANameOwnedByAnotherRegistersTheItemByItsObject) {
+  // Another connection owns org.kde.StatusNotifierItem-<pid>-1 first, as a program with the same
+  // pid in another pid namespace (a sandbox) may.
+  FakeWatcher watcher(bus_);
+  const BusConnection other = bus_.connect();
+  beforeStart_ = [&](pid_t pid) {
+    const std::string name = "org.kde.StatusNotifierItem-" + std::to_string(pid) + "-1";
+    ASSERT_GE(sd_bus_request_name(other.get(), name.c_str(), 0), 0);
+  };
+  Running quorvel = run();
+  ASSERT_TRUE(
+      pumpUntil({watcher.bus(), other.get()}, [&] { return !watcher.registrations.empty(); }));
+  EXPECT_EQ(watcher.registrations[0].service, kItemPath);
+  // The watcher takes the item from the connection that registered it: the program's own.
+  EXPECT_EQ(text(watcher.bus(), watcher.registrations[0].sender, "Id"), "quorvel");
+  quorvel.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+}
+
 TEST_F(TrayItem, AnswersEveryCallAndQuitsFromItsMenu) {
   FakeWatcher watcher(bus_);
   Running quorvel = run();

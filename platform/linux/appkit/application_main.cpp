@@ -10,8 +10,8 @@
 
 #include "appkit/application.h"
 #include "appkit/run_loop.h"
-#include "appkit/status_bar.h"
 #include "appkit/standard_streams.h"
+#include "appkit/status_bar.h"
 
 namespace {
 

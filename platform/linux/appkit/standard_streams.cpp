@@ -41,7 +41,7 @@ Way makeOwnWithoutWaiting(int fd) {
   const int own =
       open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (flags & O_APPEND));
   if (own < 0) return Way::withinATimeLimit;  // another user's pipe or terminal, or no /proc
-  dup2(own, fd);  // the copy under fd is inheritable again, as fd was
+  dup2(own, fd);                              // the copy under fd is inheritable again, as fd was
   close(own);
   return Way::asOpened;
 }

@@ -47,9 +47,12 @@ class Running {
   // Variables to set, or with nullopt to unset, over the test's own environment.
   using Environment = ::Environment;
 
-  // On a terminal of columns columns (0: of no width the program can tell).
+  // On a terminal of columns columns (0: of no width the program can tell). beforeStart, when
+  // given, runs with the program's process id before the program starts.
   Running(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& sysfs,
-          bool onTerminal = false, const Environment& environment = {}, int columns = 0) {
+          bool onTerminal = false, const Environment& environment = {}, int columns = 0,
+          const std::function<void(pid_t)>& beforeStart = nullptr) {
+    Pipe gate;
     if (onTerminal) {
       terminal_.emplace(columns);
     } else {
@@ -68,8 +71,14 @@ class Running {
       unsetenv("DBUS_SESSION_BUS_ADDRESS");
       unsetenv("XDG_RUNTIME_DIR");
       applyEnvironment(environment);
+      char go = 0;
+      if (beforeStart && read(gate.readEnd(), &go, 1) != 1) return 126;
       return execute(argv);
     });
+    if (beforeStart) {
+      beforeStart(child_->pid());
+      EXPECT_EQ(write(gate.writeEnd(), "x", 1), 1);
+    }
     if (terminal_) {
       terminal_->closeSlave();
       reader_.add(terminal_->master(), out);
@@ -180,7 +189,7 @@ class Program : public testing::Test {
 
   Running run(const std::vector<std::string>& arguments = {}, bool onTerminal = false,
               int columns = 0) {
-    return {program_, arguments, sysfs_.root(), onTerminal, environment_, columns};
+    return {program_, arguments, sysfs_.root(), onTerminal, environment_, columns, beforeStart_};
   }
 
   static inline TempDir* copy_ = nullptr;
@@ -188,4 +197,5 @@ class Program : public testing::Test {
   FakeSysfs sysfs_;
   fs::path program_;
   Running::Environment environment_;
+  std::function<void(pid_t)> beforeStart_;
 };
