@@ -58,9 +58,9 @@ shows() {
   [ -n "$widget" ] && [ "${widget%%|*}" = "$(item_title)" ]
 }
 
-appeared() {
-  widget=$(item_widget) || return 1
-  appeared_detail="label \"${widget%%|*}\", icon ${widget#*|}"
+present() {
+  shows && return 0
+  [ -n "$widget" ]
 }
 
 dropped() { grep -c 'Argument two may not be null' "$home/log/shell.log" || true; }
@@ -77,7 +77,8 @@ stays_check() {
       wait_until 15 shows_title "47.8°C" || true
     fi
     sleep 3
-    if shows_title "47.8°C"; then kept=$((kept + 1)); else lost="$lost $start"; fi
+    if present; then kept=$((kept + 1)); else lost="$lost $start"; fi
+    if reads "47.8°C"; then number_read=1; fi
   done
   if [ "$kept" = 10 ]; then
     result stays pass "kept in 10 of 10 starts"
