@@ -44,7 +44,7 @@ desktop_begin() {
   spawn bus dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
   wait_until 10 test -S "$home/run/bus" || { say "the session bus did not start"; return 1; }
   if [ -n "$buslogs" ]; then
-    spawn monitor sh -c 'exec dbus-monitor --address "$1" >"$2"' monitor "$DBUS_SESSION_BUS_ADDRESS" "$buslogs/$desktop.log"
+    spawn monitor dbus-monitor --address "$DBUS_SESSION_BUS_ADDRESS"
   fi
   # The fake sensor the item reads, at 47.75 degrees.
   sensor=$home/sys/class/hwmon/hwmon0
@@ -63,6 +63,7 @@ desktop_end() {
     [ "$signal" = KILL ] || wait_until 5 no_marked_pids || true
   done
   printf '%s\ttime\tinfo\t%s s\n' "$desktop" $(($(date +%s) - started_at)) >>"$results"
+  if [ -n "$buslogs" ]; then cp "$home/log/monitor.log" "$buslogs/$desktop.log" 2>/dev/null || true; fi
 }
 
 marked_pids() {
