@@ -165,8 +165,9 @@ start_item() {
   item=org.kde.StatusNotifierItem-$spawned-1
 }
 
-# set_sensor MILLIDEGREES: the next reading.
-set_sensor() { echo "$1" >"$sensor/temp1_input"; }
+# set_sensor MILLIDEGREES: the next reading, written over the old one in place (the program keeps
+# the file open; a truncated file read half way would be a reading of garbage).
+set_sensor() { printf '%s\n' "$1" 1<>"$sensor/temp1_input"; }
 
 # item_title: the reading the item shows now, from its label.
 item_title() {
@@ -258,6 +259,7 @@ run_checks() {
   else
     result follows fail "the panel did not change within 10 s"
   fi
+  sleep 1  # hosts that take the label from the signal draw the icon a little later
   save_shot "$desktop"
 
   # comes back after the panel restarts (with the number, where the host showed it).
