@@ -59,6 +59,7 @@ shows() {
 }
 
 present() {
+  locate_item || true
   shows && return 0
   [ -n "$widget" ]
 }

@@ -162,7 +162,20 @@ start_item() {
   fi
   rm -f "$home/log/quorvel.log"
   spawn item env SYSFS_PATH="$home/sys" "$work/Quorvel.app/Contents/MacOS/quorvel"
-  item=org.kde.StatusNotifierItem-$spawned-1
+  item=""
+}
+
+# locate_item: $item, the program's connection to the bus (its unique name), however the item
+# registered with the watcher.
+locate_item() {
+  [ -z "$item" ] || return 0
+  for name in $(bus call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus ListNames 2>/dev/null | tr ' ' '\n' | sed -n 's/^"\(:.*\)"$/\1/p'); do
+    if [ "$(owner_pid "$name")" = "$pid_item" ]; then
+      item=$name
+      return 0
+    fi
+  done
+  return 1
 }
 
 # set_sensor MILLIDEGREES: the next reading, written over the old one in place (the program keeps
@@ -171,17 +184,19 @@ set_sensor() { printf '%s\n' "$1" 1<>"$sensor/temp1_input"; }
 
 # item_title: the reading the item shows now, from its label.
 item_title() {
+  locate_item || return 0
   # shellcheck disable=SC2086
   $as gdbus call --address "$DBUS_SESSION_BUS_ADDRESS" -d "$item" -o /StatusNotifierItem \
     -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem XAyatanaLabel 2>/dev/null |
     sed -n "s/^(<'\(.*\)'>,)\$/\1/p"
 }
 
-item_shows_title() { [ "$(item_title)" = "$1" ]; }
+item_shows_title() { locate_item && [ "$(item_title)" = "$1" ]; }
 
 # pixmap_shown: whether the screen shows the item's pixmap at its own size ($shown says where).
 pixmap_shown() {
   screenshot "$home/screen.ppm" || return 1
+  locate_item || { shown="the program is not on the bus"; return 1; }
   # shellcheck disable=SC2086
   shown=$($as "$probe" "$home/screen.ppm" "$item" 2>&1)
 }
@@ -206,6 +221,7 @@ shows() { pixmap_shown; }
 # present: the host shows the item at all, if not the number ($shown says what): by default the
 # number, or a panel that has changed since before the item started.
 present() {
+  locate_item || true  # here, not in the subshells of what follows
   shows && return 0
   detail=$shown
   panel_picture "$home/now.ppm" && differs "$home/before.ppm" "$home/now.ppm" &&
@@ -244,6 +260,11 @@ run_checks() {
   if wait_until 5 shows_title "47.8°C"; then result shows pass "$shown"; else result shows fail "47.8°C not shown${shown:+: $shown}"; fi
   number_read=""
   if reads "47.8°C"; then number_read=1; fi
+  # Who hosts it: the watcher's process, and how it lists the item.
+  watcher=$(owner_pid org.kde.StatusNotifierWatcher)
+  listed=$(bus get-property org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | cut -d' ' -f3-)
+  result watcher info "$(cat "/proc/$watcher/comm" 2>/dev/null || echo none) lists ${listed:-nothing}"
 
   # stays: still shown 3 s later (on GNOME, in each of 10 fresh starts of the program).
   stays_check
@@ -271,9 +292,11 @@ run_checks() {
     result restart fail "not shown within 20 s of the panel's return${shown:+: $shown}"
   fi
 
-  # Quit, as a host sends it: the menu's event "clicked" on item 1.
+  # Quit, as a host sends it: the event "clicked" on item 1 of the menu the item names.
   quit_pid=$pid_item
-  if ! bus call "$item" /MenuBar com.canonical.dbusmenu Event isvu 1 clicked i 0 0 >/dev/null; then
+  locate_item || true
+  menu=$(bus get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem Menu 2>/dev/null | sed -n 's/^o "\(.*\)"$/\1/p')
+  if ! bus call "$item" "${menu:-/}" com.canonical.dbusmenu Event isvu 1 clicked i 0 0 >/dev/null; then
     result quit fail "the menu did not take the event"
   elif wait_until 5 not_running "$quit_pid"; then
     wait "$quit_pid"

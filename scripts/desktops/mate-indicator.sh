@@ -33,6 +33,7 @@ reads() {
 }
 
 present() {
+  locate_item || true
   shows && return 0
   [ -n "$application" ]
 }
