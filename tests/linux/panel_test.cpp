@@ -41,7 +41,8 @@ TEST_F(InAPanel, TheTrayShowsTheExportedPixmapPixelForPixelAndEachNewOne) {
     ASSERT_EQ(pixmaps.size(), 1u);
     std::optional<Place> place;
     const auto end = Clock::now() + 10s;
-    while (!(place = findPixmap(desktop.screenshot(), pixmaps[0], kPanelBackground)) && Clock::now() < end) {
+    while (!(place = findPixmap(desktop.screenshot(), pixmaps[0], kPanelBackground)) &&
+           Clock::now() < end) {
     }
     ASSERT_TRUE(place) << "the panel does not show the pixmap for " << title;
     if (shownAt) {
