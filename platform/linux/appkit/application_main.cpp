@@ -1,56 +1,157 @@
-// The application runner: options, the status bar, launch, the main loop, and an orderly end on
-// a signal.
+// The application runner: the options, the port and its status bar, launch, the main loop, and
+// an orderly end on a signal.
 #include <signal.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "appkit/application.h"
-#include "appkit/run_loop.h"
-#include "appkit/standard_streams.h"
-#include "appkit/status_bar.h"
+#include "appkit/port.h"
 
 namespace {
 
-constexpr std::string_view kStatusBarOption = "--status-bar";
+constexpr std::string_view kDescription =
+    "Shows the CPU temperature, such as \"47.8\u00b0C\", and refreshes it every `interval`\n"
+    "seconds, as the Info.plist of its application bundle says (5 when it does not).\n"
+    "\n"
+    "In a desktop session (a session bus is reachable) the temperature is an item in the\n"
+    "desktop's tray, drawn into its icon; its menu has Quit. Started from a terminal, it is\n"
+    "also a line there. Without a session bus it goes to standard error: on a terminal one\n"
+    "line redrawn in place, otherwise one line per reading, as status bars such as i3blocks,\n"
+    "polybar and waybar read it. Standard output gets a line for every reading at which the\n"
+    "sensor cannot be opened. SIGINT, SIGTERM and SIGHUP end the program; other arguments are\n"
+    "ignored.\n";
 
-void printHelp() {
-  std::printf(
-      "Usage: quorvel [--help] [--version] [--status-bar=tray|line]\n"
-      "\n"
-      "Shows the CPU temperature, such as \"47.8\u00b0C\", and refreshes it every `interval`\n"
-      "seconds, as the Info.plist of its application bundle says (5 when it does not).\n"
-      "\n"
-      "In a desktop session (a session bus is reachable) the temperature is an item in the\n"
-      "desktop's tray, drawn into its icon; its menu has Quit. Started from a terminal, it is\n"
-      "also a line there. Without a session bus it goes to standard error: on a terminal one\n"
-      "line redrawn in place, otherwise one line per reading, as status bars such as i3blocks,\n"
-      "polybar and waybar read it. Standard output gets a line for every reading at which the\n"
-      "sensor cannot be opened. SIGINT, SIGTERM and SIGHUP end the program; other arguments are\n"
-      "ignored.\n"
-      "\n"
-      "  --help               show this help and exit\n"
-      "  --version            show the version and exit\n"
-      "  --status-bar=tray    the tray item; exit status 1 when no session bus is reachable\n"
-      "  --status-bar=line    the line on standard error, even in a desktop session (for\n"
-      "                       i3blocks, polybar or a waybar custom module)\n"
-      "  --status-bar=auto    the tray when a session bus is reachable, else the line (the\n"
-      "                       default)\n"
-      "\n"
-      "Environment:\n"
-      "  SYSFS_PATH                where sysfs is mounted (default /sys)\n"
-      "  DBUS_SESSION_BUS_ADDRESS  the session bus (default $XDG_RUNTIME_DIR/bus)\n");
-}
+constexpr std::string_view kEnvironment =
+    "Environment:\n"
+    "  SYSFS_PATH                where sysfs is mounted (default /sys)\n"
+    "  DBUS_SESSION_BUS_ADDRESS  the session bus (default $XDG_RUNTIME_DIR/bus)\n";
 
-void printVersion() {
-  std::printf("quorvel %s\n", QUORVEL_VERSION);
-}
+// What the command line asks for.
+struct Request {
+  const appkit::StatusBarKind* statusBar = &appkit::defaultStatusBarKind();
+};
+
+// --help as the options describe themselves: the usage line, and a row for each way to type one.
+struct Help {
+  std::string usage = "Usage: quorvel";
+  std::string rows;
+
+  void row(std::string_view typed, std::string_view text) {
+    constexpr std::size_t kTextColumn = 23;
+    std::string line = "  " + std::string(typed);
+    line.append(line.size() < kTextColumn ? kTextColumn - line.size() : 1, ' ');
+    for (const char c : text) {
+      line.push_back(c);
+      if (c == '\n') line.append(kTextColumn, ' ');
+    }
+    rows.append(line).push_back('\n');
+  }
+};
+
+// An option of the runner: one row of kOptions.
+struct Option {
+  std::string_view name;  // as typed, "--status-bar"
+  bool takesValue;        // as --name=value or --name value
+  void (*describe)(Help& help);
+  // Takes the option, with its value when it takes one (nullopt: none was given): nullopt to go
+  // on, or the exit status to end with at once.
+  std::optional<int> (*take)(std::optional<std::string_view> value, Request& request);
+};
 
 int finishOutput(int status) {
   return std::fflush(stdout) == 0 ? status : 1;
+}
+
+std::optional<int> printHelp(std::optional<std::string_view> value, Request& request);
+
+std::optional<int> printVersion(std::optional<std::string_view> /*value*/, Request& /*request*/) {
+  std::printf("quorvel %s\n", QUORVEL_VERSION);
+  return finishOutput(0);
+}
+
+// "tray, line or auto": the names of the status bars.
+std::string statusBarNames() {
+  std::string names;
+  const auto kinds = appkit::statusBarKinds();
+  for (std::size_t i = 0; i < kinds.size(); ++i) {
+    if (i > 0) names += i + 1 == kinds.size() ? " or " : ", ";
+    names += kinds[i].name;
+  }
+  return names;
+}
+
+std::optional<int> chooseStatusBar(std::optional<std::string_view> value, Request& request) {
+  request.statusBar = value ? appkit::findStatusBarKind(*value) : nullptr;
+  if (request.statusBar) return std::nullopt;
+  std::fprintf(stderr, "quorvel: --status-bar takes %s, not \"%.*s\"\n", statusBarNames().c_str(),
+               static_cast<int>(value ? value->size() : 0), value ? value->data() : "");
+  return 2;
+}
+
+void describeStatusBar(Help& help) {
+  // The usage line names the choices besides the default.
+  std::string choices;
+  for (const auto& kind : appkit::statusBarKinds()) {
+    if (&kind == &appkit::defaultStatusBarKind()) continue;
+    choices.append(choices.empty() ? "" : "|").append(kind.name);
+  }
+  help.usage.append(" [--status-bar=").append(choices).append("]");
+  for (const auto& kind : appkit::statusBarKinds()) {
+    help.row("--status-bar=" + std::string(kind.name), kind.help);
+  }
+}
+
+// The options, in the order --help lists them.
+constexpr std::array kOptions{
+    Option{"--help", false,
+           [](Help& help) {
+             help.usage.append(" [--help]");
+             help.row("--help", "show this help and exit");
+           },
+           printHelp},
+    Option{"--version", false,
+           [](Help& help) {
+             help.usage.append(" [--version]");
+             help.row("--version", "show the version and exit");
+           },
+           printVersion},
+    Option{"--status-bar", true, describeStatusBar, chooseStatusBar},
+};
+
+std::optional<int> printHelp(std::optional<std::string_view> /*value*/, Request& /*request*/) {
+  Help help;
+  for (const auto& option : kOptions) option.describe(help);
+  std::printf("%s\n\n%.*s\n%s\n%.*s", help.usage.c_str(), static_cast<int>(kDescription.size()),
+              kDescription.data(), help.rows.c_str(), static_cast<int>(kEnvironment.size()),
+              kEnvironment.data());
+  return finishOutput(0);
+}
+
+// Takes the options in argv, in order, up to "--"; other arguments are ignored, as the platform's
+// runner does. nullopt to go on, or the exit status to end with at once.
+std::optional<int> takeOptions(int argc, char* argv[], Request& request) {
+  for (int i = 1; i < argc && argv[i]; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--") break;
+    for (const auto& option : kOptions) {
+      if (!argument.starts_with(option.name)) continue;
+      std::optional<std::string_view> value;
+      if (argument.size() == option.name.size()) {
+        if (option.takesValue && i + 1 < argc && argv[i + 1]) value = argv[++i];
+      } else if (option.takesValue && argument[option.name.size()] == '=') {
+        value = argument.substr(option.name.size() + 1);
+      } else {
+        continue;  // another option that begins alike is not this one
+      }
+      if (const auto status = option.take(value, request)) return status;
+      break;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -58,39 +159,12 @@ int finishOutput(int status) {
 namespace platform {
 
 int applicationMain(int argc, char* argv[]) {
-  auto choice = appkit::StatusBarChoice::automatic;
-  for (int i = 1; i < argc && argv[i]; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--") break;
-    if (argument == "--help") {
-      printHelp();
-      return finishOutput(0);
-    }
-    if (argument == "--version") {
-      printVersion();
-      return finishOutput(0);
-    }
-    if (argument.starts_with(kStatusBarOption)) {
-      std::optional<std::string_view> value;
-      if (argument.size() > kStatusBarOption.size() && argument[kStatusBarOption.size()] == '=') {
-        value = argument.substr(kStatusBarOption.size() + 1);
-      } else if (argument.size() == kStatusBarOption.size() && i + 1 < argc && argv[i + 1]) {
-        value = argv[++i];
-      } else if (argument.size() != kStatusBarOption.size()) {
-        continue;  // another option that begins alike is not ours
-      }
-      const auto parsed = value ? appkit::parseStatusBarChoice(*value) : std::nullopt;
-      if (!parsed) {
-        std::fprintf(stderr, "quorvel: --status-bar takes tray, line or auto, not \"%.*s\"\n",
-                     static_cast<int>(value ? value->size() : 0), value ? value->data() : "");
-        return 2;
-      }
-      choice = *parsed;
-    }
-  }
+  Request request;
+  if (const auto status = takeOptions(argc, argv, request)) return *status;
 
+  appkit::Port port;
   if (const int result =
-          appkit::watchSignals({SIGINT, SIGTERM, SIGHUP}, appkit::terminateApplication);
+          port.loop().watchSignals({SIGINT, SIGTERM, SIGHUP}, [&port] { port.terminate(); });
       result < 0) {
     std::fprintf(stderr, "quorvel: cannot make the run loop: %s\n", std::strerror(-result));
     return 1;
@@ -98,28 +172,28 @@ int applicationMain(int argc, char* argv[]) {
   // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
   ::signal(SIGPIPE, SIG_IGN);
   // Nothing the program writes waits on a reader: the loop blocks only in its wait.
-  appkit::keepStandardStreamsFromWaiting();
+  port.streams().keepFromWaiting();
 
   std::string problem;
-  auto bar = appkit::chooseStatusBar(choice, problem);
+  auto bar = request.statusBar->make(port, problem);
   if (!bar) {
     std::fprintf(stderr, "quorvel: %s\n", problem.c_str());
     return 1;
   }
-  appkit::setStatusBar(std::move(bar));
+  port.setStatusBar(std::move(bar));
 
-  appkit::ApplicationObject& application = appkit::application();
+  appkit::ApplicationObject& application = port.application();
   appkit::loadMainInterface(application);
   if (const auto delegate = application.delegate()) {
     delegate->applicationDidFinishLaunching({"NSApplicationDidFinishLaunchingNotification"});
   }
 
-  const int result = appkit::runMainLoop();
+  const int result = port.loop().run();
 
   if (const auto delegate = application.delegate()) {
     delegate->applicationWillTerminate({"NSApplicationWillTerminateNotification"});
   }
-  appkit::statusBar().finish();
+  port.statusBar().finish();
   std::fflush(stdout);
   if (result < 0) {
     std::fprintf(stderr, "quorvel: the run loop failed: %s\n", std::strerror(-result));

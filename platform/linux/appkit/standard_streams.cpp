@@ -19,17 +19,13 @@ namespace {
 // How long a write to a reader the program cannot avoid waiting on may take before it is dropped.
 constexpr std::chrono::milliseconds kWriteLimit{100};
 
-enum class Way : unsigned char { asOpened, send, withinATimeLimit };
+void interruptWrite(int /*signal*/) {}
 
-// The way of writing to standard input, output and error.
-std::array<Way, 3>& ways() {
-  static std::array<Way, 3> table{};
-  return table;
-}
+}  // namespace
 
 // Gives fd an open file description of the program's own, in non-blocking mode, when it is a
 // pipe or a character device (a terminal); says how it is to be written.
-Way makeOwnWithoutWaiting(int fd) {
+StandardStreams::Way StandardStreams::makeOwnWithoutWaiting(int fd) {
   struct stat status {};
   if (fstat(fd, &status) != 0) return Way::asOpened;
   if (S_ISSOCK(status.st_mode)) return Way::send;
@@ -48,55 +44,67 @@ Way makeOwnWithoutWaiting(int fd) {
 
 // Standard output's writes through stdio, when it needs a way of its own: what the reader does
 // not take now is dropped, as a whole line.
-ssize_t writeStandardOutput(void* /*cookie*/, const char* data, size_t size) {
-  const ssize_t written = writeWithoutWaiting(STDOUT_FILENO, data, size);
+ssize_t StandardStreams::writeStandardOutput(void* streams, const char* data, size_t size) {
+  const ssize_t written =
+      static_cast<const StandardStreams*>(streams)->write(STDOUT_FILENO, data, size);
   if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return static_cast<ssize_t>(size);
   return written;
 }
 
-void interruptWrite(int /*signal*/) {}
+StandardStreams::~StandardStreams() {
+  if (!stdioOutput_) return;
+  FILE* const ours = stdout;
+  std::fflush(ours);
+  stdout = stdioOutput_;
+  std::fclose(ours);
+}
 
-}  // namespace
-
-void keepStandardStreamsFromWaiting() {
-  ways()[STDOUT_FILENO] = makeOwnWithoutWaiting(STDOUT_FILENO);
-  ways()[STDERR_FILENO] = makeOwnWithoutWaiting(STDERR_FILENO);
-  if (ways()[STDOUT_FILENO] != Way::asOpened) {
+void StandardStreams::keepFromWaiting() {
+  ways_[STDOUT_FILENO] = makeOwnWithoutWaiting(STDOUT_FILENO);
+  ways_[STDERR_FILENO] = makeOwnWithoutWaiting(STDERR_FILENO);
+  if (ways_[STDOUT_FILENO] == Way::withinATimeLimit ||
+      ways_[STDERR_FILENO] == Way::withinATimeLimit) {
+    alarmInterrupts_ = letTheAlarmInterruptWrites();
+  }
+  if (ways_[STDOUT_FILENO] != Way::asOpened && !stdioOutput_) {
     // Line-buffered, as on a terminal: each error line is written as it is printed.
     if (FILE* const out =
-            fopencookie(nullptr, "w", {nullptr, writeStandardOutput, nullptr, nullptr})) {
+            fopencookie(this, "w", {nullptr, writeStandardOutput, nullptr, nullptr})) {
       setvbuf(out, nullptr, _IOLBF, BUFSIZ);
+      std::fflush(stdout);
+      stdioOutput_ = stdout;
       stdout = out;
     }
   }
 }
 
-ssize_t writeWithoutWaiting(int fd, const void* data, std::size_t size) {
-  const Way way = fd >= 0 && fd < 3 ? ways()[static_cast<std::size_t>(fd)] : Way::asOpened;
+ssize_t StandardStreams::write(int fd, const void* data, std::size_t size) const {
+  const Way way = fd >= 0 && fd < 3 ? ways_[static_cast<std::size_t>(fd)] : Way::asOpened;
   switch (way) {
     case Way::send:
       return send(fd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
     case Way::withinATimeLimit:
+      if (!alarmInterrupts_) {
+        errno = EAGAIN;  // a write that could wait for ever is not made
+        return -1;
+      }
       return writeWithinATimeLimit(fd, data, size, kWriteLimit);
     case Way::asOpened:
       break;
   }
-  return write(fd, data, size);
+  return ::write(fd, data, size);
+}
+
+bool letTheAlarmInterruptWrites() {
+  // Without SA_RESTART, the signal ends a write that waits; the handler itself does nothing.
+  struct sigaction action {};
+  action.sa_handler = interruptWrite;
+  sigemptyset(&action.sa_mask);
+  return sigaction(SIGALRM, &action, nullptr) == 0;
 }
 
 ssize_t writeWithinATimeLimit(int fd, const void* data, std::size_t size,
                               std::chrono::microseconds limit) {
-  // Without SA_RESTART, the signal ends a write that waits; the handler itself does nothing.
-  static const bool installed = [] {
-    struct sigaction action {};
-    action.sa_handler = interruptWrite;
-    sigemptyset(&action.sa_mask);
-    return sigaction(SIGALRM, &action, nullptr) == 0;
-  }();
-  if (!installed) {
-    errno = EAGAIN;
-    return -1;
-  }
   itimerval timer{};
   timer.it_value.tv_sec = static_cast<time_t>(limit.count() / 1000000);
   timer.it_value.tv_usec = static_cast<suseconds_t>(limit.count() % 1000000);

@@ -4,8 +4,11 @@
 
 #include <array>
 #include <cstring>
+#include <span>
 #include <string_view>
 #include <vector>
+
+#include "appkit/dbus_type.h"
 
 namespace appkit {
 
@@ -19,7 +22,7 @@ constexpr int kQuitId = 1;
 struct MenuProperty {
   int id;
   const char* name;
-  const char* value;  // every property of this menu is text
+  const char* value;  // every property of this menu's items is text
 };
 
 constexpr std::array<MenuProperty, 3> kProperties{{
@@ -62,7 +65,10 @@ int appendProperties(sd_bus_message* reply, int id, const std::vector<std::strin
   for (const auto& property : kProperties) {
     if (result < 0) return result;
     if (property.id != id || !wanted(names, property.name)) continue;
-    result = sd_bus_message_append(reply, "{sv}", property.name, "s", property.value);
+    result = sd_bus_message_open_container(reply, SD_BUS_TYPE_DICT_ENTRY, "sv");
+    if (result >= 0) result = sd_bus_message_append_basic(reply, 's', property.name);
+    if (result >= 0) result = tray::appendVariant(reply, property.value);
+    if (result >= 0) result = sd_bus_message_close_container(reply);
   }
   return result < 0 ? result : sd_bus_message_close_container(reply);
 }
@@ -97,14 +103,18 @@ int appendIds(sd_bus_message* reply, const std::vector<int>& ids) {
   return sd_bus_message_append_array(reply, 'i', ids.data(), ids.size() * sizeof(int32_t));
 }
 
-int getMenuProperty(sd_bus* /*bus*/, const char* /*path*/, const char* /*interface*/,
-                    const char* property, sd_bus_message* reply, void* /*userdata*/,
-                    sd_bus_error* /*error*/) {
-  const std::string_view name = property;
-  if (name == "Version") return sd_bus_message_append(reply, "u", 3u);
-  if (name == "TextDirection") return sd_bus_message_append(reply, "s", "ltr");
-  if (name == "Status") return sd_bus_message_append(reply, "s", "normal");
-  return sd_bus_message_append(reply, "as", 0);  // IconThemePath
+// The menu's own properties, each the function that gives its value; its D-Bus type follows.
+uint32_t version(const DbusMenu& /*menu*/) {
+  return 3;
+}
+const char* textDirection(const DbusMenu& /*menu*/) {
+  return "ltr";
+}
+const char* status(const DbusMenu& /*menu*/) {
+  return "normal";
+}
+std::span<const char* const> iconThemePath(const DbusMenu& /*menu*/) {
+  return {};
 }
 
 int getLayout(sd_bus_message* call, void* /*userdata*/, sd_bus_error* error) {
@@ -153,7 +163,12 @@ int getProperty(sd_bus_message* call, void* /*userdata*/, sd_bus_error* error) {
   if (const int result = sd_bus_message_read(call, "is", &id, &name); result < 0) return result;
   for (const auto& property : kProperties) {
     if (property.id == id && std::strcmp(property.name, name) == 0) {
-      return sd_bus_reply_method_return(call, "v", "s", property.value);
+      sd_bus_message* reply = nullptr;
+      int result = sd_bus_message_new_method_return(call, &reply);
+      if (result >= 0) result = tray::appendVariant(reply, property.value);
+      if (result >= 0) result = sd_bus_send(nullptr, reply, nullptr);
+      sd_bus_message_unref(reply);
+      return result;
     }
   }
   return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "Menu item %d has no property %s", id,
@@ -224,10 +239,10 @@ int aboutToShowGroup(sd_bus_message* call, void* /*userdata*/, sd_bus_error* /*e
 
 const sd_bus_vtable kMenuVtable[] = {
     SD_BUS_VTABLE_START(0),
-    SD_BUS_PROPERTY("Version", "u", getMenuProperty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_PROPERTY("TextDirection", "s", getMenuProperty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_PROPERTY("Status", "s", getMenuProperty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_PROPERTY("IconThemePath", "as", getMenuProperty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    DBUS_PROPERTY("Version", version, SD_BUS_VTABLE_PROPERTY_CONST),
+    DBUS_PROPERTY("TextDirection", textDirection, SD_BUS_VTABLE_PROPERTY_CONST),
+    DBUS_PROPERTY("Status", status, SD_BUS_VTABLE_PROPERTY_CONST),
+    DBUS_PROPERTY("IconThemePath", iconThemePath, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_METHOD_WITH_ARGS("GetLayout",
                             SD_BUS_ARGS("i", parentId, "i", recursionDepth, "as", propertyNames),
                             SD_BUS_RESULT("u", revision, "(ia{sv}av)", layout), getLayout, 0),

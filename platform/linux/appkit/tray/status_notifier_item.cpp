@@ -3,9 +3,13 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <array>
+#include <span>
 #include <string_view>
+#include <tuple>
 
-#include "appkit/application.h"
+#include "appkit/dbus_type.h"
+#include "appkit/port.h"
 #include "tray/tray_status_bar.h"
 
 namespace appkit {
@@ -19,52 +23,53 @@ constexpr char kLabelGuide[] = "100.0\u00b0C";
 // How long a watcher may take to answer; one that never does changes nothing but this request.
 constexpr uint64_t kRegistrationTimeout = 10'000'000;  // microseconds
 
-std::string itemTitle(const std::string& title) {
-  return title.empty() ? kTooltipTitle : std::string(kTooltipTitle) + ": " + title;
-}
+// An icon: width, height, and ARGB32 pixels in network byte order ("(iiay)").
+using Icon = std::tuple<int32_t, int32_t, std::span<const uint8_t>>;
+using Icons = std::span<const Icon>;
+// A tooltip: icon name, icon pixmaps, title and text ("(sa(iiay)ss)").
+using ToolTip = std::tuple<const char*, Icons, const char*, std::string>;
 
-int appendPixmaps(sd_bus_message* reply, const TrayStatusItem::Pixmap* pixmap) {
-  int result = sd_bus_message_open_container(reply, SD_BUS_TYPE_ARRAY, "(iiay)");
-  if (result >= 0 && pixmap) {
-    result = sd_bus_message_open_container(reply, SD_BUS_TYPE_STRUCT, "iiay");
-    if (result >= 0) {
-      result = sd_bus_message_append(reply, "ii", tray::kTitleIconSize, tray::kTitleIconSize);
-    }
-    if (result >= 0)
-      result = sd_bus_message_append_array(reply, 'y', pixmap->data(), pixmap->size());
-    if (result >= 0) result = sd_bus_message_close_container(reply);
-  }
-  return result < 0 ? result : sd_bus_message_close_container(reply);
+// The item's properties, each the function that gives its value; its D-Bus type follows.
+const char* category(const TrayStatusItem& /*item*/) {
+  return "Hardware";
 }
-
-int getItemProperty(sd_bus* /*bus*/, const char* /*path*/, const char* /*interface*/,
-                    const char* property, sd_bus_message* reply, void* userdata,
-                    sd_bus_error* /*error*/) {
-  const auto& item = *static_cast<const TrayStatusItem*>(userdata);
-  const std::string_view name = property;
-  if (name == "Category") return sd_bus_message_append(reply, "s", "Hardware");
-  if (name == "Id") return sd_bus_message_append(reply, "s", "quorvel");
-  if (name == "Title") return sd_bus_message_append(reply, "s", itemTitle(item.title()).c_str());
-  if (name == "Status") return sd_bus_message_append(reply, "s", "Active");
-  if (name == "WindowId") return sd_bus_message_append(reply, "i", 0);
-  if (name == "ItemIsMenu") return sd_bus_message_append(reply, "b", 0);
-  if (name == "Menu") return sd_bus_message_append(reply, "o", item.menuPath().c_str());
-  if (name == "IconPixmap") return appendPixmaps(reply, &item.pixmap());
-  if (name == "XAyatanaLabel") return sd_bus_message_append(reply, "s", item.title().c_str());
-  if (name == "XAyatanaLabelGuide") return sd_bus_message_append(reply, "s", kLabelGuide);
-  if (name == "ToolTip") {
-    int result = sd_bus_message_open_container(reply, SD_BUS_TYPE_STRUCT, "sa(iiay)ss");
-    if (result >= 0) result = sd_bus_message_append(reply, "s", "");
-    if (result >= 0) result = appendPixmaps(reply, nullptr);
-    if (result >= 0) {
-      result = sd_bus_message_append(reply, "ss", kTooltipTitle, item.title().c_str());
-    }
-    return result < 0 ? result : sd_bus_message_close_container(reply);
-  }
-  if (name.ends_with("Pixmap")) return appendPixmaps(reply, nullptr);  // overlay, attention
-  // IconName stays empty, or hosts would show the themed icon instead of the pixmap; so do the
-  // overlay and attention names, the movie and the theme path.
-  return sd_bus_message_append(reply, "s", "");
+const char* id(const TrayStatusItem& /*item*/) {
+  return "quorvel";
+}
+std::string title(const TrayStatusItem& item) {
+  return item.title().empty() ? kTooltipTitle : std::string(kTooltipTitle) + ": " + item.title();
+}
+const char* status(const TrayStatusItem& /*item*/) {
+  return "Active";
+}
+int32_t windowId(const TrayStatusItem& /*item*/) {
+  return 0;
+}
+// IconName stays empty, or hosts would show the themed icon instead of the pixmap; so do the
+// overlay and attention names, the movie and the theme path.
+const char* noName(const TrayStatusItem& /*item*/) {
+  return "";
+}
+std::array<Icon, 1> iconPixmap(const TrayStatusItem& item) {
+  return {Icon{tray::kTitleIconSize, tray::kTitleIconSize, item.pixmap()}};
+}
+Icons noPixmap(const TrayStatusItem& /*item*/) {
+  return {};
+}
+ToolTip toolTip(const TrayStatusItem& item) {
+  return {"", Icons{}, kTooltipTitle, item.title()};
+}
+bool itemIsMenu(const TrayStatusItem& /*item*/) {
+  return false;
+}
+tray::ObjectPath menu(const TrayStatusItem& item) {
+  return {item.menuPath().c_str()};
+}
+std::string label(const TrayStatusItem& item) {
+  return item.title();
+}
+const char* labelGuide(const TrayStatusItem& /*item*/) {
+  return kLabelGuide;
 }
 
 // Clicks and scrolling are answered and change nothing: the item only shows the temperature.
@@ -72,29 +77,26 @@ int answerNothing(sd_bus_message* call, void* /*userdata*/, sd_bus_error* /*erro
   return sd_bus_reply_method_return(call, "");
 }
 
-#define QUORVEL_ITEM_PROPERTY(name, signature) \
-  SD_BUS_PROPERTY(name, signature, getItemProperty, 0, 0)
-
 const sd_bus_vtable kItemVtable[] = {
     SD_BUS_VTABLE_START(0),
-    QUORVEL_ITEM_PROPERTY("Category", "s"),
-    QUORVEL_ITEM_PROPERTY("Id", "s"),
-    QUORVEL_ITEM_PROPERTY("Title", "s"),
-    QUORVEL_ITEM_PROPERTY("Status", "s"),
-    QUORVEL_ITEM_PROPERTY("WindowId", "i"),
-    QUORVEL_ITEM_PROPERTY("IconThemePath", "s"),
-    QUORVEL_ITEM_PROPERTY("IconName", "s"),
-    QUORVEL_ITEM_PROPERTY("IconPixmap", "a(iiay)"),
-    QUORVEL_ITEM_PROPERTY("OverlayIconName", "s"),
-    QUORVEL_ITEM_PROPERTY("OverlayIconPixmap", "a(iiay)"),
-    QUORVEL_ITEM_PROPERTY("AttentionIconName", "s"),
-    QUORVEL_ITEM_PROPERTY("AttentionIconPixmap", "a(iiay)"),
-    QUORVEL_ITEM_PROPERTY("AttentionMovieName", "s"),
-    QUORVEL_ITEM_PROPERTY("ToolTip", "(sa(iiay)ss)"),
-    QUORVEL_ITEM_PROPERTY("ItemIsMenu", "b"),
-    QUORVEL_ITEM_PROPERTY("Menu", "o"),
-    QUORVEL_ITEM_PROPERTY("XAyatanaLabel", "s"),
-    QUORVEL_ITEM_PROPERTY("XAyatanaLabelGuide", "s"),
+    DBUS_PROPERTY("Category", category, 0),
+    DBUS_PROPERTY("Id", id, 0),
+    DBUS_PROPERTY("Title", title, 0),
+    DBUS_PROPERTY("Status", status, 0),
+    DBUS_PROPERTY("WindowId", windowId, 0),
+    DBUS_PROPERTY("IconThemePath", noName, 0),
+    DBUS_PROPERTY("IconName", noName, 0),
+    DBUS_PROPERTY("IconPixmap", iconPixmap, 0),
+    DBUS_PROPERTY("OverlayIconName", noName, 0),
+    DBUS_PROPERTY("OverlayIconPixmap", noPixmap, 0),
+    DBUS_PROPERTY("AttentionIconName", noName, 0),
+    DBUS_PROPERTY("AttentionIconPixmap", noPixmap, 0),
+    DBUS_PROPERTY("AttentionMovieName", noName, 0),
+    DBUS_PROPERTY("ToolTip", toolTip, 0),
+    DBUS_PROPERTY("ItemIsMenu", itemIsMenu, 0),
+    DBUS_PROPERTY("Menu", menu, 0),
+    DBUS_PROPERTY("XAyatanaLabel", label, 0),
+    DBUS_PROPERTY("XAyatanaLabelGuide", labelGuide, 0),
     SD_BUS_METHOD_WITH_ARGS("ContextMenu", SD_BUS_ARGS("i", x, "i", y), SD_BUS_NO_RESULT,
                             answerNothing, 0),
     SD_BUS_METHOD_WITH_ARGS("Activate", SD_BUS_ARGS("i", x, "i", y), SD_BUS_NO_RESULT,
@@ -111,8 +113,6 @@ const sd_bus_vtable kItemVtable[] = {
     SD_BUS_SIGNAL_WITH_ARGS("NewStatus", SD_BUS_ARGS("s", status), 0),
     SD_BUS_SIGNAL_WITH_ARGS("XAyatanaNewLabel", SD_BUS_ARGS("s", label, "s", guide), 0),
     SD_BUS_VTABLE_END};
-
-#undef QUORVEL_ITEM_PROPERTY
 
 }  // namespace
 
@@ -139,7 +139,8 @@ void TrayStatusItem::publish(int number) {
   path_ = "/StatusNotifierItem" + suffix;
   name_ = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(number);
   service_ = number == 1 ? name_ : path_;
-  menu_ = std::make_unique<DbusMenu>(tray_->bus(), "/MenuBar" + suffix, terminateApplication);
+  menu_ = std::make_unique<DbusMenu>(tray_->bus(), "/MenuBar" + suffix,
+                                     [&port = tray_->port()] { port.terminate(); });
   sd_bus* const bus = tray_->bus();
   // Without its objects the item is one the tray cannot show; the program goes on showing the
   // title wherever else it can, as with a tray that never comes.
@@ -210,17 +211,27 @@ void TrayStatusItem::setTitle(const std::string& title) {
   for (std::size_t i = 0; i < icon.size(); ++i) {
     for (int byte = 0; byte < 4; ++byte) {
       pixmap_[i * 4 + static_cast<std::size_t>(byte)] =
-          static_cast<unsigned char>(icon[i] >> (24 - 8 * byte));
+          static_cast<uint8_t>(icon[i] >> (24 - 8 * byte));
     }
   }
   if (echo_) echo_->setTitle(title_);
+  unsent_ |= kNewIcon | kNewToolTip | kNewTitle | kNewLabel;
+  sendChanges();
+}
+
+void TrayStatusItem::sendChanges() {
   if (!object_) return;
   sd_bus* const bus = tray_->bus();
   const char* const path = path_.c_str();
-  sd_bus_emit_signal(bus, path, kInterface, "NewIcon", nullptr);
-  sd_bus_emit_signal(bus, path, kInterface, "NewToolTip", nullptr);
-  sd_bus_emit_signal(bus, path, kInterface, "NewTitle", nullptr);
-  sd_bus_emit_signal(bus, path, kInterface, "XAyatanaNewLabel", "ss", title_.c_str(), kLabelGuide);
+  // Each change is told once, by the signal that says which properties to read again.
+  if (unsent_ & kNewIcon) sd_bus_emit_signal(bus, path, kInterface, "NewIcon", nullptr);
+  if (unsent_ & kNewToolTip) sd_bus_emit_signal(bus, path, kInterface, "NewToolTip", nullptr);
+  if (unsent_ & kNewTitle) sd_bus_emit_signal(bus, path, kInterface, "NewTitle", nullptr);
+  if (unsent_ & kNewLabel) {
+    sd_bus_emit_signal(bus, path, kInterface, "XAyatanaNewLabel", "ss", title_.c_str(),
+                       kLabelGuide);
+  }
+  unsent_ = 0;
 }
 
 void TrayStatusItem::setAlternateImage(std::shared_ptr<platform::Image> image) {

@@ -6,6 +6,7 @@
 #include <systemd/sd-bus.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -39,7 +40,7 @@ class TrayStatusItem final : public platform::StatusItem {
   void setHighlightMode(bool highlightMode) override;
 
   // The icon: ARGB32 pixels in network byte order, as the protocol carries them.
-  using Pixmap = std::array<unsigned char, tray::kTitleIconPixels * 4>;
+  using Pixmap = std::array<uint8_t, tray::kTitleIconPixels * 4>;
 
   const std::string& title() const { return title_; }
   const Pixmap& pixmap() const { return pixmap_; }
@@ -49,6 +50,11 @@ class TrayStatusItem final : public platform::StatusItem {
  private:
   static int onNameRequested(sd_bus_message* reply, void* userdata, sd_bus_error* error);
   static int onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* error);
+
+  // Sends the change signals not sent yet. A change that comes while earlier ones wait is one
+  // more bit here, not one more signal.
+  void sendChanges();
+  enum : unsigned { kNewIcon = 1, kNewToolTip = 2, kNewTitle = 4, kNewLabel = 8 };
 
   std::shared_ptr<Tray> tray_;
   std::shared_ptr<LineStatusItem> echo_;  // the terminal's line, when started from one
@@ -61,6 +67,7 @@ class TrayStatusItem final : public platform::StatusItem {
   sd_bus_slot* registration_ = nullptr;
   bool nameSettled_ = false;  // the bus has answered the name request
   std::string title_;
+  unsigned unsent_ = 0;  // the change signals still to send
   Pixmap pixmap_{};
   std::shared_ptr<platform::Image> alternateImage_;
   bool highlightMode_ = false;

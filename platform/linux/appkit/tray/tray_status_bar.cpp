@@ -3,11 +3,11 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#include "appkit/application.h"
-#include "appkit/run_loop.h"
+#include "appkit/port.h"
 #include "tray/status_notifier_item.h"
 
 namespace appkit {
@@ -25,7 +25,8 @@ constexpr std::string_view kWaitingNotice =
 
 }  // namespace
 
-Tray::Tray(sd_bus* bus, std::unique_ptr<LineStatusBar> echo) : bus_(bus), echo_(std::move(echo)) {}
+Tray::Tray(Port& port, sd_bus* bus, std::unique_ptr<LineStatusBar> echo)
+    : port_(port), bus_(bus), echo_(std::move(echo)) {}
 
 Tray::~Tray() {
   sd_bus_slot_unref(filter_);
@@ -58,9 +59,20 @@ void Tray::noteNoWatcher() {
       return;
     }
   }
-  std::string line(kWaitingNotice);
+  writeNotice(kWaitingNotice);
+}
+
+void Tray::writeNotice(std::string_view text) const {
+  std::string line(text);
   line.push_back('\n');
-  (void)!::write(STDERR_FILENO, line.data(), line.size());
+  // Written as it is taken, never waited on: a notice is not worth a program that hangs.
+  std::string_view rest = line;
+  while (!rest.empty()) {
+    const ssize_t written = port_.streams().write(STDERR_FILENO, rest.data(), rest.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    rest.remove_prefix(static_cast<std::size_t>(written));
+  }
 }
 
 void Tray::finish() {
@@ -71,15 +83,16 @@ void Tray::finish() {
 int Tray::onMessage(sd_bus_message* message, void* userdata, sd_bus_error* /*error*/) {
   auto* const tray = static_cast<Tray*>(userdata);
   if (!sd_bus_message_is_signal(message, "org.freedesktop.DBus.Local", "Disconnected")) return 0;
-  if (tray->answered_) {
+  const bool made = tray->connection_ == Connection::made;
+  tray->connection_ = Connection::closed;
+  if (made) {
     // The session bus closes when the session ends: so does the program, in order.
-    terminateApplication();
+    tray->port_.terminate();
   } else {
-    static constexpr std::string_view kRefused =
+    tray->writeNotice(
         "quorvel: the session bus closed the connection before it was made; "
-        "--status-bar=line shows the temperature on standard error\n";
-    (void)!::write(STDERR_FILENO, kRefused.data(), kRefused.size());
-    stopMainLoop(1);
+        "--status-bar=line shows the temperature on standard error");
+    tray->port_.loop().stop(1);
   }
   return 0;
 }
@@ -87,7 +100,9 @@ int Tray::onMessage(sd_bus_message* message, void* userdata, sd_bus_error* /*err
 int Tray::onWatching(sd_bus_message* /*reply*/, void* userdata, sd_bus_error* /*error*/) {
   // Any answer while the connection runs, even a refusal of the match, shows the bus is there.
   auto* const tray = static_cast<Tray*>(userdata);
-  if (sd_bus_is_ready(tray->bus_) > 0) tray->answered_ = true;
+  if (tray->connection_ == Connection::opening && sd_bus_is_ready(tray->bus_) > 0) {
+    tray->connection_ = Connection::made;
+  }
   return 0;
 }
 
@@ -102,7 +117,8 @@ int Tray::onWatcherOwner(sd_bus_message* message, void* userdata, sd_bus_error* 
   return 0;
 }
 
-std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(std::unique_ptr<LineStatusBar> echo,
+std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(Port& port,
+                                                      std::unique_ptr<LineStatusBar> echo,
                                                       std::string& problem) {
   const char* const address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   const char* const runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -123,8 +139,8 @@ std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(std::unique_ptr<LineStatus
   // that takes: a bus that stopped reading would keep the program from ending. The tray closes
   // the connection at the end instead (finish), dropping what was not sent.
   sd_bus_set_close_on_exit(bus, 0);
-  auto tray = std::make_shared<Tray>(bus, std::move(echo));
-  if (int result = tray->watch(); result < 0 || (result = attachToMainLoop(bus)) < 0) {
+  auto tray = std::make_shared<Tray>(port, bus, std::move(echo));
+  if (int result = tray->watch(); result < 0 || (result = port.loop().attach(bus)) < 0) {
     problem = std::string("cannot use the session bus: ") + std::strerror(-result);
     return nullptr;
   }
@@ -140,6 +156,10 @@ std::shared_ptr<platform::StatusItem> TrayStatusBar::statusItemWithLength(double
 
 void TrayStatusBar::finish() {
   tray_->finish();
+}
+
+void TrayStatusBar::terminalResized() {
+  if (LineStatusBar* const echo = tray_->echo()) echo->terminalResized();
 }
 
 }  // namespace appkit
