@@ -15,8 +15,6 @@
 #include "support/process.h"
 #include "support/pseudo_terminal.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 // What the delegate does; set before the run.

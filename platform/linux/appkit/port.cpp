@@ -45,7 +45,9 @@ StatusBarBackend& Port::statusBar() {
 int Port::setStatusBar(std::unique_ptr<StatusBarBackend> bar) {
   statusBar_ = std::move(bar);
   if (!statusBar_ || !statusBar_->onTerminal()) return 0;
-  return loop_.watchSignals({SIGWINCH}, [this] { statusBar_->terminalResized(); });
+  return loop_.watchSignals({SIGWINCH}, [this] {
+    if (statusBar_) statusBar_->terminalResized();
+  });
 }
 
 Bundle& Port::mainBundle() {
