@@ -102,15 +102,19 @@ TEST_F(TrayItem, RegistersShowsTheTitleAndTellsTheHostOfEachChangeOnce) {
   quorvel.send(SIGTERM);
   const auto status = quorvel.wait();
   EXPECT_TRUE(exitedWithZero(status)) << describe(status);
-  EXPECT_EQ(quorvel.err, "");  // a tray, and no terminal: nothing on standard error
+  // A tray, and no terminal: on standard error only the first title, shown there until the bus
+  // answered.
+  EXPECT_EQ(quorvel.err, kTitle + "\n");
   EXPECT_EQ(quorvel.out, "");
 }
 
 TEST_F(TrayItem, RegistersWithEachNewTrayWhateverTheLastOneAnswered) {
   Running quorvel = run();
-  // No tray yet: one line says the program waits for one, then nothing more.
-  ASSERT_TRUE(quorvel.readUntil([&] { return !lines(quorvel.err).empty(); })) << quorvel.err;
-  EXPECT_NE(quorvel.err.find("--status-bar=line"), std::string::npos) << quorvel.err;
+  // No tray yet: after the first title, shown until the bus answered, one line says the program
+  // waits for one, then nothing more.
+  ASSERT_TRUE(quorvel.readUntil([&] { return lines(quorvel.err).size() >= 2; })) << quorvel.err;
+  EXPECT_EQ(lines(quorvel.err)[0], kTitle);
+  EXPECT_NE(lines(quorvel.err)[1].find("--status-bar=line"), std::string::npos) << quorvel.err;
   for (const auto answer : {FakeWatcher::Answer::refuse, FakeWatcher::Answer::never,
                             FakeWatcher::Answer::accept, FakeWatcher::Answer::accept}) {
     FakeWatcher watcher(bus_, answer);  // a tray that starts late, or starts again
@@ -122,7 +126,7 @@ TEST_F(TrayItem, RegistersWithEachNewTrayWhateverTheLastOneAnswered) {
     EXPECT_EQ(watcher.registrations[0].service, itemName(quorvel));
   }
   quorvel.readUntil([] { return false; }, 500ms);
-  EXPECT_EQ(lines(quorvel.err).size(), 1u) << quorvel.err;
+  EXPECT_EQ(lines(quorvel.err).size(), 2u) << quorvel.err;
   quorvel.send(SIGTERM);
   EXPECT_TRUE(exitedWithZero(quorvel.wait()));
 }

@@ -33,6 +33,7 @@ constexpr std::string_view kEnvironment =
 // What the command line asks for.
 struct Request {
   const appkit::StatusBarKind* statusBar = &appkit::defaultStatusBarKind();
+  bool verbose = false;
 };
 
 // --help as the options describe themselves: the usage line, and a row for each way to type one.
@@ -87,8 +88,10 @@ std::string statusBarNames() {
 std::optional<int> chooseStatusBar(std::optional<std::string_view> value, Request& request) {
   request.statusBar = value ? appkit::findStatusBarKind(*value) : nullptr;
   if (request.statusBar) return std::nullopt;
-  std::fprintf(stderr, "quorvel: --status-bar takes %s, not \"%.*s\"\n", statusBarNames().c_str(),
-               static_cast<int>(value ? value->size() : 0), value ? value->data() : "");
+  appkit::StandardStreams streams;
+  streams.keepFromWaiting();
+  streams.notice("--status-bar takes " + statusBarNames() + ", not \"" +
+                 std::string(value.value_or("")) + "\"");
   return 2;
 }
 
@@ -120,6 +123,18 @@ constexpr std::array kOptions{
            },
            printVersion},
     Option{"--status-bar", true, describeStatusBar, chooseStatusBar},
+    Option{"--verbose", false,
+           [](Help& help) {
+             help.usage.append(" [--verbose]");
+             help.row("--verbose",
+                      "say on standard error what goes wrong on the session bus: a\n"
+                      "refused name or registration, a failed call, a connection\n"
+                      "that cannot be made, signals held back for a bus that is behind");
+           },
+           [](std::optional<std::string_view> /*value*/, Request& request) -> std::optional<int> {
+             request.verbose = true;
+             return std::nullopt;
+           }},
 };
 
 std::optional<int> printHelp(std::optional<std::string_view> /*value*/, Request& /*request*/) {
@@ -163,21 +178,22 @@ int applicationMain(int argc, char* argv[]) {
   if (const auto status = takeOptions(argc, argv, request)) return *status;
 
   appkit::Port port;
-  if (const int result =
-          port.loop().watchSignals({SIGINT, SIGTERM, SIGHUP}, [&port] { port.terminate(); });
-      result < 0) {
-    std::fprintf(stderr, "quorvel: cannot make the run loop: %s\n", std::strerror(-result));
-    return 1;
-  }
+  port.setVerbose(request.verbose);
   // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
   ::signal(SIGPIPE, SIG_IGN);
   // Nothing the program writes waits on a reader: the loop blocks only in its wait.
   port.streams().keepFromWaiting();
+  if (const int result =
+          port.loop().watchSignals({SIGINT, SIGTERM, SIGHUP}, [&port] { port.terminate(); });
+      result < 0) {
+    port.streams().notice(std::string("cannot make the run loop: ") + std::strerror(-result));
+    return 1;
+  }
 
   std::string problem;
   auto bar = request.statusBar->make(port, problem);
   if (!bar) {
-    std::fprintf(stderr, "quorvel: %s\n", problem.c_str());
+    port.streams().notice(problem);
     return 1;
   }
   port.setStatusBar(std::move(bar));
@@ -196,7 +212,7 @@ int applicationMain(int argc, char* argv[]) {
   port.statusBar().finish();
   std::fflush(stdout);
   if (result < 0) {
-    std::fprintf(stderr, "quorvel: the run loop failed: %s\n", std::strerror(-result));
+    port.streams().notice(std::string("the run loop failed: ") + std::strerror(-result));
     return 1;
   }
   return result;
