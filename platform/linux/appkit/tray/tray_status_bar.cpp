@@ -1,5 +1,6 @@
 #include "tray/tray_status_bar.h"
 
+#include <sys/socket.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -27,6 +28,10 @@ constexpr std::string_view kWaitingNotice =
 // made. A bus that works answers in milliseconds; sd-bus alone would wait 90 s for a socket that
 // accepts and never answers.
 constexpr double kConnectLimit = 5;  // seconds
+
+// What the kernel may hold of what the program sends the bus (it doubles this for its own
+// bookkeeping): the largest reply the item gives (its icon) several times over.
+constexpr int kSendBuffer = 32 * 1024;
 
 }  // namespace
 
@@ -171,6 +176,12 @@ std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(Port& port,
   // that takes: a bus that stopped reading would keep the program from ending. The tray closes
   // the connection at the end instead (finish), dropping what was not sent.
   sd_bus_set_close_on_exit(bus, 0);
+  // sd-bus asks the kernel for 8 MiB of send buffer, where a bus that stops reading would let
+  // some ten thousand stale signals pile up before the program could tell. With a small one,
+  // sd-bus's own queue takes the overflow at once, and the items hold their change signals back
+  // while anything waits there (TrayStatusItem::sendChanges).
+  const int sendBuffer = kSendBuffer;
+  setsockopt(sd_bus_get_fd(bus), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
   // The line is drawn on a terminal, or stands in for the tray; elsewhere it has no use.
   if (line && !line->onTerminal() && fallback != Tray::Fallback::line) line.reset();
   auto tray = std::make_shared<Tray>(port, bus, where, std::move(line), fallback);
