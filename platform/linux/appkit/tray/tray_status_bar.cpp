@@ -192,6 +192,11 @@ std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(Port& port,
   return std::make_unique<TrayStatusBar>(std::move(tray));
 }
 
+std::unique_ptr<StatusBarBackend> makeTrayOnConnection(Port& port, sd_bus* connection) {
+  return std::make_unique<TrayStatusBar>(
+      std::make_shared<Tray>(port, connection, "(given)", nullptr, Tray::Fallback::end));
+}
+
 std::shared_ptr<platform::StatusItem> TrayStatusBar::statusItemWithLength(double /*length*/) {
   // The width of an icon in the tray is the tray's to choose.
   auto item = std::make_shared<TrayStatusItem>(tray_);
