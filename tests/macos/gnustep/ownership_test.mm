@@ -1,8 +1,8 @@
 // What the AppKit adapter keeps, compiled without ARC against GNUstep, where objc_ownership.h is
 // the retain and release that ARC makes on the Mac: each object is kept while its C++ holder
 // lives and let go with it, neither leaked nor released twice; a timer's target, with the action
-// and what it captures, goes when the timer is invalidated. Objects are counted by GNUstep's
-// allocation debugging.
+// and what it captures, goes when the timer is invalidated. Objects are found and counted by
+// GNUstep's allocation debugging.
 #import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>
 #include <gtest/gtest.h>
@@ -14,6 +14,8 @@
 // GNUstep base's allocation debugging, which its NSDebug.h declares only where NDEBUG is not.
 extern "C" BOOL GSDebugAllocationActive(BOOL active);
 extern "C" int GSDebugAllocationCount(Class aClass);
+extern "C" void GSDebugAllocationActiveRecordingObjects(Class aClass);
+extern "C" NSArray* GSDebugAllocationListRecordedObjects(Class aClass);
 
 // Under LeakSanitizer: GNUstep and its runtime keep much of what they make for the process's life.
 extern "C" const char* __lsan_default_suppressions() {
@@ -26,6 +28,7 @@ class AppKitPortOwnership : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     GSDebugAllocationActive(YES);
+    GSDebugAllocationActiveRecordingObjects([NSStatusItem class]);
     runLoop(0);  // the run loop's own timers are made with it: they are not the adapter's
   }
   void SetUp() override { pool_ = [[NSAutoreleasePool alloc] init]; }
@@ -42,29 +45,34 @@ class AppKitPortOwnership : public testing::Test {
   NSAutoreleasePool* pool_ = nil;
 };
 
-TEST_F(AppKitPortOwnership, StatusItemLivesAsLongAsItsHolder) {
-  // GNUstep's status bar itself keeps a reference to every item it made: what remains of an item
-  // held and let go by hand is what must remain of one the adapter held.
+TEST_F(AppKitPortOwnership, StatusItemIsRetainedOnceByItsHolder) {
+  // GNUstep's status bar keeps a reference of its own to an item it made, more than one: the
+  // adapter's item must have one more than an item nobody holds, and, once its holder has
+  // removed it from the bar and let go, one fewer than that (plus the one this test takes).
   NSStatusBar* bar = [NSStatusBar systemStatusBar];
-  int before = GSDebugAllocationCount([NSStatusItem class]);
+  NSStatusItem* byNobody = nil;
   @autoreleasepool {
-    NSStatusItem* byHand = [[bar statusItemWithLength:NSVariableStatusItemLength] retain];
-    [bar removeStatusItem:byHand];
-    [byHand release];
+    byNobody = [bar statusItemWithLength:NSVariableStatusItemLength];
   }
-  const int remains = GSDebugAllocationCount([NSStatusItem class]) - before;
+  const NSUInteger barKeeps = [byNobody retainCount];
 
-  before = GSDebugAllocationCount([NSStatusItem class]);
   std::shared_ptr<platform::StatusItem> item;
+  NSStatusItem* made = nil;
   @autoreleasepool {
     item = platform::systemStatusBar().statusItemWithLength(platform::kVariableStatusItemLength);
     item->setTitle("47.8\u00b0C");
+    for (id each in GSDebugAllocationListRecordedObjects([NSStatusItem class])) {
+      if (each != byNobody) made = [each retain];
+    }
   }
-  EXPECT_EQ(GSDebugAllocationCount([NSStatusItem class]), before + 1);
+  ASSERT_NE(made, nil);
+  EXPECT_EQ([made retainCount], barKeeps + 2);  // the holder's and this test's
   @autoreleasepool {
     item.reset();
   }
-  EXPECT_EQ(GSDebugAllocationCount([NSStatusItem class]), before + remains);
+  EXPECT_EQ([made retainCount], barKeeps);
+  [made release];
+  [bar removeStatusItem:byNobody];
 }
 
 TEST_F(AppKitPortOwnership, ImageIsRetainedOnceByItsHolder) {
@@ -105,20 +113,24 @@ TEST_F(AppKitPortOwnership, InvalidatingLetsGoOfTheTargetAndItsAction) {
 
 TEST_F(AppKitPortOwnership, ActionMayInvalidateItsOwnTimer) {
   int firings = 0;
+  bool keptWhileRunning = false;
   auto captured = std::make_shared<int>(0);
   const std::weak_ptr<int> alive = captured;
   @autoreleasepool {
     // Nobody holds the timer but the run loop, as with a timer whose holder has dropped it.
     platform::scheduledTimerWithTimeInterval(
         0.001,
-        [&firings, captured = std::move(captured)](platform::Timer& fired) {
+        [&, captured = std::move(captured)](platform::Timer& fired) {
+          (void)captured;      // held, not used: its life is what is watched
           fired.invalidate();  // lets go of this very action, which must still run to its end
-          firings += ++*captured;
+          keptWhileRunning = !alive.expired();
+          ++firings;
         },
         true);
   }
   runLoop(0.1);
   EXPECT_EQ(firings, 1);
+  EXPECT_TRUE(keptWhileRunning);
   EXPECT_TRUE(alive.expired());
 }
 
