@@ -111,27 +111,4 @@ TEST_F(AppKitPortOwnership, InvalidatingLetsGoOfTheTargetAndItsAction) {
   EXPECT_EQ(GSDebugAllocationCount([NSTimer class]), before);
 }
 
-TEST_F(AppKitPortOwnership, ActionMayInvalidateItsOwnTimer) {
-  int firings = 0;
-  bool keptWhileRunning = false;
-  auto captured = std::make_shared<int>(0);
-  const std::weak_ptr<int> alive = captured;
-  @autoreleasepool {
-    // Nobody holds the timer but the run loop, as with a timer whose holder has dropped it.
-    platform::scheduledTimerWithTimeInterval(
-        0.001,
-        [&, captured = std::move(captured)](platform::Timer& fired) {
-          (void)captured;      // held, not used: its life is what is watched
-          fired.invalidate();  // lets go of this very action, which must still run to its end
-          keptWhileRunning = !alive.expired();
-          ++firings;
-        },
-        true);
-  }
-  runLoop(0.1);
-  EXPECT_EQ(firings, 1);
-  EXPECT_TRUE(keptWhileRunning);
-  EXPECT_TRUE(alive.expired());
-}
-
 }  // namespace
