@@ -7,19 +7,23 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "appkit/application.h"
 #include "appkit/run_loop.h"
 #include "appkit/standard_streams.h"
 #include "appkit/status_bar.h"
+#include "sensor/sensor_list.h"
 
 namespace {
 
 constexpr std::string_view kStatusBarOption = "--status-bar";
+constexpr std::string_view kSensorOption = "--sensor";
 
 void printHelp() {
   std::printf(
-      "Usage: quorvel [--help] [--version] [--status-bar=tray|line]\n"
+      "Usage: quorvel [--help] [--version] [--status-bar=tray|line] [--list-sensors]\n"
+      "               [--sensor=NAME]\n"
       "\n"
       "Shows the CPU temperature, such as \"47.8\u00b0C\", and refreshes it every `interval`\n"
       "seconds, as the Info.plist of its application bundle says (5 when it does not).\n"
@@ -39,6 +43,11 @@ void printHelp() {
       "                       i3blocks, polybar or a waybar custom module)\n"
       "  --status-bar=auto    the tray when a session bus is reachable, else the line (the\n"
       "                       default)\n"
+      "  --list-sensors       list every temperature sensor, one per line: its name, a tab,\n"
+      "                       its reading as the title shows it (or why it cannot be read),\n"
+      "                       and a tab and * on the one shown when no sensor is named; exit\n"
+      "  --sensor=NAME        show the sensor of that name (as --list-sensors shows it)\n"
+      "                       instead of the CPU's; exit status 2 when there is none\n"
       "\n"
       "Environment:\n"
       "  SYSFS_PATH                where sysfs is mounted (default /sys)\n"
@@ -53,12 +62,54 @@ int finishOutput(int status) {
   return std::fflush(stdout) == 0 ? status : 1;
 }
 
+// The value of an option given as "--name=value" or "--name value" (then *i moves past it):
+// nullopt when argument is another option; an empty optional value when the value is missing.
+std::optional<std::optional<std::string_view>> optionValue(std::string_view argument,
+                                                           std::string_view name, int argc,
+                                                           char* argv[], int* i) {
+  if (!argument.starts_with(name)) return std::nullopt;
+  if (argument.size() > name.size() && argument[name.size()] == '=') {
+    return std::optional(argument.substr(name.size() + 1));
+  }
+  if (argument.size() != name.size()) return std::nullopt;  // another option that begins alike
+  if (*i + 1 < argc && argv[*i + 1]) return std::optional<std::string_view>(argv[++*i]);
+  return std::optional<std::optional<std::string_view>>(std::nullopt);
+}
+
+// A name from the command line as a message may quote it: printable, at most 64 characters.
+std::string quoted(std::string_view text) {
+  std::string result;
+  for (const char c : text.substr(0, 64)) result += c >= ' ' && c <= '~' ? c : '?';
+  return text.size() > 64 ? result + "..." : result;
+}
+
+// Every temperature sensor, one per line: name, tab, reading (or why it cannot be read), and a
+// tab and * on the automatic choice.
+int listSensors() {
+  std::vector<sensor::ListedSensor> sensors;
+  std::string problem;
+  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem)) {
+    std::fprintf(stderr, "quorvel: cannot search %s: %s\n", sensor::sysfsRoot().c_str(),
+                 problem.c_str());
+    return 1;
+  }
+  for (const auto& listed : sensors) {
+    std::printf(
+        "%s\t%s%s\n", listed.name.c_str(),
+        listed.problem.empty() ? listed.reading.c_str() : ("unreadable: " + listed.problem).c_str(),
+        listed.automatic ? "\t*" : "");
+  }
+  return finishOutput(0);
+}
+
 }  // namespace
 
 namespace platform {
 
 int applicationMain(int argc, char* argv[]) {
   auto choice = appkit::StatusBarChoice::automatic;
+  bool list = false;
+  std::string_view named;
   for (int i = 1; i < argc && argv[i]; ++i) {
     const std::string_view argument = argv[i];
     if (argument == "--") break;
@@ -70,23 +121,36 @@ int applicationMain(int argc, char* argv[]) {
       printVersion();
       return finishOutput(0);
     }
-    if (argument.starts_with(kStatusBarOption)) {
-      std::optional<std::string_view> value;
-      if (argument.size() > kStatusBarOption.size() && argument[kStatusBarOption.size()] == '=') {
-        value = argument.substr(kStatusBarOption.size() + 1);
-      } else if (argument.size() == kStatusBarOption.size() && i + 1 < argc && argv[i + 1]) {
-        value = argv[++i];
-      } else if (argument.size() != kStatusBarOption.size()) {
-        continue;  // another option that begins alike is not ours
-      }
-      const auto parsed = value ? appkit::parseStatusBarChoice(*value) : std::nullopt;
+    if (const auto value = optionValue(argument, kStatusBarOption, argc, argv, &i)) {
+      const auto parsed = *value ? appkit::parseStatusBarChoice(**value) : std::nullopt;
       if (!parsed) {
         std::fprintf(stderr, "quorvel: --status-bar takes tray, line or auto, not \"%.*s\"\n",
-                     static_cast<int>(value ? value->size() : 0), value ? value->data() : "");
+                     static_cast<int>(*value ? (*value)->size() : 0),
+                     *value ? (*value)->data() : "");
         return 2;
       }
       choice = *parsed;
     }
+    if (argument == "--list-sensors") list = true;
+    if (const auto value = optionValue(argument, kSensorOption, argc, argv, &i)) {
+      named = value->value_or("");
+      if (named.empty()) {
+        std::fprintf(
+            stderr, "quorvel: --sensor takes a sensor's name; quorvel --list-sensors lists them\n");
+        return 2;
+      }
+    }
+  }
+  if (list) return listSensors();
+  if (!named.empty()) {
+    // Compared with the names of the sensors found, never opened as a path.
+    if (!sensor::hasSensorNamed(sensor::sysfsRoot(), named)) {
+      std::fprintf(stderr,
+                   "quorvel: no sensor is named \"%s\"; quorvel --list-sensors lists them\n",
+                   quoted(named).c_str());
+      return 2;
+    }
+    sensor::showSensorNamed(std::string(named));
   }
 
   if (const int result =
