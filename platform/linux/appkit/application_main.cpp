@@ -22,8 +22,8 @@ constexpr std::string_view kSensorOption = "--sensor";
 
 void printHelp() {
   std::printf(
-      "Usage: quorvel [--help] [--version] [--status-bar=tray|line] [--list-sensors]\n"
-      "               [--sensor=NAME]\n"
+      "Usage: quorvel [--help] [--version] [--status-bar=tray|line]\n"
+      "               [--sensor=NAME] [--list-sensors]\n"
       "\n"
       "Shows the CPU temperature, such as \"47.8\u00b0C\", and refreshes it every `interval`\n"
       "seconds, as the Info.plist of its application bundle says (5 when it does not).\n"
@@ -43,11 +43,11 @@ void printHelp() {
       "                       i3blocks, polybar or a waybar custom module)\n"
       "  --status-bar=auto    the tray when a session bus is reachable, else the line (the\n"
       "                       default)\n"
-      "  --list-sensors       list every temperature sensor, one per line: its name, a tab,\n"
-      "                       its reading as the title shows it (or why it cannot be read),\n"
-      "                       and a tab and * on the one shown when no sensor is named; exit\n"
-      "  --sensor=NAME        show the sensor of that name (as --list-sensors shows it)\n"
-      "                       instead of the CPU's; exit status 2 when there is none\n"
+      "  --list-sensors       list every temperature sensor and exit: a line each, with its\n"
+      "                       name, a tab and its reading as the title shows it (or why it\n"
+      "                       cannot be read); a tab and * mark the one shown by default\n"
+      "  --sensor=NAME        show that sensor (a name --list-sensors gives) instead of the\n"
+      "                       CPU's; exit status 2 when no sensor has that name\n"
       "\n"
       "Environment:\n"
       "  SYSFS_PATH                where sysfs is mounted (default /sys)\n"
@@ -73,7 +73,7 @@ std::optional<std::optional<std::string_view>> optionValue(std::string_view argu
   }
   if (argument.size() != name.size()) return std::nullopt;  // another option that begins alike
   if (*i + 1 < argc && argv[*i + 1]) return std::optional<std::string_view>(argv[++*i]);
-  return std::optional<std::optional<std::string_view>>(std::nullopt);
+  return std::optional<std::optional<std::string_view>>(std::in_place);
 }
 
 // A name from the command line as a message may quote it: printable, at most 64 characters.
