@@ -1,7 +1,7 @@
 // A machine's sensors written as text, expanded into a sysfs tree laid out as the kernel lays it
 // out: class/hwmon/hwmonN and class/thermal/thermal_zoneN are links into devices/, a chip's
 // device/ links to its device, a thermal zone's hwmon twin lives under the zone. The corpus of
-// real machines (tests/sensor-corpus/) is written this way.
+// real machines (tests/sensor-corpus/) and the rules' tables (tests/sensor-rules/) are written this way.
 //
 //   source: https://...              where the sensors were published (any number of lines)
 //   machine: Intel Core i5-12600KF    what the machine is
@@ -61,6 +61,18 @@ inline SysfsLayout parseSysfsLayout(const std::string& text) {
     }
   }
   return layout;
+}
+
+// Several layouts, one after another, each ended by an empty line.
+inline std::vector<SysfsLayout> parseSysfsLayouts(const std::string& text) {
+  std::vector<SysfsLayout> layouts;
+  std::size_t start = 0;
+  for (std::size_t end = 0; end != std::string::npos; start = end + 2) {
+    end = text.find("\n\n", start);
+    const SysfsLayout layout = parseSysfsLayout(text.substr(start, end - start));
+    if (!layout.lines.empty()) layouts.push_back(layout);
+  }
+  return layouts;
 }
 
 // Builds the layout's tree in sysfs. Throws std::runtime_error on a line it cannot read.
