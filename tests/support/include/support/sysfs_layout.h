@@ -1,7 +1,8 @@
 // A machine's sensors written as text, expanded into a sysfs tree laid out as the kernel lays it
 // out: class/hwmon/hwmonN and class/thermal/thermal_zoneN are links into devices/, a chip's
 // device/ links to its device, a thermal zone's hwmon twin lives under the zone. The corpus of
-// real machines (tests/sensor-corpus/) and the rules' tables (tests/sensor-rules/) are written this way.
+// real machines (tests/sensor-corpus/) and the rules' tables (tests/sensor-rules/) are written
+// this way.
 //
 //   source: https://...              where the sensors were published (any number of lines)
 //   machine: Intel Core i5-12600KF    what the machine is
