@@ -8,8 +8,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "appkit/port.h"
+#include "sensor/sensor_list.h"
 
 namespace {
 
@@ -33,6 +35,8 @@ constexpr std::string_view kEnvironment =
 // What the command line asks for.
 struct Request {
   const appkit::StatusBarKind* statusBar = &appkit::defaultStatusBarKind();
+  bool listSensors = false;
+  std::string_view sensorName;  // empty: the CPU's
   bool verbose = false;
 };
 
@@ -40,6 +44,17 @@ struct Request {
 struct Help {
   std::string usage = "Usage: quorvel";
   std::string rows;
+
+  // Adds " [text]" to the usage line, on a line of its own below when it would pass 79 columns.
+  void use(std::string_view text) {
+    constexpr std::string_view kIndent = "               ";
+    const std::size_t lineStart = usage.rfind('\n') + 1;  // 0 on the first line
+    if (usage.size() - lineStart + text.size() + 3 > 79)
+      usage.append("\n").append(kIndent);
+    else
+      usage.push_back(' ');
+    usage.append("[").append(text).append("]");
+  }
 
   void row(std::string_view typed, std::string_view text) {
     constexpr std::size_t kTextColumn = 23;
@@ -85,13 +100,19 @@ std::string statusBarNames() {
   return names;
 }
 
+// A notice before the port runs (an option is wrong, no sensor has the name given), written as
+// the port writes its own: never waited on.
+void notice(const std::string& text) {
+  appkit::StandardStreams streams;
+  streams.keepFromWaiting();
+  streams.notice(text);
+}
+
 std::optional<int> chooseStatusBar(std::optional<std::string_view> value, Request& request) {
   request.statusBar = value ? appkit::findStatusBarKind(*value) : nullptr;
   if (request.statusBar) return std::nullopt;
-  appkit::StandardStreams streams;
-  streams.keepFromWaiting();
-  streams.notice("--status-bar takes " + statusBarNames() + ", not \"" +
-                 std::string(value.value_or("")) + "\"");
+  notice("--status-bar takes " + statusBarNames() + ", not \"" + std::string(value.value_or("")) +
+         "\"");
   return 2;
 }
 
@@ -102,30 +123,82 @@ void describeStatusBar(Help& help) {
     if (&kind == &appkit::defaultStatusBarKind()) continue;
     choices.append(choices.empty() ? "" : "|").append(kind.name);
   }
-  help.usage.append(" [--status-bar=").append(choices).append("]");
+  help.use("--status-bar=" + choices);
   for (const auto& kind : appkit::statusBarKinds()) {
     help.row("--status-bar=" + std::string(kind.name), kind.help);
   }
+}
+
+// A name from the command line as a message may quote it: printable, at most 64 characters.
+std::string quoted(std::string_view text) {
+  std::string result;
+  for (const char c : text.substr(0, 64)) result += c >= ' ' && c <= '~' ? c : '?';
+  return text.size() > 64 ? result + "..." : result;
+}
+
+std::optional<int> chooseSensor(std::optional<std::string_view> value, Request& request) {
+  request.sensorName = value.value_or("");
+  if (!request.sensorName.empty()) return std::nullopt;
+  notice("--sensor takes a sensor's name; quorvel --list-sensors lists them");
+  return 2;
+}
+
+// Every temperature sensor, one per line: name, tab, reading (or why it cannot be read), and a
+// tab and * on the automatic choice.
+int listSensors() {
+  std::vector<sensor::ListedSensor> sensors;
+  std::string problem;
+  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem)) {
+    notice("cannot search " + sensor::sysfsRoot() + ": " + problem);
+    return 1;
+  }
+  for (const auto& listed : sensors) {
+    std::printf(
+        "%s\t%s%s\n", listed.name.c_str(),
+        listed.problem.empty() ? listed.reading.c_str() : ("unreadable: " + listed.problem).c_str(),
+        listed.automatic ? "\t*" : "");
+  }
+  return finishOutput(0);
 }
 
 // The options, in the order --help lists them.
 constexpr std::array kOptions{
     Option{"--help", false,
            [](Help& help) {
-             help.usage.append(" [--help]");
+             help.use("--help");
              help.row("--help", "show this help and exit");
            },
            printHelp},
     Option{"--version", false,
            [](Help& help) {
-             help.usage.append(" [--version]");
+             help.use("--version");
              help.row("--version", "show the version and exit");
            },
            printVersion},
     Option{"--status-bar", true, describeStatusBar, chooseStatusBar},
+    Option{"--list-sensors", false,
+           [](Help& help) {
+             help.use("--list-sensors");
+             help.row("--list-sensors",
+                      "list every temperature sensor and exit: a line each, with its\n"
+                      "name, a tab and its reading as the title shows it (or why it\n"
+                      "cannot be read); a tab and * mark the one shown by default");
+           },
+           [](std::optional<std::string_view> /*value*/, Request& request) {
+             request.listSensors = true;
+             return std::optional<int>();
+           }},
+    Option{"--sensor", true,
+           [](Help& help) {
+             help.use("--sensor=NAME");
+             help.row("--sensor=NAME",
+                      "show that sensor (a name --list-sensors gives) instead of the\n"
+                      "CPU's; exit status 2 when no sensor has that name");
+           },
+           chooseSensor},
     Option{"--verbose", false,
            [](Help& help) {
-             help.usage.append(" [--verbose]");
+             help.use("--verbose");
              help.row("--verbose",
                       "say on standard error what goes wrong on the session bus: a\n"
                       "refused name or registration, a failed call, a connection\n"
@@ -176,6 +249,16 @@ namespace platform {
 int applicationMain(int argc, char* argv[]) {
   Request request;
   if (const auto status = takeOptions(argc, argv, request)) return *status;
+  if (request.listSensors) return listSensors();
+  if (!request.sensorName.empty()) {
+    // Compared with the names of the sensors found, never opened as a path.
+    if (!sensor::hasSensorNamed(sensor::sysfsRoot(), request.sensorName)) {
+      notice("no sensor is named \"" + quoted(request.sensorName) +
+             "\"; quorvel --list-sensors lists them");
+      return 2;
+    }
+    sensor::showSensorNamed(std::string(request.sensorName));
+  }
 
   appkit::Port port;
   port.setVerbose(request.verbose);
