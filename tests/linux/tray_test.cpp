@@ -267,35 +267,31 @@ TEST_F(TrayItem, AHugeMenuRequestIsRefusedAndTheItemStays) {
   FakeWatcher watcher(bus_);
   Running quorvel = run();
   ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
-  const std::string name = itemName(quorvel);
-  // GetGroupProperties for the menu's two items, each asked for 400,000 times (a 3 MB request);
-  // then with a few repeats, as a host may ask.
+  // GetGroupProperties of Quit 800,000 times over (a 3 MB request, whose answer in full would
+  // pass the bus's limit on a message), then four times: answered once.
   for (const std::size_t count : {800'000, 4}) {
-    sd_bus_message* call = nullptr;
-    ASSERT_GE(sd_bus_message_new_method_call(watcher.bus(), &call, name.c_str(), "/MenuBar", kMenu,
-                                             "GetGroupProperties"),
+    sd_bus_message *call = nullptr, *reply = nullptr;
+    const std::vector<int32_t> ids(count, 1);
+    ASSERT_GE(sd_bus_message_new_method_call(watcher.bus(), &call, itemName(quorvel).c_str(),
+                                             "/MenuBar", kMenu, "GetGroupProperties"),
               0);
-    std::vector<int32_t> ids(count);
-    for (std::size_t i = 0; i < count; ++i) ids[i] = static_cast<int32_t>(i % 2);
-    ASSERT_GE(sd_bus_message_append_array(call, 'i', ids.data(), count * sizeof(int32_t)), 0);
-    ASSERT_GE(sd_bus_message_append(call, "as", 0), 0);
+    sd_bus_message_append_array(call, 'i', ids.data(), count * sizeof(int32_t));
+    sd_bus_message_append(call, "as", 0);
     sd_bus_error error = SD_BUS_ERROR_NULL;
-    sd_bus_message* reply = nullptr;
-    const int result = sd_bus_call(watcher.bus(), call, 20'000'000, &error, &reply);
-    if (count > 4) {
-      EXPECT_TRUE(sd_bus_error_has_name(&error, SD_BUS_ERROR_LIMITS_EXCEEDED))
-          << (error.name ? error.name : "a reply");
+    if (sd_bus_call(watcher.bus(), call, 20'000'000, &error, &reply) < 0) {
+      EXPECT_TRUE(count > 4 && sd_bus_error_has_name(&error, SD_BUS_ERROR_LIMITS_EXCEEDED))
+          << count << " ids: " << error.name;
     } else {
-      ASSERT_GE(result, 0) << (error.message ? error.message : "");
-      int items = 0;  // each item once
-      EXPECT_GE(sd_bus_message_enter_container(reply, 'a', "(ia{sv})"), 0);
+      EXPECT_EQ(count, 4u) << "answered in full";
+      int items = 0;
+      sd_bus_message_enter_container(reply, 'a', "(ia{sv})");
       while (sd_bus_message_skip(reply, "(ia{sv})") > 0) ++items;
-      EXPECT_EQ(items, 2);
+      EXPECT_EQ(items, 1);
     }
     sd_bus_error_free(&error);
     sd_bus_message_unref(reply);
     sd_bus_message_unref(call);
-    EXPECT_FALSE(quorvel.waitWithoutReading(0s)) << "ended after " << count << " ids";
+    EXPECT_FALSE(quorvel.waitWithoutReading(300ms)) << "ended after " << count << " ids";
   }
   quorvel.send(SIGTERM);
   EXPECT_TRUE(exitedWithZero(quorvel.wait()));
@@ -387,9 +383,8 @@ TEST_F(TrayItem, AsABackgroundJobWithTostopRunsOnUnseenAndEndsOnASignal) {
         return watcher.registrations.size() > registered;
       })) << "the item did not register";
     }
-    quorvel.readUntil([] { return false; }, 1s);  // five refreshes
-    EXPECT_NE(quorvel.state(), 'T') << mode << ": stopped";
-    EXPECT_EQ(quorvel.out, "") << mode;  // the terminal is not the job's to write to
+    quorvel.readUntil([] { return false; }, 1s);  // five refreshes, none of them seen
+    EXPECT_EQ(quorvel.out, "") << mode;
     quorvel.send(SIGTERM);
     const auto status = quorvel.wait(3s);
     EXPECT_TRUE(exitedWithZero(status)) << mode << ": " << describe(status);

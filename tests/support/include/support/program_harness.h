@@ -135,14 +135,6 @@ class Running {
   }
   pid_t pid() const { return jobPid_ > 0 ? jobPid_ : child_->pid(); }
 
-  // The program's state as the kernel reports it in /proc/<pid>/stat: 'T' when stopped.
-  char state() const {
-    std::ifstream stat("/proc/" + std::to_string(pid()) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const std::size_t end = text.rfind(')');
-    return end != std::string::npos && end + 2 < text.size() ? text[end + 2] : '?';
-  }
-
   // The program's resident memory, in KiB (VmRSS in /proc/<pid>/status); -1 when unknown.
   long residentKib() const {
     std::ifstream status("/proc/" + std::to_string(pid()) + "/status");
