@@ -330,7 +330,9 @@ TEST_F(TrayItem, ABusThatStopsReadingIsSentOneSetOfSignalsWhateverTheTitlesDo) {
   pumpUntil(
       {host.bus()}, [] { return false; }, 200ms);
   EXPECT_LT(host.signals["NewIcon"] - beforeStop, 100) << "stale signals after the stop";
-  EXPECT_LT(stopped - before, 256)
+  // Flat, but for the allocator's own churn (AddressSanitizer keeps freed blocks a while): what
+  // piled up for a stopped bus came to megabytes.
+  EXPECT_LT(stopped - before, 2048)
       << before << " KiB before the bus stopped, " << stopped << " KiB after 4 s";
   quorvel.send(SIGTERM);
   EXPECT_TRUE(exitedWithZero(quorvel.wait()));
