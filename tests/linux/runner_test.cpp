@@ -131,7 +131,7 @@ TEST(Runner, AnswersHelpAndVersionWithoutLaunching) {
   const auto help = run({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: quorvel [--help] [--version] [--status-bar=tray|line] "
-                           "[--list-sensors]\n               [--sensor=NAME]\n",
+                           "[--list-sensors]\n               [--sensor=NAME] [--verbose]\n",
                            0),
             0u);
   EXPECT_EQ(help.err, "");

@@ -37,6 +37,7 @@ struct Request {
   const appkit::StatusBarKind* statusBar = &appkit::defaultStatusBarKind();
   bool listSensors = false;
   std::string_view sensorName;  // empty: the CPU's
+  bool verbose = false;
 };
 
 // --help as the options describe themselves: the usage line, and a row for each way to type one.
@@ -99,11 +100,19 @@ std::string statusBarNames() {
   return names;
 }
 
+// A notice before the port runs (an option is wrong, no sensor has the name given), written as
+// the port writes its own: never waited on.
+void notice(const std::string& text) {
+  appkit::StandardStreams streams;
+  streams.keepFromWaiting();
+  streams.notice(text);
+}
+
 std::optional<int> chooseStatusBar(std::optional<std::string_view> value, Request& request) {
   request.statusBar = value ? appkit::findStatusBarKind(*value) : nullptr;
   if (request.statusBar) return std::nullopt;
-  std::fprintf(stderr, "quorvel: --status-bar takes %s, not \"%.*s\"\n", statusBarNames().c_str(),
-               static_cast<int>(value ? value->size() : 0), value ? value->data() : "");
+  notice("--status-bar takes " + statusBarNames() + ", not \"" + std::string(value.value_or("")) +
+         "\"");
   return 2;
 }
 
@@ -130,8 +139,7 @@ std::string quoted(std::string_view text) {
 std::optional<int> chooseSensor(std::optional<std::string_view> value, Request& request) {
   request.sensorName = value.value_or("");
   if (!request.sensorName.empty()) return std::nullopt;
-  std::fprintf(stderr,
-               "quorvel: --sensor takes a sensor's name; quorvel --list-sensors lists them\n");
+  notice("--sensor takes a sensor's name; quorvel --list-sensors lists them");
   return 2;
 }
 
@@ -141,8 +149,7 @@ int listSensors() {
   std::vector<sensor::ListedSensor> sensors;
   std::string problem;
   if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem)) {
-    std::fprintf(stderr, "quorvel: cannot search %s: %s\n", sensor::sysfsRoot().c_str(),
-                 problem.c_str());
+    notice("cannot search " + sensor::sysfsRoot() + ": " + problem);
     return 1;
   }
   for (const auto& listed : sensors) {
@@ -189,6 +196,18 @@ constexpr std::array kOptions{
                       "CPU's; exit status 2 when no sensor has that name");
            },
            chooseSensor},
+    Option{"--verbose", false,
+           [](Help& help) {
+             help.use("--verbose");
+             help.row("--verbose",
+                      "say on standard error what goes wrong on the session bus: a\n"
+                      "refused name or registration, a failed call, a connection\n"
+                      "that cannot be made, signals held back for a bus that is behind");
+           },
+           [](std::optional<std::string_view> /*value*/, Request& request) -> std::optional<int> {
+             request.verbose = true;
+             return std::nullopt;
+           }},
 };
 
 std::optional<int> printHelp(std::optional<std::string_view> /*value*/, Request& /*request*/) {
@@ -234,30 +253,30 @@ int applicationMain(int argc, char* argv[]) {
   if (!request.sensorName.empty()) {
     // Compared with the names of the sensors found, never opened as a path.
     if (!sensor::hasSensorNamed(sensor::sysfsRoot(), request.sensorName)) {
-      std::fprintf(stderr,
-                   "quorvel: no sensor is named \"%s\"; quorvel --list-sensors lists them\n",
-                   quoted(request.sensorName).c_str());
+      notice("no sensor is named \"" + quoted(request.sensorName) +
+             "\"; quorvel --list-sensors lists them");
       return 2;
     }
     sensor::showSensorNamed(std::string(request.sensorName));
   }
 
   appkit::Port port;
-  if (const int result =
-          port.loop().watchSignals({SIGINT, SIGTERM, SIGHUP}, [&port] { port.terminate(); });
-      result < 0) {
-    std::fprintf(stderr, "quorvel: cannot make the run loop: %s\n", std::strerror(-result));
-    return 1;
-  }
+  port.setVerbose(request.verbose);
   // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
   ::signal(SIGPIPE, SIG_IGN);
   // Nothing the program writes waits on a reader: the loop blocks only in its wait.
   port.streams().keepFromWaiting();
+  if (const int result =
+          port.loop().watchSignals({SIGINT, SIGTERM, SIGHUP}, [&port] { port.terminate(); });
+      result < 0) {
+    port.streams().notice(std::string("cannot make the run loop: ") + std::strerror(-result));
+    return 1;
+  }
 
   std::string problem;
   auto bar = request.statusBar->make(port, problem);
   if (!bar) {
-    std::fprintf(stderr, "quorvel: %s\n", problem.c_str());
+    port.streams().notice(problem);
     return 1;
   }
   port.setStatusBar(std::move(bar));
@@ -276,7 +295,7 @@ int applicationMain(int argc, char* argv[]) {
   port.statusBar().finish();
   std::fflush(stdout);
   if (result < 0) {
-    std::fprintf(stderr, "quorvel: the run loop failed: %s\n", std::strerror(-result));
+    port.streams().notice(std::string("the run loop failed: ") + std::strerror(-result));
     return 1;
   }
   return result;

@@ -105,7 +105,6 @@ void LineStatusItem::write(std::string_view text) {
       text.remove_prefix(static_cast<std::size_t>(written));
       continue;
     }
-    if (errno == EINTR) continue;
     if (errno == EPIPE) {
       readerGone_ = true;
       if (onReaderGone_) onReaderGone_();

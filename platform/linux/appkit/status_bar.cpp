@@ -23,40 +23,40 @@ std::unique_ptr<StatusBarBackend> line(Port& port, std::string& /*problem*/) {
   return makeLine(port);
 }
 
-// The tray on the session bus, or nullptr with the reason in noBus. Started from a terminal, the
-// tray item draws its line there too: line is handed on then, and kept otherwise.
-std::unique_ptr<TrayStatusBar> connectTray(Port& port, std::unique_ptr<LineStatusBar>& line,
-                                           std::string& noBus) {
-  return TrayStatusBar::connect(port, line->onTerminal() ? std::move(line) : nullptr, noBus);
-}
-
 std::unique_ptr<StatusBarBackend> tray(Port& port, std::string& problem) {
-  auto line = makeLine(port);
   std::string noBus;
-  if (auto bar = connectTray(port, line, noBus)) return bar;
+  if (auto bar = TrayStatusBar::connect(port, makeLine(port), Tray::Fallback::end, noBus)) {
+    return bar;
+  }
   problem = "--status-bar=tray needs a session bus, and none is reachable (" + noBus +
             "); --status-bar=line shows the temperature on standard error";
   return nullptr;
 }
 
 // The tray when a session bus is reachable (DBUS_SESSION_BUS_ADDRESS, else
-// $XDG_RUNTIME_DIR/bus), the line on standard error otherwise.
+// $XDG_RUNTIME_DIR/bus), the line otherwise; the line also shows the title until the connection
+// is made, and for good when it cannot be, so that the title shows at once whatever the bus does.
 std::unique_ptr<StatusBarBackend> automatic(Port& port, std::string& /*problem*/) {
-  auto line = makeLine(port);
   std::string noBus;
-  if (auto bar = connectTray(port, line, noBus)) return bar;
-  return line ? std::move(line) : makeLine(port);
+  if (auto bar = TrayStatusBar::connect(port, makeLine(port), Tray::Fallback::line, noBus)) {
+    return bar;
+  }
+  if (port.verbose()) port.streams().notice(noBus + "; the temperature shows on standard error");
+  return makeLine(port);
 }
 
 constexpr std::array kKinds{
-    StatusBarKind{"tray", "the tray item; exit status 1 when no session bus is reachable", tray},
+    StatusBarKind{"tray",
+                  "the tray item; exit status 1 when no session bus answers\n"
+                  "within 5 s",
+                  tray},
     StatusBarKind{"line",
                   "the line on standard error, even in a desktop session (for\n"
                   "i3blocks, polybar or a waybar custom module)",
                   line},
     StatusBarKind{"auto",
-                  "the tray when a session bus is reachable, else the line (the\n"
-                  "default)",
+                  "the tray once a session bus answers; the line until then, and\n"
+                  "for good when none does (the default)",
                   automatic},
 };
 

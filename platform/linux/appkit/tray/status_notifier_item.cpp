@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstring>
 #include <span>
+#include <string>
 #include <string_view>
 #include <tuple>
 
@@ -77,6 +79,28 @@ int answerNothing(sd_bus_message* call, void* /*userdata*/, sd_bus_error* /*erro
   return sd_bus_reply_method_return(call, "");
 }
 
+// The change signals, each with what it carries: all four tell hosts to read the title's
+// properties again. A new title sends kTitleChanges.
+struct ChangeSignalRow {
+  unsigned bit;
+  const char* member;
+  bool withLabel;  // carries the label and its guide ("ss")
+};
+constexpr std::array<ChangeSignalRow, 4> kChangeSignals{{
+    {TrayStatusItem::kNewIcon, "NewIcon", false},
+    {TrayStatusItem::kNewToolTip, "NewToolTip", false},
+    {TrayStatusItem::kNewTitle, "NewTitle", false},
+    {TrayStatusItem::kNewLabel, "XAyatanaNewLabel", true},
+}};
+constexpr unsigned kTitleChanges = TrayStatusItem::kNewIcon | TrayStatusItem::kNewToolTip |
+                                   TrayStatusItem::kNewTitle | TrayStatusItem::kNewLabel;
+
+// "name: message" of a D-Bus error, for a diagnostic.
+std::string describe(const sd_bus_error* error) {
+  if (!error || !error->name) return "no answer";
+  return std::string(error->name) + (error->message ? std::string(": ") + error->message : "");
+}
+
 const sd_bus_vtable kItemVtable[] = {
     SD_BUS_VTABLE_START(0),
     DBUS_PROPERTY("Category", category, 0),
@@ -117,7 +141,7 @@ const sd_bus_vtable kItemVtable[] = {
 }  // namespace
 
 TrayStatusItem::TrayStatusItem(std::shared_ptr<Tray> tray) : tray_(std::move(tray)) {
-  if (LineStatusBar* const echo = tray_->echo()) echo_ = echo->makeItem();
+  if (LineStatusBar* const line = tray_->line()) line_ = line->makeItem();
 }
 
 TrayStatusItem::~TrayStatusItem() {
@@ -144,13 +168,21 @@ void TrayStatusItem::publish(int number) {
   sd_bus* const bus = tray_->bus();
   // Without its objects the item is one the tray cannot show; the program goes on showing the
   // title wherever else it can, as with a tray that never comes.
-  if (menu_->publish() < 0 ||
-      sd_bus_add_object_vtable(bus, &object_, path_.c_str(), kInterface, kItemVtable, this) < 0) {
+  int result = menu_->publish();
+  if (result >= 0) {
+    result = sd_bus_add_object_vtable(bus, &object_, path_.c_str(), kInterface, kItemVtable, this);
+  }
+  if (result < 0) {
+    tray_->diagnose("the item's objects cannot be put on the bus: " +
+                    std::string(std::strerror(-result)));
     return;
   }
-  if (service_ == name_ && sd_bus_request_name_async(bus, &nameRequest_, name_.c_str(), 0,
-                                                     &TrayStatusItem::onNameRequested, this) >= 0) {
-    return;  // registered once the name is answered
+  if (service_ == name_) {
+    result = sd_bus_request_name_async(bus, &nameRequest_, name_.c_str(), 0,
+                                       &TrayStatusItem::onNameRequested, this);
+    if (result >= 0) return;  // registered once the name is answered
+    tray_->diagnose("cannot ask for the name " + name_ + ": " + std::strerror(-result) +
+                    "; the item registers by its object");
   }
   service_ = path_;
   nameSettled_ = true;
@@ -166,9 +198,15 @@ int TrayStatusItem::onNameRequested(sd_bus_message* reply, void* userdata, sd_bu
   // sandboxed program has), leaves the item registered by its object, which the watcher takes
   // with the connection that asks.
   uint32_t answer = 0;
+  if (item->tray_->connection() != Tray::Connection::made) return 0;  // the bus failed us first
   if (sd_bus_message_is_method_error(reply, nullptr) ||
       sd_bus_message_read(reply, "u", &answer) < 0 || (answer != 1 && answer != 4)) {
     item->service_ = item->path_;
+    item->tray_->diagnose("the name " + item->name_ + " is not the item's (" +
+                          (answer == 0 ? describe(sd_bus_message_get_error(reply))
+                                       : "answer " + std::to_string(answer) +
+                                             (answer == 3 ? ": another connection owns it" : "")) +
+                          "); it registers by its object");
   }
   item->registerWithWatcher();
   return 0;
@@ -176,6 +214,7 @@ int TrayStatusItem::onNameRequested(sd_bus_message* reply, void* userdata, sd_bu
 
 void TrayStatusItem::registerWithWatcher() {
   if (!nameSettled_) return;  // the name's answer will do it
+  if (tray_->connection() == Tray::Connection::closed) return;
   registration_ = sd_bus_slot_unref(registration_);
   sd_bus* const bus = tray_->bus();
   sd_bus_message* call = nullptr;
@@ -186,16 +225,25 @@ void TrayStatusItem::registerWithWatcher() {
   if (result >= 0) result = sd_bus_message_set_auto_start(call, 0);
   if (result >= 0) result = sd_bus_message_append(call, "s", service_.c_str());
   if (result >= 0) {
-    sd_bus_call_async(bus, &registration_, call, &TrayStatusItem::onRegistered, this,
-                      kRegistrationTimeout);
+    result = sd_bus_call_async(bus, &registration_, call, &TrayStatusItem::onRegistered, this,
+                               kRegistrationTimeout);
   }
   sd_bus_message_unref(call);
+  if (result < 0) {
+    tray_->diagnose("cannot ask the tray's watcher to show the item: " +
+                    std::string(std::strerror(-result)));
+  }
 }
 
 int TrayStatusItem::onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* /*e*/) {
   auto* const item = static_cast<TrayStatusItem*>(userdata);
   item->registration_ = sd_bus_slot_unref(item->registration_);
-  // A refusal or a failure is kept quiet: the next watcher to appear is asked again.
+  if (!sd_bus_message_is_method_error(reply, nullptr)) return 0;
+  if (item->tray_->connection() != Tray::Connection::made) return 0;  // the bus failed us first
+  // A refusal or a failure is said only when asked for: the next watcher to appear is asked
+  // again. That no watcher runs is said once, always.
+  item->tray_->diagnose("the tray's watcher did not take the item (" +
+                        describe(sd_bus_message_get_error(reply)) + ")");
   if (sd_bus_message_is_method_error(reply, SD_BUS_ERROR_SERVICE_UNKNOWN) ||
       sd_bus_message_is_method_error(reply, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
     item->tray_->noteNoWatcher();
@@ -204,8 +252,16 @@ int TrayStatusItem::onRegistered(sd_bus_message* reply, void* userdata, sd_bus_e
 }
 
 void TrayStatusItem::setTitle(const std::string& title) {
-  // An unchanged title sends nothing and draws nothing.
-  if (title == title_) return;
+  const bool changed = title != title_;
+  // Where the line stands in for the tray, it shows every title, as the line does; on a terminal
+  // beside the tray, each new one.
+  if (line_ && (tray_->lineStandsIn() || (changed && line_->isTerminal()))) line_->setTitle(title);
+  // An unchanged title sends nothing and draws nothing; a set of signals that waited for the bus
+  // goes once the bus has taken what came before.
+  if (!changed) {
+    if (unsent_) sendChanges();
+    return;
+  }
   title_ = title;
   const tray::TitleIcon icon = tray::drawTitleIcon(title_);
   for (std::size_t i = 0; i < icon.size(); ++i) {
@@ -214,24 +270,52 @@ void TrayStatusItem::setTitle(const std::string& title) {
           static_cast<uint8_t>(icon[i] >> (24 - 8 * byte));
     }
   }
-  if (echo_) echo_->setTitle(title_);
-  unsent_ |= kNewIcon | kNewToolTip | kNewTitle | kNewLabel;
+  // Until the connection is made the item is on no tray: the tray reads every property when the
+  // item registers, which comes after.
+  if (tray_->connection() != Tray::Connection::made) return;
+  unsent_ |= kTitleChanges;
+  ++heldChanges_;
   sendChanges();
 }
 
 void TrayStatusItem::sendChanges() {
-  if (!object_) return;
+  if (!object_ || tray_->connection() == Tray::Connection::closed) {
+    unsent_ = 0;  // no host will read them
+    return;
+  }
   sd_bus* const bus = tray_->bus();
-  const char* const path = path_.c_str();
+  // Whether the bus has taken everything sent so far: sd-bus's own count of the messages it
+  // holds, read without a system call.
+  uint64_t queued = 0;
+  if (sd_bus_get_n_queued_write(bus, &queued) < 0 || queued > 0) {
+    if (!waiting_ && tray_->connection() == Tray::Connection::made) {
+      waiting_ = true;
+      tray_->diagnose(
+          "the session bus has not taken the item's last signals; until it does, "
+          "newer titles replace the waiting ones");
+    }
+    return;
+  }
+  if (waiting_) {
+    waiting_ = false;
+    tray_->diagnose("the session bus takes the item's signals again; " +
+                    std::to_string(heldChanges_) + " new titles went as one set of signals");
+  }
   // Each change is told once, by the signal that says which properties to read again.
-  if (unsent_ & kNewIcon) sd_bus_emit_signal(bus, path, kInterface, "NewIcon", nullptr);
-  if (unsent_ & kNewToolTip) sd_bus_emit_signal(bus, path, kInterface, "NewToolTip", nullptr);
-  if (unsent_ & kNewTitle) sd_bus_emit_signal(bus, path, kInterface, "NewTitle", nullptr);
-  if (unsent_ & kNewLabel) {
-    sd_bus_emit_signal(bus, path, kInterface, "XAyatanaNewLabel", "ss", title_.c_str(),
-                       kLabelGuide);
+  for (const auto& signal : kChangeSignals) {
+    if (!(unsent_ & signal.bit)) continue;
+    const int result =
+        signal.withLabel
+            ? sd_bus_emit_signal(bus, path_.c_str(), kInterface, signal.member, "ss",
+                                 title_.c_str(), kLabelGuide)
+            : sd_bus_emit_signal(bus, path_.c_str(), kInterface, signal.member, nullptr);
+    if (result < 0) {
+      tray_->diagnose(std::string("the signal ") + signal.member +
+                      " was dropped: " + std::strerror(-result));
+    }
   }
   unsent_ = 0;
+  heldChanges_ = 0;
 }
 
 void TrayStatusItem::setAlternateImage(std::shared_ptr<platform::Image> image) {

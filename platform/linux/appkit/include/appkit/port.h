@@ -40,6 +40,11 @@ class Port {
   // The bundle of the running program, found on first use (Bundle::forRunningProgram).
   Bundle& mainBundle();
 
+  // Whether the user asked for the program's diagnostics (--verbose): a line on standard error for
+  // each failure on the session bus that the program otherwise passes over in silence.
+  bool verbose() const { return verbose_; }
+  void setVerbose(bool verbose) { verbose_ = verbose; }
+
   // Asks the application to end: the main loop stops, then the runner sends the delegate
   // applicationWillTerminate and finishes the status bar.
   void terminate() { loop_.stop(); }
@@ -52,6 +57,7 @@ class Port {
   std::unique_ptr<StatusBarBackend> statusBar_;
   ApplicationObject application_;
   std::optional<Bundle> mainBundle_;
+  bool verbose_ = false;
   Port* outer_;  // the port that ran before this one
 };
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <string_view>
 
 namespace appkit {
 
@@ -28,13 +29,20 @@ class StandardStreams {
   //   - a pipe or terminal that cannot be opened anew (another user's, or no /proc) is written
   //     with a time limit (writeWithinATimeLimit);
   //   - files are left as they are.
-  // Standard output, which stdio writes, goes through a stream of ours in the last two cases.
+  // Standard output, which stdio writes, goes through a stream of ours unless it is a file. A
+  // write to a terminal that the program may not write to now (a background job's, with "stty
+  // tostop") fails instead of stopping the program.
   void keepFromWaiting();
 
   // Writes what fd takes now, in the way keepFromWaiting chose for it (a descriptor other than
   // standard output and standard error, or before keepFromWaiting, is written as it is opened):
-  // the bytes written, or -1 with errno (EAGAIN: the reader is behind).
+  // the bytes written, or -1 with errno (EAGAIN: the reader is behind, or the terminal is not the
+  // program's to write to now; never EINTR).
   ssize_t write(int fd, const void* data, std::size_t size) const;
+
+  // Writes "quorvel: ", text and a newline on standard error, as far as the reader takes them now:
+  // the program's notices, never waited on.
+  void notice(std::string_view text) const;
 
  private:
   enum class Way : unsigned char { asOpened, send, withinATimeLimit };
@@ -46,8 +54,10 @@ class StandardStreams {
   FILE* stdioOutput_ = nullptr;   // standard output's own stream, while ours stands in for it
 };
 
-// Makes SIGALRM interrupt a write that waits, and do nothing else: a handler that does nothing,
+// Makes signal interrupt a write that waits, and do nothing else: a handler that does nothing,
 // without SA_RESTART. Whether it could.
+bool interruptWritesOn(int signal);
+// The same for SIGALRM, the time limit of writeWithinATimeLimit.
 bool letTheAlarmInterruptWrites();
 
 // Writes to fd, blocking or not, but gives up after limit: what was written by then, or -1 with

@@ -10,6 +10,8 @@
 
 #include "platform/port.h"
 
+struct sd_bus;
+
 namespace appkit {
 
 class Port;
@@ -39,5 +41,10 @@ std::span<const StatusBarKind> statusBarKinds();
 const StatusBarKind& defaultStatusBarKind();
 // The kind of that name, or nullptr.
 const StatusBarKind* findStatusBarKind(std::string_view name);
+
+// The tray on a connection the caller made and hands over (a bus, or a connection to one peer, as
+// the fuzz target of the tray's calls makes): each status item puts its objects on it and answers
+// the calls a host makes, and nothing more is asked of it. The caller processes the connection.
+std::unique_ptr<StatusBarBackend> makeTrayOnConnection(Port& port, sd_bus* connection);
 
 }  // namespace appkit
