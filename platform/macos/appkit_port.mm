@@ -1,5 +1,7 @@
 // The display side's port on AppKit and Foundation. Every Objective-C class here is private to
-// this file; the display side sees only platform/port.h. Compiled with ARC.
+// this file; the display side sees only platform/port.h. Compiled with ARC on the Mac, and without
+// it against GNUstep for the tests that run it: what it keeps is retained and released through
+// objc_ownership.h, which is nothing under ARC.
 
 #import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>
@@ -11,6 +13,7 @@
 #include <utility>
 
 #include "app/app_delegate.h"
+#include "objc_ownership.h"
 #include "platform/port.h"
 
 namespace {
@@ -31,7 +34,10 @@ platform::Notification toNotification(NSNotification* notification) {
 
 class AppKitImage final : public platform::Image {
  public:
-  explicit AppKitImage(NSImage* image) : image_(image) {}
+  explicit AppKitImage(NSImage* image) : image_(QUORVEL_RETAIN(image)) {}
+  ~AppKitImage() override { QUORVEL_RELEASE(image_); }
+  AppKitImage(const AppKitImage&) = delete;
+  AppKitImage& operator=(const AppKitImage&) = delete;
   NSImage* image() const { return image_; }
 
  private:
@@ -45,9 +51,12 @@ class AppKitImage final : public platform::Image {
 #pragma clang diagnostic ignored "-Wdeprecated-declarations"
 class AppKitStatusItem final : public platform::StatusItem {
  public:
-  explicit AppKitStatusItem(NSStatusItem* item) : item_(item) {}
+  explicit AppKitStatusItem(NSStatusItem* item) : item_(QUORVEL_RETAIN(item)) {}
   // The caller let go of the item: it leaves the menu bar.
-  ~AppKitStatusItem() override { [[NSStatusBar systemStatusBar] removeStatusItem:item_]; }
+  ~AppKitStatusItem() override {
+    [[NSStatusBar systemStatusBar] removeStatusItem:item_];
+    QUORVEL_RELEASE(item_);
+  }
   AppKitStatusItem(const AppKitStatusItem&) = delete;
   AppKitStatusItem& operator=(const AppKitStatusItem&) = delete;
 
@@ -89,7 +98,12 @@ class AppKitTimer;
 
 // The target of a scheduled NSTimer: it holds the C++ action, and the NSTimer holds it until the
 // timer is invalidated, as NSTimer does with any target.
-@interface QuorvelTimerTarget : NSObject
+@interface QuorvelTimerTarget : NSObject {
+  // The C++ face of the timer, handed to the action; it lives as long as the NSTimer keeps this
+  // target, so that a caller may drop its reference to a running timer.
+  std::shared_ptr<AppKitTimer> _timer;
+  platform::TimerAction _action;
+}
 - (instancetype)initWithTimer:(std::shared_ptr<AppKitTimer>)timer
                        action:(platform::TimerAction)action;
 - (void)timerFired:(NSTimer*)timer;
@@ -99,7 +113,12 @@ namespace {
 
 class AppKitTimer final : public platform::Timer {
  public:
-  void schedule(NSTimer* timer) { timer_ = timer; }
+  AppKitTimer() = default;
+  ~AppKitTimer() override { QUORVEL_RELEASE(timer_); }
+  AppKitTimer(const AppKitTimer&) = delete;
+  AppKitTimer& operator=(const AppKitTimer&) = delete;
+  // Once, with the NSTimer this was made for.
+  void schedule(NSTimer* timer) { timer_ = QUORVEL_RETAIN(timer); }
   void invalidate() override { [timer_ invalidate]; }
   bool isValid() const override { return [timer_ isValid] == YES; }
 
@@ -109,12 +128,7 @@ class AppKitTimer final : public platform::Timer {
 
 }  // namespace
 
-@implementation QuorvelTimerTarget {
-  // The C++ face of the timer, handed to the action; it lives as long as the NSTimer keeps this
-  // target, so that a caller may drop its reference to a running timer.
-  std::shared_ptr<AppKitTimer> _timer;
-  platform::TimerAction _action;
-}
+@implementation QuorvelTimerTarget
 
 - (instancetype)initWithTimer:(std::shared_ptr<AppKitTimer>)timer
                        action:(platform::TimerAction)action {
@@ -130,7 +144,7 @@ class AppKitTimer final : public platform::Timer {
   @autoreleasepool {
     // The action may invalidate this very timer, which releases this target: keep it, and so
     // the action and its captures, alive until the action has returned.
-    QuorvelTimerTarget* keepAlive = self;
+    QuorvelTimerTarget* keepAlive = QUORVEL_AUTORELEASE(QUORVEL_RETAIN(self));
     std::shared_ptr<AppKitTimer> fired = keepAlive->_timer;
     if (keepAlive->_action) keepAlive->_action(*fired);
   }
@@ -140,13 +154,13 @@ class AppKitTimer final : public platform::Timer {
 
 // The application delegate that MainMenu.xib instantiates and connects to NSApplication. It owns
 // the system's AppDelegate and forwards the platform's notifications to it.
-@interface QuorvelAppDelegate : NSObject <NSApplicationDelegate>
+@interface QuorvelAppDelegate : NSObject <NSApplicationDelegate> {
+  std::shared_ptr<platform::ApplicationDelegate> _applicationDelegate;
+}
 - (std::shared_ptr<platform::ApplicationDelegate>)applicationDelegate;
 @end
 
-@implementation QuorvelAppDelegate {
-  std::shared_ptr<platform::ApplicationDelegate> _applicationDelegate;
-}
+@implementation QuorvelAppDelegate
 
 - (instancetype)init {
   if ((self = [super init])) _applicationDelegate = std::make_shared<AppDelegate>();
@@ -227,6 +241,7 @@ std::shared_ptr<Timer> scheduledTimerWithTimeInterval(double interval, TimerActi
                                                       selector:@selector(timerFired:)
                                                       userInfo:nil
                                                        repeats:repeats ? YES : NO];
+  QUORVEL_RELEASE(target);  // the timer keeps it
   // A tenth of the interval lets the system coalesce this wake-up with others.
   if (std::isfinite(interval) && interval > 0.0) [scheduled setTolerance:interval / 10.0];
   timer->schedule(scheduled);

@@ -86,8 +86,8 @@ TEST_F(SysfsSensor, EachKindOfChipIsFoundInEitherFolder) {
 }
 
 TEST_F(SysfsSensor, OtherChipsAndChannelsAreNoSensor) {
-  tree.addChip("hwmon0", "coretemp", 2, "Core 0", "40000\n");
-  tree.addChip("hwmon1", "coretemp", 1, "Package id 1", "40000\n");
+  tree.addChip("hwmon0", "coretemp", 2, "Core", "40000\n");
+  tree.addChip("hwmon1", "coretemp", 1, "Package id one", "40000\n");
   tree.addChip("hwmon2", "nct6775", 1, "TC0P", "40000\n");
   tree.addChip("hwmon3", "k10temp", 3, "Tccd1", "40000\n");
   tree.write("class/hwmon/hwmon4/name", "applesmc\n");  // a label without its input

@@ -25,8 +25,9 @@ TEST(BundleLocation, IsTheContentsOfTheAppAroundTheProgramIfAny) {
     EXPECT_EQ(appkit::bundleContentsForExecutable(executable), contents) << executable;
   }
   // This test program lives in the build tree, in no bundle.
-  EXPECT_EQ(Bundle::main().contents(), "");
-  EXPECT_FALSE(Bundle::main().infoDictionary().floatValue("interval"));
+  Bundle running = Bundle::forRunningProgram();
+  EXPECT_EQ(running.contents(), "");
+  EXPECT_FALSE(running.infoDictionary().floatValue("interval"));
 }
 
 TEST(BundleImages, FindsResourcesPngAndItsDoubleSizeVariant) {

@@ -18,6 +18,9 @@ using Rows = std::vector<std::string>;
 
 namespace {
 
+// Writes each descriptor as it is opened.
+const appkit::StandardStreams streams;
+
 // Writes on a terminal as printf and fflush to the same terminal do.
 void writeOn(const PseudoTerminal& terminal, std::string_view text) {
   ASSERT_EQ(write(terminal.slave(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
@@ -27,7 +30,7 @@ void writeOn(const PseudoTerminal& terminal, std::string_view text) {
 
 TEST(StatusItemOnAPipe, WritesOneLinePerNonEmptyTitle) {
   Pipe pipe;
-  LineStatusItem item(pipe.writeEnd(), false, nullptr);
+  LineStatusItem item(streams, pipe.writeEnd(), false, nullptr);
   item.setTitle("");
   item.setTitle("47.8\u00b0C");
   item.setTitle("47.8\u00b0C");  // every title set is a line: the bar sees each refresh
@@ -42,7 +45,7 @@ TEST(StatusItemOnAPipe, AReaderThatGoesAwayIsReportedOnceAndNothingMoreIsWritten
   ::signal(SIGPIPE, SIG_IGN);  // as the runner has it
   Pipe pipe;
   int gone = 0;
-  LineStatusItem item(pipe.writeEnd(), false, [&] { ++gone; });
+  LineStatusItem item(streams, pipe.writeEnd(), false, [&] { ++gone; });
   item.setTitle("47.8\u00b0C");
   EXPECT_EQ(gone, 0);
   pipe.closeRead();
@@ -55,14 +58,14 @@ TEST(StatusItemOnAPipe, AFullPipeDropsTitlesInsteadOfWaiting) {
   Pipe pipe;
   fcntl(pipe.writeEnd(), F_SETFL, O_NONBLOCK);
   fcntl(pipe.writeEnd(), F_SETPIPE_SZ, 4096);
-  LineStatusItem item(pipe.writeEnd(), false, nullptr);
+  LineStatusItem item(streams, pipe.writeEnd(), false, nullptr);
   for (int i = 0; i < 2000; ++i) item.setTitle("47.8\u00b0C");  // returns: never blocks
   EXPECT_LE(drain(pipe.readEnd()).size(), 65536u);
 }
 
 TEST(StatusItemOnATerminal, RedrawsOneLineInPlace) {
   PseudoTerminal terminal;
-  LineStatusItem item(terminal.slave(), true, nullptr);
+  LineStatusItem item(streams, terminal.slave(), true, nullptr);
   item.setTitle("");
   item.setTitle("47.8\u00b0C");
   item.setTitle("-1.0\u00b0C");
@@ -73,7 +76,7 @@ TEST(StatusItemOnATerminal, RedrawsOneLineInPlace) {
 
 TEST(StatusItemOnATerminal, ErrorLinesOnTheSameTerminalAreNotGarbled) {
   PseudoTerminal terminal;
-  LineStatusItem item(terminal.slave(), true, nullptr);
+  LineStatusItem item(streams, terminal.slave(), true, nullptr);
   item.setTitle("47.8\u00b0C");
   // Two refreshes at which the sensor cannot be opened: the error line, then the title.
   writeOn(terminal, "Error: no SMC found\n");
@@ -86,7 +89,7 @@ TEST(StatusItemOnATerminal, ErrorLinesOnTheSameTerminalAreNotGarbled) {
 
 TEST(StatusItemOnATerminal, FinishingLeavesTheTitleOnItsOwnLine) {
   PseudoTerminal terminal;
-  LineStatusItem item(terminal.slave(), true, nullptr);
+  LineStatusItem item(streams, terminal.slave(), true, nullptr);
   item.setTitle("47.8\u00b0C");
   writeOn(terminal, "^C");  // the terminal's echo of an interrupt, over the title
   item.finishLine();
@@ -98,7 +101,7 @@ TEST(StatusItemOnATerminal, FinishingLeavesTheTitleOnItsOwnLine) {
 
 TEST(StatusItemOnATerminal, AnEmptyTitleClearsTheLineAndIsNotFinished) {
   PseudoTerminal terminal;
-  auto item = std::make_unique<LineStatusItem>(terminal.slave(), true, nullptr);
+  auto item = std::make_unique<LineStatusItem>(streams, terminal.slave(), true, nullptr);
   item->setTitle("47.8\u00b0C");
   item->setTitle("");
   item->finishLine();
@@ -111,7 +114,7 @@ TEST(StatusItemOnATerminal, AnEmptyTitleClearsTheLineAndIsNotFinished) {
 
 TEST(StatusBar, TellsATerminalFromAPipeAndFinishesTheLinesOfItsItems) {
   PseudoTerminal terminal;
-  LineStatusBar bar(terminal.slave(), nullptr);
+  LineStatusBar bar(streams, terminal.slave(), nullptr);
   auto item = std::dynamic_pointer_cast<LineStatusItem>(bar.statusItemWithLength(-1.0));
   ASSERT_NE(item, nullptr);
   EXPECT_TRUE(item->isTerminal());
@@ -121,7 +124,7 @@ TEST(StatusBar, TellsATerminalFromAPipeAndFinishesTheLinesOfItsItems) {
   EXPECT_EQ(terminal.screen().cursorRow(), 1u);
 
   Pipe pipe;
-  LineStatusBar pipeBar(pipe.writeEnd(), nullptr);
+  LineStatusBar pipeBar(streams, pipe.writeEnd(), nullptr);
   auto pipeItem = std::dynamic_pointer_cast<LineStatusItem>(pipeBar.statusItemWithLength(-1));
   EXPECT_FALSE(pipeItem->isTerminal());
   pipeItem.reset();
@@ -130,6 +133,7 @@ TEST(StatusBar, TellsATerminalFromAPipeAndFinishesTheLinesOfItsItems) {
 
 TEST(WriteWithinATimeLimit, GivesUpOnAReaderThatDoesNotReadAndWritesWhenItDoes) {
   // A pipe the program could not open anew stays blocking: the write must not wait for good.
+  ASSERT_TRUE(appkit::letTheAlarmInterruptWrites());
   Pipe pipe;
   fcntl(pipe.writeEnd(), F_SETPIPE_SZ, 4096);
   fcntl(pipe.writeEnd(), F_SETFL, O_NONBLOCK);

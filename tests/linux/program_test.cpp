@@ -63,24 +63,31 @@ TEST_F(Program, WithoutASensorPrintsTheErrorAndZeroAtEveryReading) {
   for (const auto& error : errors) EXPECT_EQ(error, kNoSmc);
 }
 
+// The CPU's sensor, and a sensor named with --sensor while a better one is there: a named sensor
+// that goes shows as any failing reading does, and is read again when it comes back.
 TEST_F(Program, FollowsASensorThatIsRemovedAndRestored) {
-  Running quorvel = run();
-  ASSERT_TRUE(quorvel.readTitles(1)) << quorvel.err;
-  removeSensor();
-  ASSERT_TRUE(quorvel.readUntil([&] { return lines(quorvel.err).back() == kNoSensorTitle; }))
-      << quorvel.err;
-  const std::size_t removed = lines(quorvel.err).size();
-  setSensor("47750\n");
-  ASSERT_TRUE(quorvel.readUntil([&] {
-    const auto titles = lines(quorvel.err);
-    return titles.size() > removed && titles.back() == kTitle;
-  })) << quorvel.err;
-  quorvel.send(SIGTERM);
-  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
-  for (const auto& error : lines(quorvel.out)) {
-    EXPECT_EQ(error, kNoSmc);  // while it was gone, and only then
+  for (const bool named : {false, true}) {
+    if (named) sysfs_.addChip("hwmon1", "applesmc", 1, "TC0P", "50000\n");  // the automatic one
+    Running quorvel = run(named ? std::vector<std::string>{"--sensor=coretemp/Package id 0"}
+                                : std::vector<std::string>{});
+    ASSERT_TRUE(quorvel.readTitles(1)) << quorvel.err;
+    removeSensor();
+    ASSERT_TRUE(quorvel.readUntil([&] { return lines(quorvel.err).back() == kNoSensorTitle; }))
+        << quorvel.err;
+    const std::size_t removed = lines(quorvel.err).size();
+    setSensor("47750\n");
+    ASSERT_TRUE(quorvel.readUntil([&] {
+      const auto titles = lines(quorvel.err);
+      return titles.size() > removed && titles.back() == kTitle;
+    })) << quorvel.err;
+    quorvel.send(SIGTERM);
+    EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+    for (const auto& error : lines(quorvel.out)) {
+      EXPECT_EQ(error, kNoSmc);  // while it was gone, and only then
+    }
+    EXPECT_LE(lines(quorvel.out).size(), lines(quorvel.err).size());
+    for (const auto& title : lines(quorvel.err)) EXPECT_NE(title, "50.0\u00b0C") << named;
   }
-  EXPECT_LE(lines(quorvel.out).size(), lines(quorvel.err).size());
 }
 
 class ProgramSignal : public Program, public testing::WithParamInterface<int> {};

@@ -10,16 +10,6 @@
 namespace fs = std::filesystem;
 
 PanelDesktop::PanelDesktop(const PrivateBus& bus, const fs::path& panelConfiguration) {
-  // -displayfd picks a display nobody uses and writes its number once the server takes clients.
-  Pipe displayNumber;
-  server_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(displayNumber.writeEnd()),
-                               "-screen", "0", "640x200x24", "-nolisten", "tcp"},
-      ChildProcess::Environment{}, -1, displayNumber.writeEnd());
-  displayNumber.closeWrite();
-  const std::string display = readLine(displayNumber.readEnd());
-  if (display.empty()) throw std::runtime_error("Xvfb did not start (apt-get install xvfb)");
-
   const fs::path home = dir_.path();
   for (const char* folder : {"config", "cache", "data", "run"})
     fs::create_directories(home / folder);
@@ -28,7 +18,7 @@ PanelDesktop::PanelDesktop(const PrivateBus& bus, const fs::path& panelConfigura
   fs::copy_file(panelConfiguration,
                 home / "config/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml");
   environment_ = {
-      {"DISPLAY", ":" + display},
+      {"DISPLAY", screen_.display()},
       {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
       {"HOME", home.string()},
       {"XDG_CONFIG_HOME", (home / "config").string()},

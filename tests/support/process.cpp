@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 namespace {
@@ -111,6 +112,17 @@ void applyEnvironment(const Environment& environment) {
       unsetenv(name.c_str());
     }
   }
+}
+
+Redirect::Redirect(int fd, int to) : fd_(fd), saved_(fcntl(fd, F_DUPFD_CLOEXEC, 0)) {
+  std::fflush(nullptr);
+  dup2(to, fd);
+}
+
+Redirect::~Redirect() {
+  std::fflush(nullptr);
+  dup2(saved_, fd_);
+  close(saved_);
 }
 
 Arguments::Arguments(std::vector<std::string> texts) : texts_(std::move(texts)) {

@@ -3,8 +3,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -51,4 +55,27 @@ bool PseudoTerminal::resize(int columns) {
 TerminalScreen& PseudoTerminal::screen() {
   screen_.feed(drain(master_));
   return screen_;
+}
+
+int runAsBackgroundJob(int terminal, const std::vector<std::string>& argv, int pidFd) {
+  termios modes{};
+  if (setsid() < 0 || ioctl(terminal, TIOCSCTTY, 0) < 0 || tcgetattr(terminal, &modes) < 0) {
+    return 126;
+  }
+  modes.c_lflag |= TOSTOP;
+  if (tcsetattr(terminal, TCSANOW, &modes) < 0) return 126;
+  const pid_t job = fork();
+  if (job < 0) return 126;
+  if (job == 0) {
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    _exit(execute(argv));
+  }
+  setpgid(job, job);
+  if (write(pidFd, &job, sizeof job) != sizeof job) return 126;
+  int status = 0;
+  while (waitpid(job, &status, 0) < 0) {
+    if (errno != EINTR) return 126;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

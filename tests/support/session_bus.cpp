@@ -1,6 +1,14 @@
 #include "support/session_bus.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <stdexcept>
 
@@ -18,6 +26,56 @@ PrivateBus::PrivateBus() {
 
 void PrivateBus::stop() {
   daemon_.reset();
+}
+
+void PrivateBus::pause() const {
+  kill(daemon_->pid(), SIGSTOP);
+}
+
+void PrivateBus::resume() const {
+  kill(daemon_->pid(), SIGCONT);
+}
+
+FailingBus::FailingBus(Kind kind) {
+  if (kind == Kind::closedTcpPort) {
+    // Bound, never listening: the kernel refuses every connection to the port.
+    socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (socket_ < 0 || bind(socket_, reinterpret_cast<sockaddr*>(&address), size) < 0 ||
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size) < 0) {
+      throw std::runtime_error("no TCP port to refuse connections on");
+    }
+    address_ = "tcp:host=127.0.0.1,port=" + std::to_string(ntohs(address.sin_port));
+    return;
+  }
+  const std::string path = (dir_.path() / "bus").string();
+  address_ = "unix:path=" + path;
+  if (kind == Kind::nobody) return;
+  socket_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  if (socket_ < 0 || bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
+      listen(socket_, 16) < 0) {
+    throw std::runtime_error("cannot listen on " + path);
+  }
+  server_ = std::make_unique<Child>([this, kind] {
+    std::vector<int> kept;  // the mute one's connections stay open, unanswered
+    for (;;) {
+      const int connection = accept(socket_, nullptr, nullptr);
+      if (connection < 0 && errno != EINTR) return 1;
+      if (kind == Kind::closing) close(connection);
+      if (kind == Kind::mute) kept.push_back(connection);
+    }
+  });
+}
+
+FailingBus::~FailingBus() {
+  server_.reset();
+  if (socket_ >= 0) close(socket_);
 }
 
 BusConnection PrivateBus::connect() const {

@@ -50,13 +50,9 @@ std::string bundleContentsForExecutable(const std::string& executable) {
   return contents;
 }
 
-Bundle& Bundle::main() {
-  // Made once and kept for the life of the process, as the platform's main bundle is.
-  static Bundle* const bundle = [] {
-    const std::string executable = executablePath();
-    return new Bundle(executable.empty() ? "" : bundleContentsForExecutable(executable));
-  }();
-  return *bundle;
+Bundle Bundle::forRunningProgram() {
+  const std::string executable = executablePath();
+  return Bundle(executable.empty() ? "" : bundleContentsForExecutable(executable));
 }
 
 const InfoDictionary& Bundle::infoDictionary() {
@@ -82,15 +78,3 @@ std::shared_ptr<BundleImage> Bundle::imageNamed(std::string_view name) const {
 }
 
 }  // namespace appkit
-
-namespace platform {
-
-std::shared_ptr<Image> imageNamed(const std::string& name) {
-  return appkit::Bundle::main().imageNamed(name);
-}
-
-std::optional<float> infoDictionaryFloatValue(const std::string& key) {
-  return appkit::Bundle::main().infoDictionary().floatValue(key);
-}
-
-}  // namespace platform

@@ -1,14 +1,10 @@
 #include "appkit/line_status_bar.h"
 
 #include <errno.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
-
-#include "appkit/run_loop.h"
-#include "appkit/standard_streams.h"
 
 namespace appkit {
 
@@ -23,16 +19,12 @@ int terminalColumns(int fd) {
   return ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
-// The terminal bars of the process, whose items follow the terminal's width.
-std::vector<LineStatusBar*>& terminalBars() {
-  static auto* const bars = new std::vector<LineStatusBar*>();
-  return *bars;
-}
-
 }  // namespace
 
-LineStatusItem::LineStatusItem(int fd, bool isTerminal, std::function<void()> onReaderGone)
-    : fd_(fd),
+LineStatusItem::LineStatusItem(const StandardStreams& streams, int fd, bool isTerminal,
+                               std::function<void()> onReaderGone)
+    : streams_(streams),
+      fd_(fd),
       isTerminal_(isTerminal),
       columns_(isTerminal ? terminalColumns(fd) : 0),
       onReaderGone_(std::move(onReaderGone)) {}
@@ -108,12 +100,11 @@ void LineStatusItem::writeLineAbove(std::string_view text) {
 void LineStatusItem::write(std::string_view text) {
   if (readerGone_) return;
   while (!text.empty()) {
-    const ssize_t written = writeWithoutWaiting(fd_, text.data(), text.size());
+    const ssize_t written = streams_.write(fd_, text.data(), text.size());
     if (written >= 0) {
       text.remove_prefix(static_cast<std::size_t>(written));
       continue;
     }
-    if (errno == EINTR) continue;
     if (errno == EPIPE) {
       readerGone_ = true;
       if (onReaderGone_) onReaderGone_();
@@ -124,22 +115,16 @@ void LineStatusItem::write(std::string_view text) {
   }
 }
 
-LineStatusBar::LineStatusBar(int fd, std::function<void()> onReaderGone)
-    : fd_(fd), isTerminal_(isatty(fd) == 1), onReaderGone_(std::move(onReaderGone)) {
-  if (!isTerminal_) return;
-  terminalBars().push_back(this);
-  watchSignals({SIGWINCH}, &LineStatusBar::onWindowChanged);
-}
+LineStatusBar::LineStatusBar(const StandardStreams& streams, int fd,
+                             std::function<void()> onReaderGone)
+    : streams_(streams),
+      fd_(fd),
+      isTerminal_(isatty(fd) == 1),
+      onReaderGone_(std::move(onReaderGone)) {}
 
-LineStatusBar::~LineStatusBar() {
-  std::erase(terminalBars(), this);
-}
-
-void LineStatusBar::onWindowChanged() {
-  for (LineStatusBar* const bar : terminalBars()) {
-    for (const auto& weak : bar->items_) {
-      if (const auto item = weak.lock()) item->followWidth();
-    }
+void LineStatusBar::terminalResized() {
+  for (const auto& weak : items_) {
+    if (const auto item = weak.lock()) item->followWidth();
   }
 }
 
@@ -149,7 +134,7 @@ std::shared_ptr<platform::StatusItem> LineStatusBar::statusItemWithLength(double
 }
 
 std::shared_ptr<LineStatusItem> LineStatusBar::makeItem() {
-  auto item = std::make_shared<LineStatusItem>(fd_, isTerminal_, onReaderGone_);
+  auto item = std::make_shared<LineStatusItem>(streams_, fd_, isTerminal_, onReaderGone_);
   std::erase_if(items_, [](const auto& weak) { return weak.expired(); });
   items_.push_back(item);
   return item;

@@ -2,45 +2,48 @@
 
 #include <signal.h>
 #include <systemd/sd-bus.h>
+#include <systemd/sd-event.h>
 #include <time.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-
-#include <unordered_map>
 #include <vector>
 
 namespace appkit {
 
-namespace {
+struct RunLoop::Event {
+  sd_event* loop = nullptr;
+  std::vector<sd_event_source*> signals;  // and the buses' closing watches
 
-// The run loop's references to its valid timers, as the platform's run loop retains them.
-std::unordered_map<const RunLoopTimer*, std::shared_ptr<RunLoopTimer>>& scheduledTimers() {
-  static auto* const timers =
-      new std::unordered_map<const RunLoopTimer*, std::shared_ptr<RunLoopTimer>>();
-  return *timers;
-}
+  Event() {
+    // A loop of its own rather than sd-event's per-thread default one, which checks its thread
+    // with a gettid() system call on every iteration.
+    if (sd_event_new(&loop) < 0) loop = nullptr;
+  }
+  ~Event() {
+    for (sd_event_source* const source : signals) sd_event_source_disable_unref(source);
+    sd_event_unref(loop);
+  }
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+};
 
-}  // namespace
+RunLoop::RunLoop() : event_(std::make_unique<Event>()) {}
 
-sd_event* mainEventLoop() {
-  // Kept for the life of the process, as the main run loop is. A loop of its own rather than
-  // sd-event's per-thread default one, which checks its thread with a gettid() system call on
-  // every iteration.
-  static sd_event* const loop = [] {
-    sd_event* event = nullptr;
-    return sd_event_new(&event) >= 0 ? event : nullptr;
-  }();
-  return loop;
+RunLoop::~RunLoop() {
+  // A timer outlives its loop only as an invalid one; letting go of the actions may release
+  // objects that invalidate timers of their own, which finds them gone already.
+  auto timers = std::move(timers_);
+  timers_.clear();
+  for (const auto& [key, timer] : timers) timer->invalidate();
 }
 
 // Fires every valid timer whose deadline has come, each once; timers that its action schedules
 // or invalidates are taken as they are then.
-static void fireDueTimers() {
+void RunLoop::fireDueTimers() {
   std::vector<std::shared_ptr<RunLoopTimer>> due;
   const uint64_t now = monotonicNow();
-  for (const auto& [key, timer] : scheduledTimers()) {
+  for (const auto& [key, timer] : timers_) {
     if (timer->due() <= now) due.push_back(timer);
   }
   for (const auto& timer : due) {
@@ -48,14 +51,14 @@ static void fireDueTimers() {
   }
 }
 
-static uint64_t nextTimerDeadline() {
+uint64_t RunLoop::nextTimerDeadline() const {
   uint64_t next = UINT64_MAX;
-  for (const auto& [key, timer] : scheduledTimers()) next = std::min(next, timer->due());
+  for (const auto& [key, timer] : timers_) next = std::min(next, timer->due());
   return next;
 }
 
-int runMainLoopOnce(uint64_t timeout) {
-  sd_event* const loop = mainEventLoop();
+int RunLoop::runOnce(uint64_t timeout) {
+  sd_event* const loop = event_->loop;
   if (!loop) return -ENOMEM;
   // The loop's wait ends at the next timer's deadline: no timer of the kernel is set or read, so
   // a refresh costs the wait itself and what the timer's action does.
@@ -67,50 +70,98 @@ int runMainLoopOnce(uint64_t timeout) {
   return result;
 }
 
-int runMainLoop() {
-  sd_event* const loop = mainEventLoop();
+int RunLoop::run() {
+  sd_event* const loop = event_->loop;
   if (!loop) return -ENOMEM;
   while (sd_event_get_state(loop) != SD_EVENT_FINISHED) {
-    if (const int result = runMainLoopOnce(UINT64_MAX); result < 0) return result;
+    if (const int result = runOnce(UINT64_MAX); result < 0) return result;
   }
   int status = 0;
   sd_event_get_exit_code(loop, &status);
   return status;
 }
 
-void stopMainLoop(int status) {
-  if (sd_event* loop = mainEventLoop()) sd_event_exit(loop, status);
+void RunLoop::stop(int status) {
+  if (event_->loop) sd_event_exit(event_->loop, status);
 }
 
-int watchSignals(std::initializer_list<int> signals, void (*onSignal)()) {
-  sd_event* const loop = mainEventLoop();
+void RunLoop::runSignalAction(unsigned signal) {
+  if (signal < signalActions_.size() && signalActions_[signal]) signalActions_[signal]();
+}
+
+int RunLoop::watchSignals(std::initializer_list<int> signals, const SignalAction& action) {
+  sd_event* const loop = event_->loop;
   if (!loop) return -ENOMEM;
-  // Signals are the process's, and so are their handlers: one for each signal number.
-  static std::array<void (*)(), 65> handlers{};
-  const auto handler = [](sd_event_source*, const signalfd_siginfo* info, void*) {
-    if (info->ssi_signo < handlers.size() && handlers[info->ssi_signo]) handlers[info->ssi_signo]();
+  const auto handler = [](sd_event_source*, const signalfd_siginfo* info, void* userdata) {
+    static_cast<RunLoop*>(userdata)->runSignalAction(info->ssi_signo);
     return 0;
   };
   sigset_t blocked;
   sigemptyset(&blocked);
   for (const int signal : signals) {
-    if (signal <= 0 || static_cast<std::size_t>(signal) >= handlers.size()) return -EINVAL;
+    if (signal <= 0 || static_cast<std::size_t>(signal) >= signalActions_.size()) return -EINVAL;
     sigaddset(&blocked, signal);
   }
   if (sigprocmask(SIG_BLOCK, &blocked, nullptr) < 0) return -errno;
   for (const int signal : signals) {
-    const bool watched = handlers[static_cast<std::size_t>(signal)] != nullptr;
-    handlers[static_cast<std::size_t>(signal)] = onSignal;
-    if (watched) continue;  // the loop's source for it is there already
-    const int result = sd_event_add_signal(loop, nullptr, signal, handler, nullptr);
-    if (result < 0) return result;
+    auto& watched = signalActions_[static_cast<std::size_t>(signal)];
+    const bool hasSource = static_cast<bool>(watched);
+    watched = action;
+    if (hasSource) continue;  // the loop's source for it is there already
+    sd_event_source* source = nullptr;
+    const int result = sd_event_add_signal(loop, &source, signal, handler, this);
+    if (result < 0) {
+      watched = nullptr;
+      return result;
+    }
+    event_->signals.push_back(source);
   }
   return 0;
 }
 
-int attachToMainLoop(sd_bus* bus) {
-  sd_event* const loop = mainEventLoop();
-  return loop ? sd_bus_attach_event(bus, loop, SD_EVENT_PRIORITY_NORMAL) : -ENOMEM;
+int RunLoop::attach(sd_bus* bus) {
+  sd_event* const loop = event_->loop;
+  if (!loop) return -ENOMEM;
+  if (const int result = sd_bus_attach_event(bus, loop, SD_EVENT_PRIORITY_NORMAL); result < 0) {
+    return result;
+  }
+  // A connection that fails while it is being made (a TCP port that refuses it after connect()
+  // started) is left by sd-bus in its closing state with its descriptor gone, and so with nothing
+  // that would wake the loop to finish it: no Disconnected message would ever come. After each
+  // event the loop handles (never on a refresh, which handles none), a bus found closing is
+  // processed to its end here. The watch holds a reference to the bus until it is done.
+  const auto finishClosing = [](sd_event_source* source, void* userdata) {
+    auto* const closing = static_cast<sd_bus*>(userdata);
+    if (sd_bus_is_open(closing) > 0) return 0;
+    // Each call fails one pending call or, last, delivers Disconnected and closes the bus; once
+    // closed, the bus refuses to be processed.
+    while (sd_bus_process(closing, nullptr) >= 0) {
+    }
+    return sd_event_source_set_enabled(source, SD_EVENT_OFF);
+  };
+  sd_event_source* watch = nullptr;
+  int result = sd_event_add_post(loop, &watch, finishClosing, bus);
+  if (result >= 0) {
+    sd_bus_ref(bus);
+    result = sd_event_source_set_destroy_callback(
+        watch, [](void* userdata) { sd_bus_unref(static_cast<sd_bus*>(userdata)); });
+    event_->signals.push_back(watch);
+  }
+  return result;
+}
+
+std::shared_ptr<RunLoopTimer> RunLoop::scheduleTimer(double interval, platform::TimerAction action,
+                                                     bool repeats) {
+  const TimerSchedule schedule{monotonicNow(), timerIntervalMicroseconds(interval)};
+  auto timer = std::make_shared<RunLoopTimer>(schedule, std::move(action), repeats);
+  if (!event_->loop || !timer->action_) {
+    timer->action_ = nullptr;  // never scheduled, so it keeps nothing alive
+    return timer;
+  }
+  timer->valid_ = true;
+  timer->loop_ = this;
+  timers_.emplace(timer.get(), timer);
+  return timer;
 }
 
 uint64_t monotonicNow() {
@@ -124,19 +175,6 @@ RunLoopTimer::RunLoopTimer(TimerSchedule schedule, platform::TimerAction action,
       due_(schedule.firstDeadline()),
       repeats_(repeats),
       action_(std::move(action)) {}
-
-std::shared_ptr<RunLoopTimer> RunLoopTimer::schedule(sd_event* loop, double interval,
-                                                     platform::TimerAction action, bool repeats) {
-  const TimerSchedule schedule{monotonicNow(), timerIntervalMicroseconds(interval)};
-  auto timer = std::make_shared<RunLoopTimer>(schedule, std::move(action), repeats);
-  if (!loop || !timer->action_) {
-    timer->action_ = nullptr;  // never scheduled, so it keeps nothing alive
-    return timer;
-  }
-  timer->valid_ = true;
-  scheduledTimers().emplace(timer.get(), timer);
-  return timer;
-}
 
 void RunLoopTimer::fire() {
   if (!valid_ || monotonicNow() < due_) return;  // never early
@@ -164,17 +202,9 @@ void RunLoopTimer::invalidate() {
   platform::TimerAction dropped = std::move(action_);
   action_ = nullptr;
   if (firing_) retired_ = std::move(dropped);
-  scheduledTimers().erase(this);
+  RunLoop* const loop = loop_;
+  loop_ = nullptr;
+  if (loop) loop->timers_.erase(this);
 }
 
 }  // namespace appkit
-
-namespace platform {
-
-std::shared_ptr<Timer> scheduledTimerWithTimeInterval(double interval, TimerAction action,
-                                                      bool repeats) {
-  return appkit::RunLoopTimer::schedule(appkit::mainEventLoop(), interval, std::move(action),
-                                        repeats);
-}
-
-}  // namespace platform

@@ -5,28 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string_view>
+#include <utility>
 
 namespace iokit {
 
 namespace {
-
-// What one sensor is worth: the lower the rank, the better.
-struct Wanted {
-  std::string_view chip;
-  std::string_view label;
-  int rank;
-};
-
-constexpr Wanted kWanted[] = {
-    {"applesmc", "TC0P", 0}, {"coretemp", "Package id 0", 1}, {"k10temp", "Tdie", 2},
-    {"k10temp", "Tctl", 3},  {"zenpower", "Tdie", 4},
-};
-constexpr int kThermalZoneRank = 5;
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
@@ -61,24 +52,6 @@ bool naturalLess(std::string_view a, std::string_view b) {
   return a.size() - i < b.size() - j;
 }
 
-struct Search {
-  int bestRank = INT_MAX;
-  std::string bestOrder;
-  std::string bestPath;
-  bool denied = false;  // something could not be searched for lack of permission
-
-  void noteError(int error) {
-    if (error == EACCES || error == EPERM) denied = true;
-  }
-  void offer(int rank, const std::string& order, const std::string& path) {
-    if (rank < bestRank || (rank == bestRank && naturalLess(order, bestOrder))) {
-      bestRank = rank;
-      bestOrder = order;
-      bestPath = path;
-    }
-  }
-};
-
 // Reads a short attribute (a name, a label, a type) without its trailing white space. Returns 0
 // or the errno of the failure. O_NONBLOCK keeps a FIFO planted in the tree from hanging us.
 int readAttribute(const std::string& path, std::string& text) {
@@ -102,15 +75,16 @@ bool exists(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0;
 }
 
-// Where a chip sorts among chips of equal worth: its device's real path (socket 0's PCI function
-// before socket 1's, coretemp.0 before coretemp.1), else its own real path.
-std::string orderOf(const std::string& chip) {
-  for (const std::string& path : {chip + "/device", chip}) {
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
-                                                           &std::free);
-    if (real != nullptr) return real.get();
-  }
-  return chip;
+// The path with every link resolved, or empty when it cannot be (it does not exist, a loop).
+std::string realPath(const std::string& path) {
+  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+  return real != nullptr ? std::string(real.get()) : std::string();
+}
+
+std::string_view baseName(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 // Lists a folder's entries, skipping dot files. Returns 0 or the errno of the failure.
@@ -128,76 +102,200 @@ int forEachEntry(const std::string& folder, Visit visit) {
   return 0;
 }
 
-// The channel number N of "tempN_label", or an empty view when the name is not one.
-std::string_view labelChannel(std::string_view name) {
+// The channel number N of "tempN_input", or nullopt when the name is not one.
+std::optional<unsigned> inputChannel(std::string_view name) {
   constexpr std::string_view kPrefix = "temp";
-  constexpr std::string_view kSuffix = "_label";
-  if (name.size() <= kPrefix.size() + kSuffix.size() || !name.starts_with(kPrefix) ||
-      !name.ends_with(kSuffix)) {
-    return {};
-  }
-  const std::string_view number =
+  constexpr std::string_view kSuffix = "_input";
+  if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) return std::nullopt;
+  const std::string_view digits =
       name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
-  for (const char c : number) {
-    if (c < '0' || c > '9') return {};
+  if (digits.empty() || digits.size() > 6 || digits[0] == '0') return std::nullopt;
+  unsigned number = 0;
+  for (const char c : digits) {
+    if (!isDigit(c)) return std::nullopt;
+    number = number * 10 + static_cast<unsigned>(c - '0');
   }
   return number;
 }
 
-void examineChip(const std::string& chip, Search& search) {
-  const std::string folders[] = {chip, chip + "/device"};
-  std::string name;
-  // The name is in the chip's folder, else in its device's; a refusal of either counts, even
-  // when the other is simply not there.
-  if (const int error = readAttribute(folders[0] + "/name", name); error != 0) {
-    if (const int fallback = readAttribute(folders[1] + "/name", name); fallback != 0) {
-      search.noteError(error);
-      search.noteError(fallback);
-      return;
-    }
+// Text from the tree made fit for a name: a byte that is not printable ASCII becomes '?'.
+std::string printable(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (c < ' ' || c > '~') c = '?';
   }
-  bool known = false;
-  for (const Wanted& wanted : kWanted) known = known || wanted.chip == name;
-  if (!known) return;
-
-  std::string order;
-  for (const std::string& folder : folders) {
-    const int error = forEachEntry(folder, [&](std::string_view entry) {
-      const std::string_view channel = labelChannel(entry);
-      if (channel.empty()) return;
-      std::string label;
-      const int labelError = readAttribute(folder + "/" + std::string(entry), label);
-      if (labelError != 0) {
-        search.noteError(labelError);
-        return;
-      }
-      for (const Wanted& wanted : kWanted) {
-        if (wanted.chip != name || wanted.label != label || wanted.rank > search.bestRank) continue;
-        // The channel's input beside its label, else in the other folder.
-        const std::string input = "/temp" + std::string(channel) + "_input";
-        for (const std::string& inputFolder :
-             {folder, folder == folders[0] ? folders[1] : folders[0]}) {
-          if (!exists(inputFolder + input)) continue;
-          if (order.empty()) order = orderOf(chip);
-          search.offer(wanted.rank, order, inputFolder + input);
-          break;
-        }
-      }
-    });
-    // A chip without a device/ folder is common; only a refusal matters.
-    if (error != ENOENT && error != ENOTDIR) search.noteError(error);
-  }
+  return result;
 }
 
-void examineThermalZone(const std::string& zone, Search& search) {
-  std::string type;
-  const int error = readAttribute(zone + "/type", type);
-  if (error != 0) {
-    search.noteError(error);
-    return;
+// A zone's type as its hwmon twin is named: '-' as '_'.
+std::string twinName(std::string_view type) {
+  std::string name(type);
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name;
+}
+
+struct Channel {
+  unsigned number;
+  std::string label;  // empty when it has none
+  std::string input;
+};
+
+// A hwmon chip or a thermal zone, before it has its name.
+struct Source {
+  bool zone;
+  std::string name;    // the chip's name, or the zone's type
+  std::string order;   // its device's real path (a zone's: its type, then its real path)
+  std::string device;  // its device's own name, empty without one
+  std::vector<Channel> channels;
+  std::string suffix;  // what tells it apart from sources of the same name
+};
+
+class Walk {
+ public:
+  explicit Walk(SensorInventory& inventory) : inventory_(inventory) {}
+
+  void noteError(int error) {
+    if (error == EACCES || error == EPERM) inventory_.denied = true;
   }
-  if (type != "x86_pkg_temp" || !exists(zone + "/temp")) return;
-  search.offer(kThermalZoneRank, orderOf(zone), zone + "/temp");
+
+  void addZone(const std::string& zone) {
+    std::string type;
+    if (const int error = readAttribute(zone + "/type", type); error != 0) {
+      noteError(error);
+      return;
+    }
+    if (type.empty() || !exists(zone + "/temp")) return;
+    const std::string real = realPath(zone);
+    sources_.push_back({true,
+                        type,
+                        twinName(type) + "/" + (real.empty() ? zone : real),
+                        "",
+                        {{1, "", zone + "/temp"}},
+                        ""});
+    zoneTwins_.insert(twinName(type));
+  }
+
+  void addChip(const std::string& chip) {
+    const std::string folders[] = {chip, chip + "/device"};
+    std::string name;
+    // The name is in the chip's folder, else in its device's (kernels before 3.x); a refusal of
+    // either counts, even when the other is simply not there.
+    if (const int error = readAttribute(folders[0] + "/name", name); error != 0) {
+      if (const int fallback = readAttribute(folders[1] + "/name", name); fallback != 0) {
+        noteError(error);
+        noteError(fallback);
+        return;
+      }
+    }
+    if (name.empty()) return;
+    const std::string device = realPath(folders[1]);
+    // A thermal zone's twin: the zone is its device, or, on kernels before 5.x, it has no device
+    // and bears the zone's type.
+    if (device.empty()
+            ? zoneTwins_.contains(twinName(name))
+            : baseName(device).starts_with("thermal_zone") && exists(folders[1] + "/type")) {
+      return;
+    }
+    Source source{false, name, device, std::string(baseName(device)), {}, ""};
+    if (source.order.empty()) source.order = realPath(chip);
+    if (source.order.empty()) source.order = chip;
+    for (const std::string& folder : folders) {
+      const int error = forEachEntry(folder, [&](std::string_view entry) {
+        const auto number = inputChannel(entry);
+        if (!number || std::any_of(source.channels.begin(), source.channels.end(),
+                                   [&](const Channel& c) { return c.number == *number; })) {
+          return;
+        }
+        source.channels.push_back(
+            {*number, label(folders, *number), folder + "/" + std::string(entry)});
+      });
+      // A chip without a device/ folder is common; only a refusal matters.
+      if (error != ENOENT && error != ENOTDIR) noteError(error);
+    }
+    if (!source.channels.empty()) sources_.push_back(std::move(source));
+  }
+
+  // Names every sensor, ranks it, and chooses the CPU's.
+  void finish() {
+    nameSources();
+    for (const Source& source : sources_) {
+      std::set<std::string> taken;
+      for (const Channel& channel : source.channels) {
+        std::string channelName = "temp" + std::to_string(channel.number);
+        if (!channel.label.empty() && !taken.contains(printable(channel.label))) {
+          channelName = printable(channel.label);
+        }
+        taken.insert(channelName);
+        FoundSensor sensor{source.zone ? printable(source.name) + source.suffix
+                                       : printable(source.name) + source.suffix + "/" + channelName,
+                           channel.input, cpuRuleRank(source.zone, source.name, channelName),
+                           source.order, channel.number};
+        inventory_.sensors.push_back(std::move(sensor));
+      }
+    }
+    auto& sensors = inventory_.sensors;
+    std::sort(sensors.begin(), sensors.end(), [](const FoundSensor& a, const FoundSensor& b) {
+      return naturalLess(a.name, b.name);
+    });
+    for (std::size_t i = 0; i < sensors.size(); ++i) {
+      if (sensors[i].rank == kNoRule) continue;
+      const auto best = inventory_.automatic;
+      if (best < 0 || better(sensors[i], sensors[static_cast<std::size_t>(best)])) {
+        inventory_.automatic = static_cast<std::ptrdiff_t>(i);
+      }
+    }
+  }
+
+ private:
+  // A channel's label, beside its input or in the other folder; empty when it has none or it
+  // cannot be read (it is then named by its number).
+  std::string label(const std::string (&folders)[2], unsigned number) {
+    const std::string file = "/temp" + std::to_string(number) + "_label";
+    for (const std::string& folder : folders) {
+      std::string text;
+      const int error = readAttribute(folder + file, text);
+      if (error == 0) return text;
+      if (error != ENOENT && error != ENOTDIR) noteError(error);
+    }
+    return {};
+  }
+
+  // Sources that share a name carry their device's name, or their place in natural order where
+  // that does not tell them apart.
+  void nameSources() {
+    std::map<std::pair<bool, std::string>, std::vector<Source*>> groups;
+    for (Source& source : sources_) groups[{source.zone, source.name}].push_back(&source);
+    for (auto& [key, group] : groups) {
+      if (group.size() < 2) continue;
+      std::sort(group.begin(), group.end(),
+                [](const Source* a, const Source* b) { return naturalLess(a->order, b->order); });
+      std::set<std::string> devices;
+      for (const Source* source : group) devices.insert(source->device);
+      const bool byDevice = !key.first && devices.size() == group.size() && !devices.contains("");
+      for (std::size_t i = 0; i < group.size(); ++i) {
+        group[i]->suffix =
+            byDevice ? "@" + printable(group[i]->device) : "#" + std::to_string(i + 1);
+      }
+    }
+  }
+
+  static bool better(const FoundSensor& a, const FoundSensor& b) {
+    if (a.rank != b.rank) return a.rank < b.rank;
+    if (a.order != b.order) return naturalLess(a.order, b.order);
+    return a.channel < b.channel;
+  }
+
+  SensorInventory& inventory_;
+  std::vector<Source> sources_;
+  std::set<std::string> zoneTwins_;
+};
+
+// Walks a class folder's entries; a folder that does not exist holds nothing.
+template <typename Visit>
+int walkClass(const std::string& folder, Visit visit) {
+  const int error = forEachEntry(
+      folder, [&](std::string_view entry) { visit(folder + "/" + std::string(entry), entry); });
+  return error == ENOENT || error == ENOTDIR ? 0 : error;
 }
 
 }  // namespace
@@ -219,30 +317,37 @@ kern_return_t searchStatus(int error) {
   }
 }
 
-kern_return_t findCpuSensor(const std::string& root, std::string& sensor) {
+kern_return_t takeSensorInventory(const std::string& root, SensorInventory& inventory) {
+  inventory = {};
+  Walk walk(inventory);
+  // Zones first: a hwmon chip is known as a zone's twin by them.
+  int error =
+      walkClass(root + "/class/thermal", [&](const std::string& path, std::string_view entry) {
+        if (entry.starts_with("thermal_zone")) walk.addZone(path);
+      });
+  if (error != 0) return searchStatus(error);
+  error = walkClass(root + "/class/hwmon",
+                    [&](const std::string& path, std::string_view) { walk.addChip(path); });
+  if (error != 0) return searchStatus(error);
+  walk.finish();
+  return kIOReturnSuccess;
+}
+
+kern_return_t findCpuSensor(const std::string& root, std::string& sensor, std::string_view name) {
   sensor.clear();
-  Search search;
-
-  const std::string hwmon = root + "/class/hwmon";
-  int error = forEachEntry(hwmon, [&](std::string_view entry) {
-    examineChip(hwmon + "/" + std::string(entry), search);
-  });
-  // A root, or a class folder, that does not exist holds no sensor; one that refuses us fails.
-  if (error != 0 && error != ENOENT && error != ENOTDIR) return searchStatus(error);
-
-  if (search.bestRank < kThermalZoneRank) {
-    sensor = search.bestPath;
-    return kIOReturnSuccess;
+  SensorInventory inventory;
+  if (const kern_return_t status = takeSensorInventory(root, inventory);
+      status != kIOReturnSuccess) {
+    return status;
   }
-  const std::string thermal = root + "/class/thermal";
-  error = forEachEntry(thermal, [&](std::string_view entry) {
-    if (entry.starts_with("thermal_zone"))
-      examineThermalZone(thermal + "/" + std::string(entry), search);
-  });
-  if (error != 0 && error != ENOENT && error != ENOTDIR) return searchStatus(error);
-
-  if (search.bestPath.empty() && search.denied) return kIOReturnNotPermitted;
-  sensor = search.bestPath;
+  std::ptrdiff_t found = inventory.automatic;
+  if (!name.empty()) {
+    const auto named = std::find_if(inventory.sensors.begin(), inventory.sensors.end(),
+                                    [&](const FoundSensor& s) { return s.name == name; });
+    found = named == inventory.sensors.end() ? -1 : named - inventory.sensors.begin();
+  }
+  if (found < 0) return inventory.denied ? kIOReturnNotPermitted : kIOReturnSuccess;
+  sensor = inventory.sensors[static_cast<std::size_t>(found)].path;
   return kIOReturnSuccess;
 }
 

@@ -1,24 +1,53 @@
-// Finding the CPU temperature sensor in a sysfs tree.
+// Finding the temperature sensors in a sysfs tree: every one of them with its stable name, and
+// the CPU sensor among them.
 #pragma once
 
 #include <IOKit/IOKitLib.h>
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace iokit {
 
-// Looks under root (a sysfs mount, or a tree laid out like one) for the CPU temperature file, in
-// this order of preference:
-//   1. the applesmc driver's channel labelled "TC0P";
-//   2. coretemp "Package id 0", then k10temp "Tdie", k10temp "Tctl", zenpower "Tdie";
-//   3. the thermal zone of type "x86_pkg_temp".
-// Chips are recognised by their name and their channels' temp*_label, looked for in the hwmon
-// folder and in its device/ folder; their hwmonN numbers mean nothing. Of two equally good
-// sensors, the one whose chip's device path sorts first wins.
-// Returns kIOReturnSuccess with sensor set to the file's path, or empty when there is none (a
-// root that does not exist has none). Returns kIOReturnNotPermitted when the root or a class
-// folder cannot be searched, or when nothing was found and something could not be searched.
-kern_return_t findCpuSensor(const std::string& root, std::string& sensor);
+// One temperature sensor: a hwmon channel (tempN_input) or a thermal zone (temp).
+struct FoundSensor {
+  // Stable across reboots and module reloads, never a hwmonN or thermal_zoneN number: a hwmon
+  // channel is "<chip>/<label>" ("coretemp/Package id 0"), or "<chip>/tempN" without a label; a
+  // thermal zone is its type ("cpu-thermal"). Where two chips share a name, each carries its
+  // device's name ("k10temp@0000:00:19.3/Tctl"), or its place among them ("#2") when that does
+  // not tell them apart; so do zones of one type.
+  std::string name;
+  std::string path;   // the file a reading reads
+  int rank;           // the place of the first rule that takes it as the CPU's; kNoRule when none
+  std::string order;  // where it sorts among sensors of one rank: its device's real path
+  unsigned channel;   // and its channel number
+};
+inline constexpr int kNoRule = 1 << 30;
+
+// Every temperature sensor under root (a sysfs mount, or a tree laid out like one), ordered by
+// name, and which one is the CPU's: the one the earliest rule takes, the first in natural order
+// of their devices (socket 0 before socket 1) among equals. A thermal zone's hwmon twin is the
+// zone, listed once. Returns kIOReturnNotPermitted when the root or a class folder cannot be
+// searched, or when nothing was found and something could not be searched; a root that does
+// not exist holds no sensor.
+struct SensorInventory {
+  std::vector<FoundSensor> sensors;
+  std::ptrdiff_t automatic = -1;  // the CPU's sensor in sensors, -1 when there is none
+  bool denied = false;            // something could not be searched for lack of permission
+};
+kern_return_t takeSensorInventory(const std::string& root, SensorInventory& inventory);
+
+// The CPU sensor's file (empty when there is none), as takeSensorInventory chooses it; or, when
+// name is not empty, the file of the sensor of that name (empty when there is none).
+kern_return_t findCpuSensor(const std::string& root, std::string& sensor,
+                            std::string_view name = {});
+
+// The place of the first rule that takes a sensor as the CPU's, kNoRule when none does. zone
+// says whether it is a thermal zone (chip is then its type) or a hwmon channel (chip is the
+// chip's name, channel the channel's label, or tempN without one).
+int cpuRuleRank(bool zone, std::string_view chip, std::string_view channel);
 
 // The IOKit status for the errno of a failed search.
 kern_return_t searchStatus(int error);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "sensor/sensor_list.h"
 #include "sensor/sensor_text.h"
 #include "smc/smc_block.h"
 #include "sysfs_search.h"
@@ -52,7 +53,8 @@ kern_return_t readStatus(int error) {
 
 }  // namespace
 
-SysfsSensor::SysfsSensor(std::string root) : root_(std::move(root)) {}
+SysfsSensor::SysfsSensor(std::string root, std::string name)
+    : root_(std::move(root)), name_(std::move(name)) {}
 
 SysfsSensor::~SysfsSensor() {
   forget();
@@ -129,7 +131,7 @@ kern_return_t SysfsSensor::search() {
   forget();
   // The search builds paths as strings; running out of memory there fails this lookup only.
   try {
-    return findCpuSensor(root_, path_);
+    return findCpuSensor(root_, path_, name_);
   } catch (const std::bad_alloc&) {
     path_.clear();
     return kIOReturnNoMemory;
@@ -152,8 +154,9 @@ void SysfsSensor::forget() {
 }
 
 std::shared_ptr<SmcDevice> makeMachineSmcDevice() {
-  // On Linux the machine's SMC is its CPU sensor in sysfs, under SYSFS_PATH (default /sys).
-  return std::make_shared<SysfsSensor>(SysfsSensor::rootFromEnvironment());
+  // On Linux the machine's SMC is its CPU sensor in sysfs, under SYSFS_PATH (default /sys), or
+  // the sensor the user named.
+  return std::make_shared<SysfsSensor>(SysfsSensor::rootFromEnvironment(), chosenSensorName());
 }
 
 }  // namespace iokit

@@ -10,8 +10,9 @@ namespace iokit {
 
 class SysfsSensor final : public SmcDevice {
  public:
-  // root is the sysfs mount to search, normally rootFromEnvironment().
-  explicit SysfsSensor(std::string root);
+  // root is the sysfs mount to search, normally rootFromEnvironment(); name, when not empty, is
+  // the sensor to read (a name --list-sensors shows) instead of the CPU's.
+  explicit SysfsSensor(std::string root, std::string name = {});
   ~SysfsSensor() override;
   SysfsSensor(const SysfsSensor&) = delete;
   SysfsSensor& operator=(const SysfsSensor&) = delete;
@@ -31,8 +32,12 @@ class SysfsSensor final : public SmcDevice {
   void forget();
 
   std::string root_;
+  std::string name_;
   std::string path_;  // the sensor found by the last search, empty when none
   int fd_ = -1;       // the sensor, open from a successful open() until it stops answering
 };
+
+// The sensor the user named (sensor::showSensorNamed), empty for the CPU's.
+const std::string& chosenSensorName();
 
 }  // namespace iokit

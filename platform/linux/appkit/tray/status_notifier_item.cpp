@@ -3,9 +3,15 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstring>
+#include <span>
+#include <string>
 #include <string_view>
+#include <tuple>
 
-#include "appkit/application.h"
+#include "appkit/dbus_type.h"
+#include "appkit/port.h"
 #include "tray/tray_status_bar.h"
 
 namespace appkit {
@@ -19,52 +25,53 @@ constexpr char kLabelGuide[] = "100.0\u00b0C";
 // How long a watcher may take to answer; one that never does changes nothing but this request.
 constexpr uint64_t kRegistrationTimeout = 10'000'000;  // microseconds
 
-std::string itemTitle(const std::string& title) {
-  return title.empty() ? kTooltipTitle : std::string(kTooltipTitle) + ": " + title;
-}
+// An icon: width, height, and ARGB32 pixels in network byte order ("(iiay)").
+using Icon = std::tuple<int32_t, int32_t, std::span<const uint8_t>>;
+using Icons = std::span<const Icon>;
+// A tooltip: icon name, icon pixmaps, title and text ("(sa(iiay)ss)").
+using ToolTip = std::tuple<const char*, Icons, const char*, std::string>;
 
-int appendPixmaps(sd_bus_message* reply, const TrayStatusItem::Pixmap* pixmap) {
-  int result = sd_bus_message_open_container(reply, SD_BUS_TYPE_ARRAY, "(iiay)");
-  if (result >= 0 && pixmap) {
-    result = sd_bus_message_open_container(reply, SD_BUS_TYPE_STRUCT, "iiay");
-    if (result >= 0) {
-      result = sd_bus_message_append(reply, "ii", tray::kTitleIconSize, tray::kTitleIconSize);
-    }
-    if (result >= 0)
-      result = sd_bus_message_append_array(reply, 'y', pixmap->data(), pixmap->size());
-    if (result >= 0) result = sd_bus_message_close_container(reply);
-  }
-  return result < 0 ? result : sd_bus_message_close_container(reply);
+// The item's properties, each the function that gives its value; its D-Bus type follows.
+const char* category(const TrayStatusItem& /*item*/) {
+  return "Hardware";
 }
-
-int getItemProperty(sd_bus* /*bus*/, const char* /*path*/, const char* /*interface*/,
-                    const char* property, sd_bus_message* reply, void* userdata,
-                    sd_bus_error* /*error*/) {
-  const auto& item = *static_cast<const TrayStatusItem*>(userdata);
-  const std::string_view name = property;
-  if (name == "Category") return sd_bus_message_append(reply, "s", "Hardware");
-  if (name == "Id") return sd_bus_message_append(reply, "s", "quorvel");
-  if (name == "Title") return sd_bus_message_append(reply, "s", itemTitle(item.title()).c_str());
-  if (name == "Status") return sd_bus_message_append(reply, "s", "Active");
-  if (name == "WindowId") return sd_bus_message_append(reply, "i", 0);
-  if (name == "ItemIsMenu") return sd_bus_message_append(reply, "b", 0);
-  if (name == "Menu") return sd_bus_message_append(reply, "o", item.menuPath().c_str());
-  if (name == "IconPixmap") return appendPixmaps(reply, &item.pixmap());
-  if (name == "XAyatanaLabel") return sd_bus_message_append(reply, "s", item.title().c_str());
-  if (name == "XAyatanaLabelGuide") return sd_bus_message_append(reply, "s", kLabelGuide);
-  if (name == "ToolTip") {
-    int result = sd_bus_message_open_container(reply, SD_BUS_TYPE_STRUCT, "sa(iiay)ss");
-    if (result >= 0) result = sd_bus_message_append(reply, "s", "");
-    if (result >= 0) result = appendPixmaps(reply, nullptr);
-    if (result >= 0) {
-      result = sd_bus_message_append(reply, "ss", kTooltipTitle, item.title().c_str());
-    }
-    return result < 0 ? result : sd_bus_message_close_container(reply);
-  }
-  if (name.ends_with("Pixmap")) return appendPixmaps(reply, nullptr);  // overlay, attention
-  // IconName stays empty, or hosts would show the themed icon instead of the pixmap; so do the
-  // overlay and attention names, the movie and the theme path.
-  return sd_bus_message_append(reply, "s", "");
+const char* id(const TrayStatusItem& /*item*/) {
+  return "quorvel";
+}
+std::string title(const TrayStatusItem& item) {
+  return item.title().empty() ? kTooltipTitle : std::string(kTooltipTitle) + ": " + item.title();
+}
+const char* status(const TrayStatusItem& /*item*/) {
+  return "Active";
+}
+int32_t windowId(const TrayStatusItem& /*item*/) {
+  return 0;
+}
+// IconName stays empty, or hosts would show the themed icon instead of the pixmap; so do the
+// overlay and attention names, the movie and the theme path.
+const char* noName(const TrayStatusItem& /*item*/) {
+  return "";
+}
+std::array<Icon, 1> iconPixmap(const TrayStatusItem& item) {
+  return {Icon{tray::kTitleIconSize, tray::kTitleIconSize, item.pixmap()}};
+}
+Icons noPixmap(const TrayStatusItem& /*item*/) {
+  return {};
+}
+ToolTip toolTip(const TrayStatusItem& item) {
+  return {"", Icons{}, kTooltipTitle, item.title()};
+}
+bool itemIsMenu(const TrayStatusItem& /*item*/) {
+  return false;
+}
+tray::ObjectPath menu(const TrayStatusItem& item) {
+  return {item.menuPath().c_str()};
+}
+std::string label(const TrayStatusItem& item) {
+  return item.title();
+}
+const char* labelGuide(const TrayStatusItem& /*item*/) {
+  return kLabelGuide;
 }
 
 // Clicks and scrolling are answered and change nothing: the item only shows the temperature.
@@ -72,29 +79,48 @@ int answerNothing(sd_bus_message* call, void* /*userdata*/, sd_bus_error* /*erro
   return sd_bus_reply_method_return(call, "");
 }
 
-#define QUORVEL_ITEM_PROPERTY(name, signature) \
-  SD_BUS_PROPERTY(name, signature, getItemProperty, 0, 0)
+// The change signals, each with what it carries: all four tell hosts to read the title's
+// properties again. A new title sends kTitleChanges.
+struct ChangeSignalRow {
+  unsigned bit;
+  const char* member;
+  bool withLabel;  // carries the label and its guide ("ss")
+};
+constexpr std::array<ChangeSignalRow, 4> kChangeSignals{{
+    {TrayStatusItem::kNewIcon, "NewIcon", false},
+    {TrayStatusItem::kNewToolTip, "NewToolTip", false},
+    {TrayStatusItem::kNewTitle, "NewTitle", false},
+    {TrayStatusItem::kNewLabel, "XAyatanaNewLabel", true},
+}};
+constexpr unsigned kTitleChanges = TrayStatusItem::kNewIcon | TrayStatusItem::kNewToolTip |
+                                   TrayStatusItem::kNewTitle | TrayStatusItem::kNewLabel;
+
+// "name: message" of a D-Bus error, for a diagnostic.
+std::string describe(const sd_bus_error* error) {
+  if (!error || !error->name) return "no answer";
+  return std::string(error->name) + (error->message ? std::string(": ") + error->message : "");
+}
 
 const sd_bus_vtable kItemVtable[] = {
     SD_BUS_VTABLE_START(0),
-    QUORVEL_ITEM_PROPERTY("Category", "s"),
-    QUORVEL_ITEM_PROPERTY("Id", "s"),
-    QUORVEL_ITEM_PROPERTY("Title", "s"),
-    QUORVEL_ITEM_PROPERTY("Status", "s"),
-    QUORVEL_ITEM_PROPERTY("WindowId", "i"),
-    QUORVEL_ITEM_PROPERTY("IconThemePath", "s"),
-    QUORVEL_ITEM_PROPERTY("IconName", "s"),
-    QUORVEL_ITEM_PROPERTY("IconPixmap", "a(iiay)"),
-    QUORVEL_ITEM_PROPERTY("OverlayIconName", "s"),
-    QUORVEL_ITEM_PROPERTY("OverlayIconPixmap", "a(iiay)"),
-    QUORVEL_ITEM_PROPERTY("AttentionIconName", "s"),
-    QUORVEL_ITEM_PROPERTY("AttentionIconPixmap", "a(iiay)"),
-    QUORVEL_ITEM_PROPERTY("AttentionMovieName", "s"),
-    QUORVEL_ITEM_PROPERTY("ToolTip", "(sa(iiay)ss)"),
-    QUORVEL_ITEM_PROPERTY("ItemIsMenu", "b"),
-    QUORVEL_ITEM_PROPERTY("Menu", "o"),
-    QUORVEL_ITEM_PROPERTY("XAyatanaLabel", "s"),
-    QUORVEL_ITEM_PROPERTY("XAyatanaLabelGuide", "s"),
+    DBUS_PROPERTY("Category", category, 0),
+    DBUS_PROPERTY("Id", id, 0),
+    DBUS_PROPERTY("Title", title, 0),
+    DBUS_PROPERTY("Status", status, 0),
+    DBUS_PROPERTY("WindowId", windowId, 0),
+    DBUS_PROPERTY("IconThemePath", noName, 0),
+    DBUS_PROPERTY("IconName", noName, 0),
+    DBUS_PROPERTY("IconPixmap", iconPixmap, 0),
+    DBUS_PROPERTY("OverlayIconName", noName, 0),
+    DBUS_PROPERTY("OverlayIconPixmap", noPixmap, 0),
+    DBUS_PROPERTY("AttentionIconName", noName, 0),
+    DBUS_PROPERTY("AttentionIconPixmap", noPixmap, 0),
+    DBUS_PROPERTY("AttentionMovieName", noName, 0),
+    DBUS_PROPERTY("ToolTip", toolTip, 0),
+    DBUS_PROPERTY("ItemIsMenu", itemIsMenu, 0),
+    DBUS_PROPERTY("Menu", menu, 0),
+    DBUS_PROPERTY("XAyatanaLabel", label, 0),
+    DBUS_PROPERTY("XAyatanaLabelGuide", labelGuide, 0),
     SD_BUS_METHOD_WITH_ARGS("ContextMenu", SD_BUS_ARGS("i", x, "i", y), SD_BUS_NO_RESULT,
                             answerNothing, 0),
     SD_BUS_METHOD_WITH_ARGS("Activate", SD_BUS_ARGS("i", x, "i", y), SD_BUS_NO_RESULT,
@@ -112,12 +138,10 @@ const sd_bus_vtable kItemVtable[] = {
     SD_BUS_SIGNAL_WITH_ARGS("XAyatanaNewLabel", SD_BUS_ARGS("s", label, "s", guide), 0),
     SD_BUS_VTABLE_END};
 
-#undef QUORVEL_ITEM_PROPERTY
-
 }  // namespace
 
 TrayStatusItem::TrayStatusItem(std::shared_ptr<Tray> tray) : tray_(std::move(tray)) {
-  if (LineStatusBar* const echo = tray_->echo()) echo_ = echo->makeItem();
+  if (LineStatusBar* const line = tray_->line()) line_ = line->makeItem();
 }
 
 TrayStatusItem::~TrayStatusItem() {
@@ -139,17 +163,26 @@ void TrayStatusItem::publish(int number) {
   path_ = "/StatusNotifierItem" + suffix;
   name_ = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(number);
   service_ = number == 1 ? name_ : path_;
-  menu_ = std::make_unique<DbusMenu>(tray_->bus(), "/MenuBar" + suffix, terminateApplication);
+  menu_ = std::make_unique<DbusMenu>(tray_->bus(), "/MenuBar" + suffix,
+                                     [&port = tray_->port()] { port.terminate(); });
   sd_bus* const bus = tray_->bus();
   // Without its objects the item is one the tray cannot show; the program goes on showing the
   // title wherever else it can, as with a tray that never comes.
-  if (menu_->publish() < 0 ||
-      sd_bus_add_object_vtable(bus, &object_, path_.c_str(), kInterface, kItemVtable, this) < 0) {
+  int result = menu_->publish();
+  if (result >= 0) {
+    result = sd_bus_add_object_vtable(bus, &object_, path_.c_str(), kInterface, kItemVtable, this);
+  }
+  if (result < 0) {
+    tray_->diagnose("the item's objects cannot be put on the bus: " +
+                    std::string(std::strerror(-result)));
     return;
   }
-  if (service_ == name_ && sd_bus_request_name_async(bus, &nameRequest_, name_.c_str(), 0,
-                                                     &TrayStatusItem::onNameRequested, this) >= 0) {
-    return;  // registered once the name is answered
+  if (service_ == name_) {
+    result = sd_bus_request_name_async(bus, &nameRequest_, name_.c_str(), 0,
+                                       &TrayStatusItem::onNameRequested, this);
+    if (result >= 0) return;  // registered once the name is answered
+    tray_->diagnose("cannot ask for the name " + name_ + ": " + std::strerror(-result) +
+                    "; the item registers by its object");
   }
   service_ = path_;
   nameSettled_ = true;
@@ -165,9 +198,15 @@ int TrayStatusItem::onNameRequested(sd_bus_message* reply, void* userdata, sd_bu
   // sandboxed program has), leaves the item registered by its object, which the watcher takes
   // with the connection that asks.
   uint32_t answer = 0;
+  if (item->tray_->connection() != Tray::Connection::made) return 0;  // the bus failed us first
   if (sd_bus_message_is_method_error(reply, nullptr) ||
       sd_bus_message_read(reply, "u", &answer) < 0 || (answer != 1 && answer != 4)) {
     item->service_ = item->path_;
+    item->tray_->diagnose("the name " + item->name_ + " is not the item's (" +
+                          (answer == 0 ? describe(sd_bus_message_get_error(reply))
+                                       : "answer " + std::to_string(answer) +
+                                             (answer == 3 ? ": another connection owns it" : "")) +
+                          "); it registers by its object");
   }
   item->registerWithWatcher();
   return 0;
@@ -175,6 +214,7 @@ int TrayStatusItem::onNameRequested(sd_bus_message* reply, void* userdata, sd_bu
 
 void TrayStatusItem::registerWithWatcher() {
   if (!nameSettled_) return;  // the name's answer will do it
+  if (tray_->connection() == Tray::Connection::closed) return;
   registration_ = sd_bus_slot_unref(registration_);
   sd_bus* const bus = tray_->bus();
   sd_bus_message* call = nullptr;
@@ -185,16 +225,25 @@ void TrayStatusItem::registerWithWatcher() {
   if (result >= 0) result = sd_bus_message_set_auto_start(call, 0);
   if (result >= 0) result = sd_bus_message_append(call, "s", service_.c_str());
   if (result >= 0) {
-    sd_bus_call_async(bus, &registration_, call, &TrayStatusItem::onRegistered, this,
-                      kRegistrationTimeout);
+    result = sd_bus_call_async(bus, &registration_, call, &TrayStatusItem::onRegistered, this,
+                               kRegistrationTimeout);
   }
   sd_bus_message_unref(call);
+  if (result < 0) {
+    tray_->diagnose("cannot ask the tray's watcher to show the item: " +
+                    std::string(std::strerror(-result)));
+  }
 }
 
 int TrayStatusItem::onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* /*e*/) {
   auto* const item = static_cast<TrayStatusItem*>(userdata);
   item->registration_ = sd_bus_slot_unref(item->registration_);
-  // A refusal or a failure is kept quiet: the next watcher to appear is asked again.
+  if (!sd_bus_message_is_method_error(reply, nullptr)) return 0;
+  if (item->tray_->connection() != Tray::Connection::made) return 0;  // the bus failed us first
+  // A refusal or a failure is said only when asked for: the next watcher to appear is asked
+  // again. That no watcher runs is said once, always.
+  item->tray_->diagnose("the tray's watcher did not take the item (" +
+                        describe(sd_bus_message_get_error(reply)) + ")");
   if (sd_bus_message_is_method_error(reply, SD_BUS_ERROR_SERVICE_UNKNOWN) ||
       sd_bus_message_is_method_error(reply, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
     item->tray_->noteNoWatcher();
@@ -203,24 +252,70 @@ int TrayStatusItem::onRegistered(sd_bus_message* reply, void* userdata, sd_bus_e
 }
 
 void TrayStatusItem::setTitle(const std::string& title) {
-  // An unchanged title sends nothing and draws nothing.
-  if (title == title_) return;
+  const bool changed = title != title_;
+  // Where the line stands in for the tray, it shows every title, as the line does; on a terminal
+  // beside the tray, each new one.
+  if (line_ && (tray_->lineStandsIn() || (changed && line_->isTerminal()))) line_->setTitle(title);
+  // An unchanged title sends nothing and draws nothing; a set of signals that waited for the bus
+  // goes once the bus has taken what came before.
+  if (!changed) {
+    if (unsent_) sendChanges();
+    return;
+  }
   title_ = title;
   const tray::TitleIcon icon = tray::drawTitleIcon(title_);
   for (std::size_t i = 0; i < icon.size(); ++i) {
     for (int byte = 0; byte < 4; ++byte) {
       pixmap_[i * 4 + static_cast<std::size_t>(byte)] =
-          static_cast<unsigned char>(icon[i] >> (24 - 8 * byte));
+          static_cast<uint8_t>(icon[i] >> (24 - 8 * byte));
     }
   }
-  if (echo_) echo_->setTitle(title_);
-  if (!object_) return;
+  // Until the connection is made the item is on no tray: the tray reads every property when the
+  // item registers, which comes after.
+  if (tray_->connection() != Tray::Connection::made) return;
+  unsent_ |= kTitleChanges;
+  ++heldChanges_;
+  sendChanges();
+}
+
+void TrayStatusItem::sendChanges() {
+  if (!object_ || tray_->connection() == Tray::Connection::closed) {
+    unsent_ = 0;  // no host will read them
+    return;
+  }
   sd_bus* const bus = tray_->bus();
-  const char* const path = path_.c_str();
-  sd_bus_emit_signal(bus, path, kInterface, "NewIcon", nullptr);
-  sd_bus_emit_signal(bus, path, kInterface, "NewToolTip", nullptr);
-  sd_bus_emit_signal(bus, path, kInterface, "NewTitle", nullptr);
-  sd_bus_emit_signal(bus, path, kInterface, "XAyatanaNewLabel", "ss", title_.c_str(), kLabelGuide);
+  // Whether the bus has taken everything sent so far: sd-bus's own count of the messages it
+  // holds, read without a system call.
+  uint64_t queued = 0;
+  if (sd_bus_get_n_queued_write(bus, &queued) < 0 || queued > 0) {
+    if (!waiting_ && tray_->connection() == Tray::Connection::made) {
+      waiting_ = true;
+      tray_->diagnose(
+          "the session bus has not taken the item's last signals; until it does, "
+          "newer titles replace the waiting ones");
+    }
+    return;
+  }
+  if (waiting_) {
+    waiting_ = false;
+    tray_->diagnose("the session bus takes the item's signals again; " +
+                    std::to_string(heldChanges_) + " new titles went as one set of signals");
+  }
+  // Each change is told once, by the signal that says which properties to read again.
+  for (const auto& signal : kChangeSignals) {
+    if (!(unsent_ & signal.bit)) continue;
+    const int result =
+        signal.withLabel
+            ? sd_bus_emit_signal(bus, path_.c_str(), kInterface, signal.member, "ss",
+                                 title_.c_str(), kLabelGuide)
+            : sd_bus_emit_signal(bus, path_.c_str(), kInterface, signal.member, nullptr);
+    if (result < 0) {
+      tray_->diagnose(std::string("the signal ") + signal.member +
+                      " was dropped: " + std::strerror(-result));
+    }
+  }
+  unsent_ = 0;
+  heldChanges_ = 0;
 }
 
 void TrayStatusItem::setAlternateImage(std::shared_ptr<platform::Image> image) {

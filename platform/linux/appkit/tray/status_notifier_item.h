@@ -6,6 +6,7 @@
 #include <systemd/sd-bus.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -39,19 +40,27 @@ class TrayStatusItem final : public platform::StatusItem {
   void setHighlightMode(bool highlightMode) override;
 
   // The icon: ARGB32 pixels in network byte order, as the protocol carries them.
-  using Pixmap = std::array<unsigned char, tray::kTitleIconPixels * 4>;
+  using Pixmap = std::array<uint8_t, tray::kTitleIconPixels * 4>;
 
   const std::string& title() const { return title_; }
   const Pixmap& pixmap() const { return pixmap_; }
   const std::string& menuPath() const { return menu_->path(); }
-  LineStatusItem* echo() const { return echo_.get(); }
+  LineStatusItem* line() const { return line_.get(); }
+
+  // The change signals, each a bit of the pending set.
+  enum ChangeSignal : unsigned { kNewIcon = 1, kNewToolTip = 2, kNewTitle = 4, kNewLabel = 8 };
 
  private:
   static int onNameRequested(sd_bus_message* reply, void* userdata, sd_bus_error* error);
   static int onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* error);
 
+  // Sends the pending set of change signals, once the bus has taken everything sent before.
+  // Until then a change adds its bits to the set, and is not one more signal: however long the
+  // bus stops reading, what waits for it is one set, which tells of the newest title.
+  void sendChanges();
+
   std::shared_ptr<Tray> tray_;
-  std::shared_ptr<LineStatusItem> echo_;  // the terminal's line, when started from one
+  std::shared_ptr<LineStatusItem> line_;  // the line on standard error, when the tray has one
   std::string path_;                      // the item's object
   std::string name_;                      // its well-known name on the bus
   std::string service_;                   // what the watcher is told: the name, or the object
@@ -61,6 +70,9 @@ class TrayStatusItem final : public platform::StatusItem {
   sd_bus_slot* registration_ = nullptr;
   bool nameSettled_ = false;  // the bus has answered the name request
   std::string title_;
+  unsigned unsent_ = 0;   // the pending set: the change signals still to send
+  int heldChanges_ = 0;   // the new titles the pending set tells of
+  bool waiting_ = false;  // the set waits for the bus to take what came before
   Pixmap pixmap_{};
   std::shared_ptr<platform::Image> alternateImage_;
   bool highlightMode_ = false;

@@ -1,13 +1,14 @@
 #include "tray/tray_status_bar.h"
 
+#include <sys/socket.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#include "appkit/application.h"
-#include "appkit/run_loop.h"
+#include "appkit/port.h"
 #include "tray/status_notifier_item.h"
 
 namespace appkit {
@@ -20,14 +21,30 @@ constexpr const char* kWatcherOwnerMatch =
     "arg0='org.kde.StatusNotifierWatcher'";
 
 constexpr std::string_view kWaitingNotice =
-    "quorvel: no system tray runs yet; the temperature shows in the tray once one starts "
+    "no system tray runs yet; the temperature shows in the tray once one starts "
     "(--status-bar=line shows it here instead)";
+
+// How long the session bus has to answer a new connection before it counts as one that cannot be
+// made. A bus that works answers in milliseconds; sd-bus alone would wait 90 s for a socket that
+// accepts and never answers.
+constexpr double kConnectLimit = 5;  // seconds
+
+// What the kernel may hold of what the program sends the bus (it doubles this for its own
+// bookkeeping): the largest reply the item gives (its icon) several times over.
+constexpr int kSendBuffer = 32 * 1024;
 
 }  // namespace
 
-Tray::Tray(sd_bus* bus, std::unique_ptr<LineStatusBar> echo) : bus_(bus), echo_(std::move(echo)) {}
+Tray::Tray(Port& port, sd_bus* bus, std::string address, std::unique_ptr<LineStatusBar> line,
+           Fallback fallback)
+    : port_(port),
+      bus_(bus),
+      address_(std::move(address)),
+      line_(std::move(line)),
+      fallback_(fallback) {}
 
 Tray::~Tray() {
+  if (connectLimit_) connectLimit_->invalidate();
   sd_bus_slot_unref(filter_);
   sd_bus_slot_unref(watcherMatch_);
   sd_bus_close_unref(bus_);
@@ -37,6 +54,13 @@ int Tray::watch() {
   if (const int result = sd_bus_add_filter(bus_, &filter_, &Tray::onMessage, this); result < 0) {
     return result;
   }
+  connectLimit_ = port_.loop().scheduleTimer(
+      kConnectLimit,
+      [this](platform::Timer& /*timer*/) {
+        failToConnect("did not answer within " + std::to_string(static_cast<int>(kConnectLimit)) +
+                      " s");
+      },
+      false);
   // A new owner of the watcher's name is a tray that knows nothing of the items yet: a panel
   // that started after the program, or restarted and forgot them.
   return sd_bus_add_match_async(bus_, &watcherMatch_, kWatcherOwnerMatch, &Tray::onWatcherOwner,
@@ -52,42 +76,70 @@ int Tray::addItem(const std::shared_ptr<TrayStatusItem>& item) {
 void Tray::noteNoWatcher() {
   if (noticeWritten_) return;
   noticeWritten_ = true;
+  notice(kWaitingNotice);
+}
+
+void Tray::notice(std::string_view text) const {
   for (const auto& weak : items_) {
-    if (const auto item = weak.lock(); item && item->echo()) {
-      item->echo()->writeLineAbove(kWaitingNotice);
+    if (const auto item = weak.lock(); item && item->line() && item->line()->isTerminal()) {
+      item->line()->writeLineAbove("quorvel: " + std::string(text));
       return;
     }
   }
-  std::string line(kWaitingNotice);
-  line.push_back('\n');
-  (void)!::write(STDERR_FILENO, line.data(), line.size());
+  // Written as it is taken, never waited on: a notice is not worth a program that hangs.
+  port_.streams().notice(text);
+}
+
+void Tray::diagnose(std::string_view text) const {
+  if (port_.verbose()) notice(text);
 }
 
 void Tray::finish() {
-  if (echo_) echo_->finish();
+  if (line_) line_->finish();
   sd_bus_close(bus_);
+}
+
+void Tray::failToConnect(std::string_view why) {
+  if (connection_ != Connection::opening) return;
+  connection_ = Connection::closed;
+  if (connectLimit_) connectLimit_->invalidate();
+  const std::string what = "the session bus at " + address_ + " " + std::string(why);
+  if (fallback_ == Fallback::line) {
+    diagnose(what + "; the temperature shows on standard error instead");
+    // Closed at once where the bus itself has not (it did not answer): nothing more comes of it.
+    if (sd_bus_is_open(bus_) > 0) sd_bus_close(bus_);
+    return;
+  }
+  notice("--status-bar=tray needs a session bus, and none is reachable (" + what +
+         "); --status-bar=line shows the temperature on standard error");
+  port_.loop().stop(1);
 }
 
 int Tray::onMessage(sd_bus_message* message, void* userdata, sd_bus_error* /*error*/) {
   auto* const tray = static_cast<Tray*>(userdata);
   if (!sd_bus_message_is_signal(message, "org.freedesktop.DBus.Local", "Disconnected")) return 0;
-  if (tray->answered_) {
+  if (tray->connection_ == Connection::made) {
     // The session bus closes when the session ends: so does the program, in order.
-    terminateApplication();
+    tray->connection_ = Connection::closed;
+    tray->port_.terminate();
   } else {
-    static constexpr std::string_view kRefused =
-        "quorvel: the session bus closed the connection before it was made; "
-        "--status-bar=line shows the temperature on standard error\n";
-    (void)!::write(STDERR_FILENO, kRefused.data(), kRefused.size());
-    stopMainLoop(1);
+    tray->failToConnect("refused the connection, or closed it before it was made");
   }
   return 0;
 }
 
-int Tray::onWatching(sd_bus_message* /*reply*/, void* userdata, sd_bus_error* /*error*/) {
+int Tray::onWatching(sd_bus_message* reply, void* userdata, sd_bus_error* /*error*/) {
   // Any answer while the connection runs, even a refusal of the match, shows the bus is there.
   auto* const tray = static_cast<Tray*>(userdata);
-  if (sd_bus_is_ready(tray->bus_) > 0) tray->answered_ = true;
+  if (tray->connection_ == Connection::opening && sd_bus_is_ready(tray->bus_) > 0) {
+    tray->connection_ = Connection::made;
+    if (tray->connectLimit_) tray->connectLimit_->invalidate();
+  }
+  const sd_bus_error* const error = sd_bus_message_get_error(reply);
+  if (error && tray->connection_ == Connection::made) {
+    tray->diagnose(std::string("the session bus will not tell of new trays (") + error->name +
+                   (error->message ? std::string(": ") + error->message : "") + ")");
+  }
   return 0;
 }
 
@@ -102,7 +154,9 @@ int Tray::onWatcherOwner(sd_bus_message* message, void* userdata, sd_bus_error* 
   return 0;
 }
 
-std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(std::unique_ptr<LineStatusBar> echo,
+std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(Port& port,
+                                                      std::unique_ptr<LineStatusBar> line,
+                                                      Tray::Fallback fallback,
                                                       std::string& problem) {
   const char* const address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   const char* const runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -110,25 +164,37 @@ std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(std::unique_ptr<LineStatus
     problem = "neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR is set";
     return nullptr;
   }
+  const std::string where = address && *address ? address : std::string(runtime) + "/bus";
   sd_bus* bus = nullptr;
-  // Connecting is one connect() to a local socket; the greeting and everything after it is
-  // answered through the main loop, so a slow bus never holds up a refresh.
+  // Connecting is one connect(); the greeting and everything after it is answered through the
+  // main loop, so a slow bus never holds up a refresh.
   if (const int result = sd_bus_open_user(&bus); result < 0) {
-    problem = std::string("cannot connect to ") +
-              (address && *address ? address : std::string(runtime) + "/bus") + ": " +
-              std::strerror(-result);
+    problem = "cannot connect to " + where + ": " + std::strerror(-result);
     return nullptr;
   }
   // Left to itself, sd-bus flushes what it still has to send when the loop ends, for as long as
   // that takes: a bus that stopped reading would keep the program from ending. The tray closes
   // the connection at the end instead (finish), dropping what was not sent.
   sd_bus_set_close_on_exit(bus, 0);
-  auto tray = std::make_shared<Tray>(bus, std::move(echo));
-  if (int result = tray->watch(); result < 0 || (result = attachToMainLoop(bus)) < 0) {
+  // sd-bus asks the kernel for 8 MiB of send buffer, where a bus that stops reading would let
+  // some ten thousand stale signals pile up before the program could tell. With a small one,
+  // sd-bus's own queue takes the overflow at once, and the items hold their change signals back
+  // while anything waits there (TrayStatusItem::sendChanges).
+  const int sendBuffer = kSendBuffer;
+  setsockopt(sd_bus_get_fd(bus), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+  // The line is drawn on a terminal, or stands in for the tray; elsewhere it has no use.
+  if (line && !line->onTerminal() && fallback != Tray::Fallback::line) line.reset();
+  auto tray = std::make_shared<Tray>(port, bus, where, std::move(line), fallback);
+  if (int result = tray->watch(); result < 0 || (result = port.loop().attach(bus)) < 0) {
     problem = std::string("cannot use the session bus: ") + std::strerror(-result);
     return nullptr;
   }
   return std::make_unique<TrayStatusBar>(std::move(tray));
+}
+
+std::unique_ptr<StatusBarBackend> makeTrayOnConnection(Port& port, sd_bus* connection) {
+  return std::make_unique<TrayStatusBar>(
+      std::make_shared<Tray>(port, connection, "(given)", nullptr, Tray::Fallback::end));
 }
 
 std::shared_ptr<platform::StatusItem> TrayStatusBar::statusItemWithLength(double /*length*/) {
@@ -140,6 +206,10 @@ std::shared_ptr<platform::StatusItem> TrayStatusBar::statusItemWithLength(double
 
 void TrayStatusBar::finish() {
   tray_->finish();
+}
+
+void TrayStatusBar::terminalResized() {
+  if (LineStatusBar* const line = tray_->line()) line->terminalResized();
 }
 
 }  // namespace appkit

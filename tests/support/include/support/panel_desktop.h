@@ -10,6 +10,7 @@
 #include "support/screen.h"
 #include "support/session_bus.h"
 #include "support/temp_dir.h"
+#include "support/virtual_screen.h"
 
 class PanelDesktop {
  public:
@@ -24,7 +25,7 @@ class PanelDesktop {
 
  private:
   TempDir dir_;
+  VirtualScreen screen_{640, 200};
   ChildProcess::Environment environment_;
-  std::unique_ptr<ChildProcess> server_;
   std::unique_ptr<ChildProcess> panel_;
 };

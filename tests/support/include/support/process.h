@@ -67,6 +67,21 @@ std::string readLine(int fd, Clock::duration timeout = std::chrono::seconds(20))
 using Environment = std::map<std::string, std::optional<std::string>>;
 void applyEnvironment(const Environment& environment);
 
+// One of this process's descriptors (standard output, standard error) pointed at another for as
+// long as the object lives, then put back; stdio's buffers are written out on both changes, so
+// what was printed before or after goes where it was meant to.
+class Redirect {
+ public:
+  Redirect(int fd, int to);
+  ~Redirect();
+  Redirect(const Redirect&) = delete;
+  Redirect& operator=(const Redirect&) = delete;
+
+ private:
+  int fd_;
+  int saved_;
+};
+
 // A command line as exec and main take it.
 class Arguments {
  public:

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,12 +48,13 @@ class Running {
   // Variables to set, or with nullopt to unset, over the test's own environment.
   using Environment = ::Environment;
 
-  // On a terminal of columns columns (0: of no width the program can tell). beforeStart, when
-  // given, runs with the program's process id before the program starts.
+  // On a terminal of columns columns (0: of no width the program can tell); there as a background
+  // job with "stty tostop" when asBackgroundJob. beforeStart, when given, runs with the program's
+  // process id before the program starts.
   Running(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& sysfs,
           bool onTerminal = false, const Environment& environment = {}, int columns = 0,
-          const std::function<void(pid_t)>& beforeStart = nullptr) {
-    Pipe gate;
+          const std::function<void(pid_t)>& beforeStart = nullptr, bool asBackgroundJob = false) {
+    Pipe gate, job;
     if (onTerminal) {
       terminal_.emplace(columns);
     } else {
@@ -73,8 +75,13 @@ class Running {
       applyEnvironment(environment);
       char go = 0;
       if (beforeStart && read(gate.readEnd(), &go, 1) != 1) return 126;
+      if (asBackgroundJob) return runAsBackgroundJob(terminal_->slave(), argv, job.writeEnd());
       return execute(argv);
     });
+    if (asBackgroundJob) {
+      job.closeWrite();
+      if (read(job.readEnd(), &jobPid_, sizeof jobPid_) != sizeof jobPid_) jobPid_ = -1;
+    }
     if (beforeStart) {
       beforeStart(child_->pid());
       EXPECT_EQ(write(gate.writeEnd(), "x", 1), 1);
@@ -100,7 +107,10 @@ class Running {
     return readUntil([&] { return lines(err).size() >= count; }, timeout);
   }
 
-  void send(int number) { ASSERT_TRUE(child_->send(number)) << strsignal(number); }
+  void send(int number) {
+    ASSERT_TRUE(jobPid_ > 0 ? kill(jobPid_, number) == 0 : child_->send(number))
+        << strsignal(number);
+  }
 
   // Waits for the program to exit without reading what it writes: a reader that stopped.
   std::optional<int> waitWithoutReading(Clock::duration timeout) { return child_->wait(timeout); }
@@ -123,7 +133,16 @@ class Running {
     ASSERT_TRUE(terminal_->resize(columns));
     send(SIGWINCH);
   }
-  pid_t pid() const { return child_->pid(); }
+  pid_t pid() const { return jobPid_ > 0 ? jobPid_ : child_->pid(); }
+
+  // The program's resident memory, in KiB (VmRSS in /proc/<pid>/status); -1 when unknown.
+  long residentKib() const {
+    std::ifstream status("/proc/" + std::to_string(pid()) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return -1;
+  }
 
   // Reads to the end and waits for the program to exit; its wait status, or nullopt on timeout.
   std::optional<int> wait(Clock::duration timeout = 5s) {
@@ -147,6 +166,7 @@ class Running {
   std::optional<Pipe> out_;
   std::optional<Pipe> err_;
   std::optional<Child> child_;  // killed and reaped before the pipes close
+  pid_t jobPid_ = -1;           // the program, when it runs as a background job of child_
   OutputReader reader_;
   Clock::time_point started_;
 };
@@ -189,7 +209,8 @@ class Program : public testing::Test {
 
   Running run(const std::vector<std::string>& arguments = {}, bool onTerminal = false,
               int columns = 0) {
-    return {program_, arguments, sysfs_.root(), onTerminal, environment_, columns, beforeStart_};
+    return {program_,     arguments, sysfs_.root(), onTerminal,
+            environment_, columns,   beforeStart_,  asBackgroundJob_};
   }
 
   static inline TempDir* copy_ = nullptr;
@@ -198,4 +219,5 @@ class Program : public testing::Test {
   fs::path program_;
   Running::Environment environment_;
   std::function<void(pid_t)> beforeStart_;
+  bool asBackgroundJob_ = false;  // on a terminal, as a background job with "stty tostop"
 };

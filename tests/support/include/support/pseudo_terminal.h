@@ -2,6 +2,9 @@
 // test reads and types on (the master), with the screen its output draws.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "support/terminal_screen.h"
 
 class PseudoTerminal {
@@ -27,3 +30,10 @@ class PseudoTerminal {
   int slave_ = -1;
   TerminalScreen screen_;
 };
+
+// Runs argv as a shell runs "command &" on terminal after "stty tostop": in a process group of its
+// own, which is not the terminal's foreground one, in a session whose controlling terminal is
+// terminal and whose leader (this process, standing for the shell) is its parent. Writes the job's
+// process id on pidFd, waits for the job's end and returns its exit status (128 + the signal that
+// killed it). For a Child's body; the job is killed when this process ends.
+int runAsBackgroundJob(int terminal, const std::vector<std::string>& argv, int pidFd);

@@ -31,11 +31,38 @@ class PrivateBus {
   const std::string& address() const { return address_; }
   BusConnection connect() const;  // a new connection, ready to use
   void stop();                    // ends the daemon now: every connection closes
+  // Stops the daemon (SIGSTOP), as a bus that stops reading, and lets it go on (SIGCONT).
+  void pause() const;
+  void resume() const;
 
  private:
   TempDir dir_;
   std::unique_ptr<ChildProcess> daemon_;
   std::string address_;
+};
+
+// An address where a session bus should be and none works: a program connecting to it fails in
+// the way of its kind. Whatever it serves ends with the object.
+class FailingBus {
+ public:
+  enum class Kind {
+    nobody,         // a socket path where nothing listens: connect() is refused
+    closedTcpPort,  // a TCP port on the loopback that refuses, after connect() has started
+    mute,           // a socket that accepts and never answers
+    closing,        // a socket that accepts and closes, as another user's bus does
+  };
+  explicit FailingBus(Kind kind);
+  ~FailingBus();
+  FailingBus(const FailingBus&) = delete;
+  FailingBus& operator=(const FailingBus&) = delete;
+
+  const std::string& address() const { return address_; }
+
+ private:
+  TempDir dir_;
+  std::string address_;
+  int socket_ = -1;
+  std::unique_ptr<Child> server_;
 };
 
 // Processes what arrives on the connections until done() holds or the time is up; done().

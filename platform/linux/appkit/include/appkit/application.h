@@ -1,9 +1,8 @@
-// The application object, its main interface, its status bar and its end.
+// The application object and its main interface.
 #pragma once
 
 #include <memory>
 
-#include "appkit/status_bar.h"
 #include "platform/port.h"
 
 namespace appkit {
@@ -18,18 +17,6 @@ class ApplicationObject final : public platform::Application {
  private:
   std::shared_ptr<platform::ApplicationDelegate> delegate_;
 };
-
-// The one application object (platform::sharedApplication()), made on first use.
-ApplicationObject& application();
-
-// The status bar (platform::systemStatusBar()): the one the runner chose at launch; where it
-// chose none, the line on standard error.
-StatusBarBackend& statusBar();
-void setStatusBar(std::unique_ptr<StatusBarBackend> bar);
-
-// Asks the running application to end: the main loop stops, then the runner sends the delegate
-// applicationWillTerminate and finishes the status bar.
-void terminateApplication();
 
 // The application's main interface. The program provides it: it makes the objects the
 // application starts with, its delegate among them, and connects them to the application. The

@@ -37,8 +37,8 @@ class Bundle {
 
   // The bundle of the running program, found from the real path of its executable. When that
   // cannot be found (no /proc), or the program is in no bundle, the bundle has no folder: no
-  // information, no images.
-  static Bundle& main();
+  // information, no images. The port keeps it as the main bundle.
+  static Bundle forRunningProgram();
 
   const std::string& contents() const { return contents_; }
   // Read from Contents/Info.plist on first use, once.

@@ -1,5 +1,5 @@
-// A bundle's information dictionary (Info.plist, XML or binary) and the float conversion of its
-// values, as NSNumber's and NSString's floatValue give it.
+// A bundle's information dictionary (Info.plist, XML or binary), read from its file, and the
+// float conversion of its values, as NSNumber's and NSString's floatValue give it.
 #pragma once
 
 #include <memory>
@@ -7,12 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace appkit {
+#include "appkit/float_text.h"
 
-// NSString's floatValue: leading white space is skipped, the longest prefix that reads as a
-// decimal number (sign, digits, point, exponent) is converted, and a text without one gives 0.
-// Overflow gives an infinity of the number's sign, underflow gives 0. The locale plays no part.
-float textFloatValue(std::string_view text);
+namespace appkit {
 
 class InfoDictionary {
  public:

@@ -2,6 +2,7 @@
 // error). On a terminal an item redraws one line in place, clipped to the terminal's width;
 // anywhere else it writes one line for each non-empty title, as status bars such as i3blocks,
 // polybar and waybar read it. A write never waits: what the reader does not take now is lost.
+// Items write through the port's standard streams, the one writer that never waits.
 #pragma once
 
 #include <functional>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "appkit/standard_streams.h"
 #include "appkit/status_bar.h"
 #include "platform/port.h"
 
@@ -17,8 +19,10 @@ namespace appkit {
 
 class LineStatusItem final : public platform::StatusItem {
  public:
-  // onReaderGone runs once when nobody reads fd any more (the pipe's reader has closed it).
-  LineStatusItem(int fd, bool isTerminal, std::function<void()> onReaderGone);
+  // Writes to fd through streams, which must outlive the item. onReaderGone runs once when
+  // nobody reads fd any more (the pipe's reader has closed it).
+  LineStatusItem(const StandardStreams& streams, int fd, bool isTerminal,
+                 std::function<void()> onReaderGone);
   ~LineStatusItem() override;
   LineStatusItem(const LineStatusItem&) = delete;
   LineStatusItem& operator=(const LineStatusItem&) = delete;
@@ -45,6 +49,7 @@ class LineStatusItem final : public platform::StatusItem {
   void write(std::string_view text);
   std::string_view clipped(std::string_view text) const;
 
+  const StandardStreams& streams_;
   int fd_;
   bool isTerminal_;
   int columns_ = 0;  // the terminal's width; 0 when it cannot be told
@@ -58,10 +63,8 @@ class LineStatusItem final : public platform::StatusItem {
 
 class LineStatusBar final : public StatusBarBackend {
  public:
-  // Items write to fd; onReaderGone is handed to each. On a terminal, the bar follows its width
-  // as the run loop reports changes (SIGWINCH).
-  LineStatusBar(int fd, std::function<void()> onReaderGone);
-  ~LineStatusBar() override;
+  // Items write to fd through streams; onReaderGone is handed to each.
+  LineStatusBar(const StandardStreams& streams, int fd, std::function<void()> onReaderGone);
   LineStatusBar(const LineStatusBar&) = delete;
   LineStatusBar& operator=(const LineStatusBar&) = delete;
 
@@ -69,12 +72,12 @@ class LineStatusBar final : public StatusBarBackend {
   std::shared_ptr<LineStatusItem> makeItem();
   // Finishes the line of every item still in the bar.
   void finish() override;
-
-  bool isTerminal() const { return isTerminal_; }
+  bool onTerminal() const override { return isTerminal_; }
+  // Each item still in the bar takes the terminal's width anew.
+  void terminalResized() override;
 
  private:
-  static void onWindowChanged();
-
+  const StandardStreams& streams_;
   int fd_;
   bool isTerminal_;
   std::function<void()> onReaderGone_;

@@ -1,13 +1,14 @@
-// The main run loop: one sd-event loop on the main thread, which carries the signals that end the
-// application and the session bus of the tray, and whose wait ends at the next timer's deadline.
-// Only these files know sd-event.
+// The main run loop: one loop on the main thread, which carries the signals the port watches and
+// the session bus of the tray, and whose wait ends at the next timer's deadline. It runs on
+// sd-event, which only run_loop.cpp knows.
 #pragma once
 
-#include <systemd/sd-event.h>
-
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
+#include <unordered_map>
 
 #include "appkit/timer_schedule.h"
 #include "platform/port.h"
@@ -16,40 +17,67 @@ struct sd_bus;
 
 namespace appkit {
 
-// The main thread's loop, made on first use; nullptr when it cannot be made (errno tells why).
-sd_event* mainEventLoop();
+class RunLoopTimer;
 
-// Runs the main loop until stopMainLoop; the status it was given, or a negative errno when the
-// loop fails.
-int runMainLoop();
+class RunLoop {
+ public:
+  // A loop that cannot be made (no memory, no epoll) fails every call with -ENOMEM.
+  RunLoop();
+  // Invalidates the timers still scheduled, which lets go of their actions.
+  ~RunLoop();
+  RunLoop(const RunLoop&) = delete;
+  RunLoop& operator=(const RunLoop&) = delete;
 
-// One turn of the main loop: waits at most timeout microseconds, and no longer than the next
-// timer's deadline, then handles what came and fires the timers that are due. What
-// sd_event_run returns. The wait is counted in whole milliseconds, rounded up: a timer fires up
-// to a millisecond after its deadline, never before.
-int runMainLoopOnce(uint64_t timeout);
+  // Runs until stop; the status stop was given, or a negative errno when the loop fails.
+  int run();
 
-// Ends the main loop once the work at hand is done; runMainLoop then returns status.
-void stopMainLoop(int status = 0);
+  // One turn: waits at most timeout microseconds, and no longer than the next timer's deadline,
+  // then handles what came and fires the timers that are due. What sd_event_run returns. The wait
+  // is counted in whole milliseconds, rounded up: a timer fires up to a millisecond after its
+  // deadline, never before.
+  int runOnce(uint64_t timeout);
 
-// Blocks signals for the process and runs onSignal from the main loop when one arrives, between
-// refreshes, never in the middle of one; a later call for the same signal replaces its handler.
-// 0, or a negative errno.
-int watchSignals(std::initializer_list<int> signals, void (*onSignal)());
+  // Ends the loop once the work at hand is done; run then returns status.
+  void stop(int status = 0);
 
-// Dispatches a bus connection's messages from the main loop. 0, or a negative errno.
-int attachToMainLoop(sd_bus* bus);
+  // Blocks the signals for the process and runs action from the loop when one arrives, between
+  // refreshes, never in the middle of one; a later call for the same signal replaces its action.
+  // 0, or a negative errno.
+  using SignalAction = std::function<void()>;
+  int watchSignals(std::initializer_list<int> signals, const SignalAction& action);
+
+  // Dispatches a bus connection's messages from the loop. 0, or a negative errno.
+  int attach(sd_bus* bus);
+
+  // A timer on this loop; without an action, or on a loop that could not be made, a timer that
+  // is never valid.
+  std::shared_ptr<RunLoopTimer> scheduleTimer(double interval, platform::TimerAction action,
+                                              bool repeats);
+
+ private:
+  friend class RunLoopTimer;
+  struct Event;  // the sd-event loop and its signal sources
+
+  void fireDueTimers();
+  uint64_t nextTimerDeadline() const;
+  void runSignalAction(unsigned signal);
+
+  std::unique_ptr<Event> event_;
+  // The loop's references to its valid timers, as the platform's run loop retains them.
+  std::unordered_map<const RunLoopTimer*, std::shared_ptr<RunLoopTimer>> timers_;
+  std::array<SignalAction, 65> signalActions_;  // by signal number
+};
 
 // The monotonic clock, in microseconds, the clock the run loop's timers run on.
 uint64_t monotonicNow();
 
-// A timer on the main run loop. While valid, the run loop holds it (and so its action).
+// A timer on a run loop. While valid, the loop holds it (and so its action).
 class RunLoopTimer final : public platform::Timer,
                            public std::enable_shared_from_this<RunLoopTimer> {
  public:
-  // Schedules a timer on loop; without a loop, or without an action, the timer is never valid.
-  static std::shared_ptr<RunLoopTimer> schedule(sd_event* loop, double interval,
-                                                platform::TimerAction action, bool repeats);
+  RunLoopTimer(TimerSchedule schedule, platform::TimerAction action, bool repeats);
+  RunLoopTimer(const RunLoopTimer&) = delete;
+  RunLoopTimer& operator=(const RunLoopTimer&) = delete;
 
   void invalidate() override;
   bool isValid() const override { return valid_; }
@@ -60,16 +88,15 @@ class RunLoopTimer final : public platform::Timer,
 
   const TimerSchedule& timerSchedule() const { return schedule_; }
 
-  RunLoopTimer(TimerSchedule schedule, platform::TimerAction action, bool repeats);
-  RunLoopTimer(const RunLoopTimer&) = delete;
-  RunLoopTimer& operator=(const RunLoopTimer&) = delete;
-
  private:
+  friend class RunLoop;
+
   TimerSchedule schedule_;
   uint64_t due_;  // the firing before this time has been served
   bool repeats_;
   platform::TimerAction action_;
   platform::TimerAction retired_;  // an action let go of while it runs, released when it returns
+  RunLoop* loop_ = nullptr;        // the loop that holds it, while valid
   bool valid_ = false;
   bool firing_ = false;
 };

@@ -1,0 +1,97 @@
+#include "sensor/sensor_list.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "sensor/sensor_text.h"
+#include "sysfs_search.h"
+#include "sysfs_sensor.h"
+
+namespace sensor {
+
+namespace {
+
+std::string& chosenName() {
+  static std::string name;
+  return name;
+}
+
+// One reading of a sensor's file, as the title would show it; false with the reason otherwise.
+bool readAsTitle(const std::string& path, std::string& reading, std::string& problem) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    problem = std::strerror(errno);
+    return false;
+  }
+  char text[32];
+  const ssize_t count = ::pread(fd, text, sizeof text, 0);
+  const int error = errno;
+  ::close(fd);
+  int64_t millidegrees = 0;
+  if (count < 0) {
+    problem = std::strerror(error);
+  } else if (count == 0) {
+    problem = "no data";
+  } else if (static_cast<std::size_t>(count) == sizeof text ||
+             !iokit::parseMillidegrees(std::string_view(text, static_cast<std::size_t>(count)),
+                                       millidegrees)) {
+    problem = "not a temperature";
+  } else {
+    char title[64];
+    std::snprintf(title, sizeof title, "%.1f\u00b0C",
+                  iokit::sp78Celsius(iokit::millidegreesToSp78(millidegrees)));
+    reading = title;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors,
+                 std::string& problem) {
+  sensors.clear();
+  iokit::SensorInventory inventory;
+  const kern_return_t status = iokit::takeSensorInventory(root, inventory);
+  if (status != kIOReturnSuccess) {
+    problem = status == kIOReturnNotPermitted ? std::strerror(EACCES) : std::strerror(EIO);
+    return false;
+  }
+  for (std::size_t i = 0; i < inventory.sensors.size(); ++i) {
+    ListedSensor listed;
+    listed.name = inventory.sensors[i].name;
+    listed.automatic = static_cast<std::ptrdiff_t>(i) == inventory.automatic;
+    readAsTitle(inventory.sensors[i].path, listed.reading, listed.problem);
+    sensors.push_back(std::move(listed));
+  }
+  return true;
+}
+
+bool hasSensorNamed(const std::string& root, std::string_view name) {
+  std::string path;
+  return !name.empty() && iokit::findCpuSensor(root, path, name) == kIOReturnSuccess &&
+         !path.empty();
+}
+
+void showSensorNamed(std::string name) {
+  chosenName() = std::move(name);
+}
+
+std::string sysfsRoot() {
+  return iokit::SysfsSensor::rootFromEnvironment();
+}
+
+}  // namespace sensor
+
+namespace iokit {
+
+const std::string& chosenSensorName() {
+  return sensor::chosenName();
+}
+
+}  // namespace iokit

@@ -1,0 +1,91 @@
+// --list-sensors and --sensor=NAME, on the built program: names that survive renumbering, two
+// chips of one driver, names that name nothing. (A named sensor that goes and comes back is in
+// program_test.cpp, beside the CPU's.)
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "support/program_harness.h"
+#include "support/read_file.h"
+#include "support/sysfs_layout.h"
+
+namespace {
+
+SysfsLayout corpusMachine(const std::string& name) {
+  return parseSysfsLayout(
+      readFile(QUORVEL_SOURCE_DIR "/tests/sensor-corpus/" + name + ".machine").value_or(""));
+}
+
+bool exitedWith(const std::optional<int>& status, int code) {
+  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+}  // namespace
+
+TEST_F(Program, ListsEverySensorOnceAndMarksTheCpusWhateverTheNumbers) {
+  SysfsLayout layout = corpusMachine("amd-ryzen7-5700u-two-nvme");
+  layout.lines.insert(layout.lines.end(), {"chip drivetemp target0:0:0/0:0:0:0", " 1 N/A"});
+  FakeSysfs tree;
+  FakeSysfs renumbered;
+  buildSysfsLayout(tree, layout);
+  buildSysfsLayout(renumbered, layout, 4, true);
+  const std::string expected =
+      "amdgpu/edge\t50.0\u00b0C\n"
+      "drivetemp/temp1\tunreadable: no data\n"
+      "iwlwifi_1\t53.0\u00b0C\n"
+      "k10temp/Tctl\t52.9\u00b0C\t*\n"
+      "nvme@nvme0/Composite\t69.8\u00b0C\n"
+      "nvme@nvme0/Sensor 1\t69.8\u00b0C\n"
+      "nvme@nvme1/Composite\t59.9\u00b0C\n"
+      "nvme@nvme1/Sensor 1\t59.9\u00b0C\n"
+      "nvme@nvme1/Sensor 2\t63.9\u00b0C\n";
+  for (const FakeSysfs* sysfs : {&tree, &renumbered}) {
+    // It lists and ends: no title, whatever the bundle's interval.
+    Running list(program_, {"--list-sensors"}, sysfs->root());
+    const auto status = list.wait();
+    EXPECT_TRUE(exitedWithZero(status)) << describe(status);
+    EXPECT_EQ(list.out, expected);
+    EXPECT_EQ(list.err, "");
+  }
+}
+
+TEST_F(Program, ShowsTheNamedSensorOfTwoChipsOfOneDriverOnAnyNumbering) {
+  const SysfsLayout layout = corpusMachine("amd-dual-epyc-7281-zenpower");
+  for (const bool renumbered : {false, true}) {
+    FakeSysfs tree;
+    buildSysfsLayout(tree, layout, renumbered ? 7 : 0, renumbered);
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"--sensor=zenpower@0000:00:19.3/Tdie"}, {"--sensor", "zenpower@0000:00:19.3/Tdie"}}) {
+      Running quorvel(program_, arguments, tree.root());
+      ASSERT_TRUE(quorvel.readTitles(2)) << quorvel.err;
+      quorvel.send(SIGTERM);
+      EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+      for (const auto& title : lines(quorvel.err)) EXPECT_EQ(title, "26.5\u00b0C");
+      EXPECT_EQ(quorvel.out, "");
+    }
+  }
+}
+
+TEST_F(Program, ANameThatNamesNoSensorEndsWithStatusTwo) {
+  const std::vector<std::string> names = {
+      "--sensor=nope",
+      "--sensor=coretemp",
+      "--sensor=hwmon0/temp1",
+      "--sensor=coretemp/Package id 0 ",
+      "--sensor=" + sysfs_.path("class/hwmon/hwmon0/temp1_input"),
+      "--sensor=../../../etc/passwd",
+      "--sensor=coretemp/Package id 0\n",
+      "--sensor=coretemp/\x01\xff\x7f",
+      "--sensor=" + std::string(10'000, 'a'),
+      "--sensor=",
+      "--sensor",
+  };
+  for (const std::string& argument : names) {
+    Running quorvel = run({argument});
+    const auto status = quorvel.wait();
+    EXPECT_TRUE(exitedWith(status, 2)) << argument.substr(0, 40) << ": " << describe(status);
+    EXPECT_EQ(quorvel.out, "");
+    EXPECT_NE(quorvel.err.find("quorvel --list-sensors"), std::string::npos) << quorvel.err;
+    EXPECT_LT(quorvel.err.size(), 200u);
+    EXPECT_EQ(quorvel.err.find('\x01'), std::string::npos);
+  }
+}
