@@ -12,10 +12,126 @@
 # Everything runs on a private session bus with a watcher of the script's own. With the title
 # unchanged the program writes nothing, so refreshes are counted by its reads of the sensor
 # (/proc/PID/io: one read system call each).
+#
+#   bench/tray.sh --panel [Quorvel.app]
+#
+# What a changed reading costs the whole desktop: the item in xfce4-panel's Status Tray under
+# Xvfb (scripts/desktops/xfce.sh's desktop), refreshing every 50 ms while the sensor changes ten
+# times a second, against the same with the sensor unchanged. Prints the CPU time per changed
+# reading of the panel (with its tray plugin's process), the bus daemon, the X server and the
+# program (the difference of the two runs, over all their threads, from /proc/PID/task/*/schedstat),
+# and the bus messages to and from the item per change (dbus-monitor, in a run of its own).
 set -eu
 . "$(dirname "$0")/common.sh"
 command -v dbus-daemon >/dev/null || die "dbus-daemon is needed (apt-get install dbus-daemon)"
+panel=""
+if [ "${1:-}" = --panel ]; then
+  panel=1
+  shift
+fi
 find_app "${1:-}"
+
+# cpu_ns PID...: the CPU time each of the processes has used, all threads, in nanoseconds.
+cpu_ns() {
+  for pid in "$@"; do
+    cat /proc/"$pid"/task/*/schedstat 2>/dev/null | awk '{ ns += $1 } END { printf "%d ", ns }'
+  done
+}
+
+# The panel's measurement, in a process of its own: the desktop's harness has names of its own.
+measure_panel() (
+  command -v xfce4-panel >/dev/null || die "xfce4-panel is needed (scripts/install-deps)"
+  # The harness copies no bundle where one is: this one refreshes every 50 ms.
+  make_bundle Quorvel 0.05 >/dev/null
+  results=$work/results shots="" buslogs=""
+  . "$root/scripts/desktops/lib.sh"
+  . "$root/scripts/desktops/xfce.sh"
+  trap 'desktop_end >/dev/null 2>&1' EXIT
+  start_desktop || die "the desktop did not start"
+  start_item
+  wait_until 20 item_shows_title "47.8°C" || die "the item did not come on the bus"
+  sleep 2  # the tray takes it
+  # The processes whose time counts, by what they are.
+  roles="panel tray bus x program"
+  with_name() { for p in $(marked_pids); do [ "$(cat "/proc/$p/comm" 2>/dev/null)" != "$1" ] || echo "$p"; done; }
+  pids_panel=$(with_name xfce4-panel) pids_tray=$(with_name panel-1-systray) pids_x=$(with_name Xvfb)
+  pids_bus=$pid_bus pids_program=$pid_item
+  for role in $roles; do eval "[ -n \"\$pids_$role\" ]" || die "no $role process found"; done
+
+  seconds=15
+  rate=10  # changes a second
+  # run VALUE_A VALUE_B: the CPU time of each role over $seconds while the sensor alternates
+  # between the two values $rate times a second; prints "panel tray bus x program" in ns.
+  run() {
+    for role in $roles; do eval "before_$role=\$(cpu_ns \$pids_$role)"; done
+    i=0
+    while [ "$i" -lt $((seconds * rate)) ]; do
+      if [ $((i % 2)) = 0 ]; then set_sensor "$1"; else set_sensor "$2"; fi
+      sleep 0.1
+      i=$((i + 1))
+    done
+    for role in $roles; do
+      eval "after=\$(cpu_ns \$pids_$role) before=\$before_$role"
+      echo "$before" "$after" | awk '{ n = NF / 2; for (i = 1; i <= n; ++i) d += $(n + i) - $i; printf "%d ", d }'
+    done
+    echo
+  }
+  changes=$((seconds * rate))
+  # Twice each, interleaved, so that a noisy neighbour weighs on both alike.
+  changed1=$(run 47750 52250)
+  same1=$(run 47750 47750)
+  changed2=$(run 52250 47750)
+  same2=$(run 47750 47750)
+
+  # The messages to and from the item over 20 changes.
+  monitor=$work/monitor.log
+  dbus-monitor --address "$DBUS_SESSION_BUS_ADDRESS" >"$monitor" 2>/dev/null &
+  monitor_pid=$!
+  sleep 1
+  locate_item
+  i=0
+  while [ "$i" -lt 20 ]; do
+    if [ $((i % 2)) = 0 ]; then set_sensor 52250; else set_sensor 47750; fi
+    sleep 0.2
+    i=$((i + 1))
+  done
+  sleep 0.5
+  kill "$monitor_pid"
+  wait "$monitor_pid" 2>/dev/null || true
+  awk -v item="$item" '
+    /^(signal|method call|method return|error) / {
+      if (index($0, "sender=" item " ") || index($0, "destination=" item " ")) {
+        ++all
+        if (match($0, /member=[A-Za-z]+/)) kind[$1 " " substr($0, RSTART + 7, RLENGTH - 7)]++
+        else kind[$1 " reply"]++
+        if ($0 ~ /member=NewIcon/) ++changes
+      }
+    }
+    END {
+      printf "bus messages to and from the item per change: %.1f  (", all / changes
+      sep = ""
+      for (k in kind) { printf "%s%s %.1f", sep, k, kind[k] / changes; sep = ", " }
+      print ")"
+    }' "$monitor"
+
+  echo "$changed1 $changed2 $same1 $same2" | awk -v c="$changes" -v s="$seconds" -v roles="$roles" '{
+    n = split(roles, name, " ")
+    printf "CPU time per changed reading (changed minus unchanged, %d changes twice):\n", c
+    total = 0
+    for (i = 1; i <= n; ++i) {
+      changed = $i + $(n + i); same = $(2 * n + i) + $(3 * n + i)
+      per = (changed - same) / (2 * c) / 1000
+      total += per
+      printf "  %-8s %8.1f us   (unchanged: %7.1f us a second)\n", name[i], per, same / 2 / s / 1000
+    }
+    printf "  %-8s %8.1f us per changed reading\n", "desktop", total
+  }'
+)
+
+if [ -n "$panel" ]; then
+  measure_panel
+  exit 0
+fi
 slow=$(make_bundle Slow 0.01)
 fastest=$(make_bundle Fastest 0.0001)
 launch=$(make_bundle Launch 5)

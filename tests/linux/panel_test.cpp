@@ -13,39 +13,6 @@ namespace {
 
 constexpr uint32_t kPanelBackground = 0x336699;  // as the panel's configuration paints it
 
-struct Place {
-  int x, y;
-};
-
-// The pixel the screen shows for argb over the panel's background.
-uint32_t composited(uint32_t argb) {
-  const uint32_t alpha = argb >> 24;
-  uint32_t rgb = 0;
-  for (int shift = 0; shift < 24; shift += 8) {
-    const uint32_t over = (argb >> shift) & 0xff, under = (kPanelBackground >> shift) & 0xff;
-    rgb |= ((over * alpha + under * (255 - alpha) + 127) / 255) << shift;
-  }
-  return rgb;
-}
-
-// Where the screen shows pixmap exactly, if anywhere.
-std::optional<Place> find(const PanelDesktop::Screen& screen, const Pixmap& pixmap) {
-  const auto pixel = [&](int x, int y) {
-    const std::size_t at = (static_cast<std::size_t>(y) * screen.width + x) * 3;
-    return uint32_t{screen.rgb[at]} << 16 | uint32_t{screen.rgb[at + 1]} << 8 | screen.rgb[at + 2];
-  };
-  for (int y = 0; y + pixmap.height <= screen.height; ++y) {
-    for (int x = 0; x + pixmap.width <= screen.width; ++x) {
-      bool same = true;
-      for (int i = 0; same && i < pixmap.width * pixmap.height; ++i) {
-        same = pixel(x + i % pixmap.width, y + i / pixmap.width) == composited(pixmap.argb[i]);
-      }
-      if (same) return Place{x, y};
-    }
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 class InAPanel : public Program {};
@@ -74,7 +41,8 @@ TEST_F(InAPanel, TheTrayShowsTheExportedPixmapPixelForPixelAndEachNewOne) {
     ASSERT_EQ(pixmaps.size(), 1u);
     std::optional<Place> place;
     const auto end = Clock::now() + 10s;
-    while (!(place = find(desktop.screenshot(), pixmaps[0])) && Clock::now() < end) {
+    while (!(place = findPixmap(desktop.screenshot(), pixmaps[0], kPanelBackground)) &&
+           Clock::now() < end) {
     }
     ASSERT_TRUE(place) << "the panel does not show the pixmap for " << title;
     if (shownAt) {

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -77,19 +75,10 @@ PanelDesktop::PanelDesktop(const PrivateBus& bus, const fs::path& panelConfigura
     throw std::runtime_error("xfce4-panel's tray did not start (apt-get install xfce4-panel)");
 }
 
-PanelDesktop::Screen PanelDesktop::screenshot() const {
+Screen PanelDesktop::screenshot() const {
   const fs::path file = dir_.path() / "screen.ppm";
   const std::string command = "DISPLAY=" + *environment_.at("DISPLAY") +
                               " import -window root -depth 8 ppm:" + file.string();
   if (std::system(command.c_str()) != 0) throw std::runtime_error("import failed");
-  std::ifstream in(file, std::ios::binary);
-  std::string magic;
-  int maximum = 0;
-  Screen screen;
-  in >> magic >> screen.width >> screen.height >> maximum;
-  in.get();  // the one white space before the pixels
-  if (magic != "P6" || maximum != 255) throw std::runtime_error("not an 8-bit PPM");
-  screen.rgb.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  screen.rgb.resize(static_cast<std::size_t>(screen.width) * screen.height * 3);
-  return screen;
+  return readScreen(file);
 }

@@ -7,18 +7,13 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/screen.h"
 #include "support/session_bus.h"
 #include "support/temp_dir.h"
 #include "support/virtual_screen.h"
 
 class PanelDesktop {
  public:
-  struct Screen {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> rgb;  // rows from the top, three bytes a pixel
-  };
-
   // Starts the X server and the panel, and returns once the panel's watcher is on the bus.
   PanelDesktop(const PrivateBus& bus, const std::filesystem::path& panelConfiguration);
 

@@ -1,0 +1,316 @@
+# The harness of scripts/check-desktops (sourced, not run): a desktop of its own for each panel,
+# the item in it, and the checks, written once; each scripts/desktops/NAME.sh says only how its
+# desktop starts, restarts its panel and shows the item.
+#
+# A desktop lives in $home (its HOME and XDG folders) with a session bus of its own, and every
+# process it starts carries QUORVEL_DESKTOP=$home in its environment, so that its end can find
+# them all, the services its bus started included, and nothing else.
+
+# Set by scripts/check-desktops: $root (the source tree), $app (Quorvel.app), $probe, $work,
+# $shots (where screenshots go), $buslogs (where bus logs go), $results (one line a check).
+
+# The checks, in the order of the table.
+checks="appears stays shows follows restart quit"
+
+say() { printf '  %s: %s\n' "$desktop" "$*"; }
+
+# result CHECK pass|fail|skip DETAIL...: one cell of the table, and its reason.
+result() {
+  check=$1 outcome=$2
+  shift 2
+  printf '%s\t%s\t%s\t%s\n' "$desktop" "$check" "$outcome" "$*" >>"$results"
+  say "$check $outcome${*:+: $*}"
+}
+
+# desktop_begin NAME [USER]: the desktop's folders, its session bus and its environment (exported
+# for what it starts). With USER, the desktop runs as that user (sway does not run as root).
+desktop_begin() {
+  desktop=$1
+  user=${2:-}
+  home=$work/$1
+  mkdir -p "$home/config" "$home/cache" "$home/data" "$home/run" "$home/log" "$home/sys"
+  chmod 700 "$home/run"
+  as=""
+  if [ -n "$user" ]; then
+    chown -R "$user:" "$home"
+    as="setpriv --reuid=$(id -u "$user") --regid=$(id -g "$user") --init-groups --"
+  fi
+  export QUORVEL_DESKTOP="$home" HOME="$home" XDG_CONFIG_HOME="$home/config"
+  export XDG_CACHE_HOME="$home/cache" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$home/run/bus" LC_ALL=C.UTF-8 NO_AT_BRIDGE=1
+  export GDK_SCALE=1 GDK_DPI_SCALE=1 QT_SCALE_FACTOR=1 QT_AUTO_SCREEN_SCALE_FACTOR=0
+  export GSETTINGS_BACKEND=keyfile  # settings in a file of the desktop's own, no daemon
+  unset SESSION_MANAGER XDG_CURRENT_DESKTOP WAYLAND_DISPLAY DISPLAY GTK_THEME DESKTOP_SESSION
+  spawn bus dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
+  wait_until 10 test -S "$home/run/bus" || { say "the session bus did not start"; return 1; }
+  if [ -n "$buslogs" ]; then
+    spawn monitor dbus-monitor --address "$DBUS_SESSION_BUS_ADDRESS"
+  fi
+  # The fake sensor the item reads, at 47.75 degrees.
+  sensor=$home/sys/class/hwmon/hwmon0
+  mkdir -p "$sensor"
+  echo coretemp >"$sensor/name"
+  echo 'Package id 0' >"$sensor/temp1_label"
+  echo 47750 >"$sensor/temp1_input"
+  chmod -R a+rX "$home/sys"
+  started_at=$(date +%s)
+}
+
+# desktop_end: ends every process of the desktop (those carrying its mark), panel first.
+desktop_end() {
+  for signal in TERM KILL; do
+    for pid in $(marked_pids); do kill "-$signal" "$pid" 2>/dev/null || true; done
+    [ "$signal" = KILL ] || wait_until 5 no_marked_pids || true
+  done
+  printf '%s\ttime\tinfo\t%s s\n' "$desktop" $(($(date +%s) - started_at)) >>"$results"
+  if [ -n "$buslogs" ]; then cp "$home/log/monitor.log" "$buslogs/$desktop.log" 2>/dev/null || true; fi
+}
+
+marked_pids() {
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    [ "$pid" != $$ ] || continue
+    { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qxF "QUORVEL_DESKTOP=$home" && echo "$pid"
+  done
+}
+
+no_marked_pids() { [ -z "$(marked_pids)" ]; }
+
+# spawn NAME COMMAND...: starts COMMAND in the background as the desktop's user, its output in
+# log/NAME.log; its process id in $spawned.
+spawn() {
+  name=$1
+  shift
+  # shellcheck disable=SC2086
+  $as "$@" >>"$home/log/$name.log" 2>&1 &
+  spawned=$!
+  eval "pid_$name=$spawned"
+}
+
+# stop NAME: ends what spawn NAME started, and waits for it.
+stop() {
+  eval "pid=\${pid_$1:-}"
+  [ -n "$pid" ] || return 0
+  kill -TERM "$pid" 2>/dev/null || true
+  wait_until 5 not_running "$pid" || kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+not_running() { ! kill -0 "$1" 2>/dev/null; }
+
+# wait_until SECONDS COMMAND...: runs COMMAND every 0.2 s until it succeeds or the time is up.
+wait_until() {
+  limit=$(($(date +%s) + $1))
+  shift
+  until "$@"; do
+    [ "$(date +%s)" -lt "$limit" ] || return 1
+    sleep 0.2
+  done
+}
+
+# bus ARGS...: busctl on the desktop's session bus, as the desktop's user.
+bus() {
+  # shellcheck disable=SC2086
+  $as busctl --address="$DBUS_SESSION_BUS_ADDRESS" "$@"
+}
+
+# owner_pid NAME: the process id of the connection that owns NAME on the session bus.
+owner_pid() {
+  bus call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus \
+    GetConnectionUnixProcessID s "$1" 2>/dev/null | awk '{ print $2 }'
+}
+
+has_owner() { [ -n "$(owner_pid "$1")" ]; }
+
+# start_x WIDTHxHEIGHT: an X server without a screen; DISPLAY names it.
+start_x() {
+  displayfd=$home/run/display
+  rm -f "$displayfd"
+  spawn x sh -c 'exec Xvfb -displayfd 3 -screen 0 "$1"x24 -nolisten tcp 3>"$2"' xvfb "$1" "$displayfd"
+  wait_until 10 test -s "$displayfd" || { say "Xvfb did not start"; return 1; }
+  export DISPLAY=":$(cat "$displayfd")"
+  share_with_bus DISPLAY
+}
+
+# share_with_bus VARIABLE...: services the bus starts (applets, settings daemons) see these too.
+share_with_bus() {
+  set -- "$#" "$@"
+  count=$1
+  shift
+  pairs=""
+  for name in "$@"; do
+    eval "value=\${$name:-}"
+    pairs="$pairs $name $value"
+  done
+  # shellcheck disable=SC2086
+  bus call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus \
+    UpdateActivationEnvironment 'a{ss}' "$count" $pairs >/dev/null
+}
+
+# screenshot FILE: the whole screen as an 8-bit PPM (desktops on Wayland replace it).
+screenshot() {
+  import -window root -depth 8 "ppm:$1" 2>/dev/null
+}
+
+# The item: the program in a copy of its bundle that refreshes every second.
+start_item() {
+  if [ ! -d "$work/Quorvel.app" ]; then
+    cp -r "$app" "$work/Quorvel.app"
+    sed -i 's#<dict>#<dict><key>interval</key><real>1</real>#' "$work/Quorvel.app/Contents/Info.plist"
+    chmod -R a+rX "$work/Quorvel.app"
+  fi
+  rm -f "$home/log/quorvel.log"
+  spawn item env SYSFS_PATH="$home/sys" "$work/Quorvel.app/Contents/MacOS/quorvel"
+  item=""
+}
+
+# locate_item: $item, the program's connection to the bus (its unique name), however the item
+# registered with the watcher.
+locate_item() {
+  [ -z "$item" ] || return 0
+  for name in $(bus call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus ListNames 2>/dev/null | tr ' ' '\n' | sed -n 's/^"\(:.*\)"$/\1/p'); do
+    if [ "$(owner_pid "$name")" = "$pid_item" ]; then
+      item=$name
+      return 0
+    fi
+  done
+  return 1
+}
+
+# set_sensor MILLIDEGREES: the next reading, written over the old one in place (the program keeps
+# the file open; a truncated file read half way would be a reading of garbage).
+set_sensor() { printf '%s\n' "$1" 1<>"$sensor/temp1_input"; }
+
+# item_title: the reading the item shows now, from its label.
+item_title() {
+  locate_item || return 0
+  # shellcheck disable=SC2086
+  $as gdbus call --address "$DBUS_SESSION_BUS_ADDRESS" -d "$item" -o /StatusNotifierItem \
+    -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem XAyatanaLabel 2>/dev/null |
+    sed -n "s/^(<'\(.*\)'>,)\$/\1/p"
+}
+
+item_shows_title() { locate_item && [ "$(item_title)" = "$1" ]; }
+
+# pixmap_shown: whether the screen shows the item's pixmap at its own size ($shown says where).
+pixmap_shown() {
+  screenshot "$home/screen.ppm" || return 1
+  locate_item || { shown="the program is not on the bus"; return 1; }
+  # shellcheck disable=SC2086
+  shown=$($as "$probe" "$home/screen.ppm" "$item" 2>&1)
+}
+
+# label_read: whether the text of the panel ($crop of the screen), read by OCR, holds the item's
+# label ($shown says what was read). For hosts whose widgets cannot be asked.
+label_read() {
+  title=$(item_title)
+  screenshot "$home/screen.ppm" || return 1
+  convert "$home/screen.ppm" ${crop:+-crop "$crop" +repage} -resize 400% -colorspace Gray \
+    "$home/panel.png" 2>/dev/null || return 1
+  text=$(tesseract "$home/panel.png" - --psm 7 2>/dev/null | tr -s ' \n' '  ')
+  shown="the panel reads \"${text% }\""
+  case $text in *"$title"*) return 0 ;; *) return 1 ;; esac
+}
+
+# The host's view of the item, which each desktop may replace.
+# shows: the host shows the number ($shown says how): by default the item's pixmap, pixel for
+# pixel; hosts that show the label say whether their label reads the title.
+shows() { pixmap_shown; }
+
+# present: the host shows the item at all, if not the number ($shown says what): by default the
+# number, or a panel that has changed since before the item started.
+present() {
+  locate_item || true  # here, not in the subshells of what follows
+  shows && return 0
+  detail=$shown
+  panel_picture "$home/now.ppm" && differs "$home/before.ppm" "$home/now.ppm" &&
+    shown="the panel shows something new ($detail)"
+}
+
+# shows_title TITLE: the item shows TITLE and the host shows it too (the label, or the pixmap
+# drawn for it).
+shows_title() { item_shows_title "$1" && shows; }
+
+# reads TITLE: the host shows the number TITLE, whatever else it lacks; by default as shows_title.
+reads() { shows_title "$1"; }
+
+# panel_picture FILE: the panel ($crop of the screen) now, as a PPM.
+panel_picture() {
+  screenshot "$home/screen.ppm" && convert "$home/screen.ppm" ${crop:+-crop "$crop" +repage} "ppm:$1" 2>/dev/null
+}
+
+# differs A B: whether two pictures differ in any pixel.
+differs() {
+  [ "$(compare -metric AE "$1" "$2" null: 2>&1)" != 0 ]
+}
+
+# save_shot NAME: the panel, as a PNG in the screenshots' folder.
+save_shot() {
+  [ -n "$shots" ] || return 0
+  panel_picture "$home/shot.ppm" && convert "$home/shot.ppm" "$shots/$1.png" 2>/dev/null || true
+}
+
+# The checks, run in order in the desktop that start_desktop made.
+run_checks() {
+  panel_picture "$home/before.ppm" || : >"$home/before.ppm"
+  start_item
+  # appears; shows the number (the first reading), as the host shows it.
+  if wait_until 15 present; then result appears pass "$shown"; else result appears fail "nothing shown within 15 s${shown:+: $shown}"; fi
+  if wait_until 5 shows_title "47.8°C"; then result shows pass "$shown"; else result shows fail "47.8°C not shown${shown:+: $shown}"; fi
+  number_read=""
+  if reads "47.8°C"; then number_read=1; fi
+  # Who hosts it: the watcher's process, and how it lists the item.
+  watcher=$(owner_pid org.kde.StatusNotifierWatcher)
+  listed=$(bus get-property org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | cut -d' ' -f3-)
+  result watcher info "$(cat "/proc/$watcher/comm" 2>/dev/null || echo none) lists ${listed:-nothing}"
+
+  # stays: still shown 3 s later (on GNOME, in each of 10 fresh starts of the program).
+  stays_check
+
+  # follows a change of the sensor: the new number where the host shows the number, else at
+  # least a changed panel.
+  panel_picture "$home/at47.ppm" || : >"$home/at47.ppm"
+  set_sensor 50000
+  if [ -n "$number_read" ]; then
+    if wait_until 10 reads "50.0°C"; then result follows pass "$shown"; else result follows fail "50.0°C not shown within 10 s${shown:+: $shown}"; fi
+  elif wait_until 10 panel_changed; then
+    result follows fail "the panel changed, but the number it shows cannot be read (as under shows)"
+  else
+    result follows fail "the panel did not change within 10 s"
+  fi
+  sleep 1  # hosts that take the label from the signal draw the icon a little later
+  save_shot "$desktop"
+
+  # comes back after the panel restarts (with the number, where the host showed it).
+  if ! restart_panel; then
+    result restart fail "the panel did not start again"
+  elif wait_until 20 present && { [ -z "$number_read" ] || wait_until 5 reads "50.0°C"; }; then
+    result restart pass "$shown"
+  else
+    result restart fail "not shown within 20 s of the panel's return${shown:+: $shown}"
+  fi
+
+  # Quit, as a host sends it: the event "clicked" on item 1 of the menu the item names.
+  quit_pid=$pid_item
+  locate_item || true
+  menu=$(bus get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem Menu 2>/dev/null | sed -n 's/^o "\(.*\)"$/\1/p')
+  if ! bus call "$item" "${menu:-/}" com.canonical.dbusmenu Event isvu 1 clicked i 0 0 >/dev/null; then
+    result quit fail "the menu did not take the event"
+  elif wait_until 5 not_running "$quit_pid"; then
+    wait "$quit_pid"
+    status=$?
+    if [ "$status" = 0 ]; then result quit pass "ended with status 0"; else result quit fail "ended with status $status"; fi
+  else
+    result quit fail "still running 5 s after Quit"
+  fi
+}
+
+panel_changed() { panel_picture "$home/now.ppm" && differs "$home/at47.ppm" "$home/now.ppm"; }
+
+# stays_check: the item is still shown 3 s after it appeared; desktops with a known race replace it.
+stays_check() {
+  sleep 3
+  if present; then result stays pass "shown 3 s later"; else result stays fail "gone 3 s later${shown:+: $shown}"; fi
+}
