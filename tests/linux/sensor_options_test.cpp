@@ -46,6 +46,12 @@ TEST_F(Program, ListsEverySensorOnceAndMarksTheCpusWhateverTheNumbers) {
     EXPECT_EQ(list.out, expected);
     EXPECT_EQ(list.err, "");
   }
+  // A machine without a sensor (a virtual machine) lists nothing, and says so on standard error.
+  const FakeSysfs empty;
+  Running none(program_, {"--list-sensors"}, empty.root());
+  EXPECT_TRUE(exitedWithZero(none.wait()));
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "quorvel: no temperature sensor under " + empty.root() + "\n");
 }
 
 TEST_F(Program, ShowsTheNamedSensorOfTwoChipsOfOneDriverOnAnyNumbering) {

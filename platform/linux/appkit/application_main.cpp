@@ -152,6 +152,8 @@ int listSensors() {
     notice("cannot search " + sensor::sysfsRoot() + ": " + problem);
     return 1;
   }
+  // Standard output stays empty for a script to read; a person is told why.
+  if (sensors.empty()) notice("no temperature sensor under " + sensor::sysfsRoot());
   for (const auto& listed : sensors) {
     std::printf(
         "%s\t%s%s\n", listed.name.c_str(),
