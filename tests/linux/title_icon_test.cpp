@@ -7,17 +7,21 @@
 #include <utility>
 #include <vector>
 
-using appkit::tray::drawTitleIcon;
-using appkit::tray::kTitleIconSize;
 using Rows = std::vector<std::string>;
 
 namespace {
+
+constexpr int kTitleIconSize = 22;
+
+appkit::tray::TitleIcon drawTitleIcon(std::string_view title) {
+  return appkit::tray::drawTitleIcon(title, kTitleIconSize);
+}
 
 // The icon as rows of text: '#' a stroke, 'o' outline, '.' transparent, '?' any other value.
 Rows art(const appkit::tray::TitleIcon& icon) {
   Rows rows(kTitleIconSize, std::string(kTitleIconSize, '?'));
   for (int i = 0; i < kTitleIconSize * kTitleIconSize; ++i) {
-    const uint32_t pixel = icon[i];
+    const uint32_t pixel = icon.pixels.at(static_cast<std::size_t>(i));
     char& c = rows[i / kTitleIconSize][i % kTitleIconSize];
     if (pixel == appkit::tray::kTitleIconStroke) c = '#';
     if (pixel == appkit::tray::kTitleIconOutline) c = 'o';

@@ -84,9 +84,9 @@ TEST_F(TrayItem, RegistersShowsTheTitleAndTellsTheHostOfEachChangeOnce) {
   // One pixmap, the title as drawn.
   const auto pixmaps = readIconPixmaps(reader, name);
   ASSERT_EQ(pixmaps.size(), 1u);
-  const auto icon = appkit::tray::drawTitleIcon(kTitle);
-  EXPECT_EQ(pixmaps[0].width * pixmaps[0].height, static_cast<int>(icon.size()));
-  EXPECT_EQ(pixmaps[0].argb, std::vector<uint32_t>(icon.begin(), icon.end()));
+  const auto icon = appkit::tray::drawTitleIcon(kTitle, pixmaps[0].width);
+  EXPECT_EQ(pixmaps[0].width * pixmaps[0].height, static_cast<int>(icon.pixels.size()));
+  EXPECT_EQ(pixmaps[0].argb, icon.pixels);
 
   // Five refreshes with the same title send nothing; a new title sends each signal once.
   pumpUntil(

@@ -53,7 +53,7 @@ const char* noName(const TrayStatusItem& /*item*/) {
   return "";
 }
 std::array<Icon, 1> iconPixmap(const TrayStatusItem& item) {
-  return {Icon{tray::kTitleIconSize, tray::kTitleIconSize, item.pixmap()}};
+  return {Icon{TrayStatusItem::kPixmapSize, TrayStatusItem::kPixmapSize, item.pixmap()}};
 }
 Icons noPixmap(const TrayStatusItem& /*item*/) {
   return {};
@@ -263,11 +263,11 @@ void TrayStatusItem::setTitle(const std::string& title) {
     return;
   }
   title_ = title;
-  const tray::TitleIcon icon = tray::drawTitleIcon(title_);
-  for (std::size_t i = 0; i < icon.size(); ++i) {
+  const tray::TitleIcon icon = tray::drawTitleIcon(title_, kPixmapSize);
+  for (std::size_t i = 0; i < icon.pixels.size() && i * 4 < pixmap_.size(); ++i) {
     for (int byte = 0; byte < 4; ++byte) {
       pixmap_[i * 4 + static_cast<std::size_t>(byte)] =
-          static_cast<uint8_t>(icon[i] >> (24 - 8 * byte));
+          static_cast<uint8_t>(icon.pixels[i] >> (24 - 8 * byte));
     }
   }
   // Until the connection is made the item is on no tray: the tray reads every property when the

@@ -6,6 +6,7 @@
 #include <systemd/sd-bus.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,8 +40,9 @@ class TrayStatusItem final : public platform::StatusItem {
   void setAlternateImage(std::shared_ptr<platform::Image> image) override;
   void setHighlightMode(bool highlightMode) override;
 
-  // The icon: ARGB32 pixels in network byte order, as the protocol carries them.
-  using Pixmap = std::array<uint8_t, tray::kTitleIconPixels * 4>;
+  // The icon: ARGB32 pixels in network byte order, as the protocol carries them, at one size.
+  static constexpr int kPixmapSize = 22;
+  using Pixmap = std::array<uint8_t, std::size_t{kPixmapSize} * kPixmapSize * 4>;
 
   const std::string& title() const { return title_; }
   const Pixmap& pixmap() const { return pixmap_; }

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 
 namespace appkit::tray {
 
 namespace {
+
+constexpr int kTitleIconSize = 22;  // the size the fonts are drawn at; other sizes are resampled
+constexpr std::size_t kTitleIconPixels = std::size_t{kTitleIconSize} * kTitleIconSize;
 
 // Each line is kGlyphHeight rows of strokes between two rows of outline, so the two lines fill the
 // icon's height: outline, strokes 1-9, outline, outline, strokes 12-20, outline.
@@ -156,7 +160,7 @@ bool isStroke(const Strokes& strokes, int x, int y) {
 
 }  // namespace
 
-TitleIcon drawTitleIcon(std::string_view title) {
+TitleIcon drawTitleIcon(std::string_view title, int size) {
   constexpr std::string_view kUnit = "\u00b0C";
   std::string_view number = title;
   std::string_view unit;
@@ -168,7 +172,7 @@ TitleIcon drawTitleIcon(std::string_view title) {
   drawLine(number, kTopLine, strokes);
   drawLine(unit, kBottomLine, strokes);
 
-  TitleIcon icon{};
+  std::array<uint32_t, kTitleIconPixels> drawn{};
   for (int y = 0; y < kTitleIconSize; ++y) {
     for (int x = 0; x < kTitleIconSize; ++x) {
       bool nearStroke = false;
@@ -177,9 +181,23 @@ TitleIcon drawTitleIcon(std::string_view title) {
           nearStroke = nearStroke || isStroke(strokes, x + dx, y + dy);
         }
       }
-      icon[y * kTitleIconSize + x] = isStroke(strokes, x, y) ? kTitleIconStroke
-                                     : nearStroke            ? kTitleIconOutline
-                                                             : kTitleIconClear;
+      drawn[y * kTitleIconSize + x] = isStroke(strokes, x, y) ? kTitleIconStroke
+                                      : nearStroke            ? kTitleIconOutline
+                                                              : kTitleIconClear;
+    }
+  }
+  // For now every size is the 22-pixel drawing, resampled to the nearest pixel.
+  const int* nearest =
+      std::min_element(kTitleIconSizes.begin(), kTitleIconSizes.end(), [size](int a, int b) {
+        const long da = std::labs(long{a} - size), db = std::labs(long{b} - size);
+        return da < db || (da == db && a > b);
+      });
+  const auto side = static_cast<std::size_t>(*nearest);
+  constexpr auto kDrawn = static_cast<std::size_t>(kTitleIconSize);
+  TitleIcon icon{*nearest, std::vector<uint32_t>(side * side)};
+  for (std::size_t y = 0; y < side; ++y) {
+    for (std::size_t x = 0; x < side; ++x) {
+      icon.pixels[(y * side) + x] = drawn[(y * kDrawn / side * kDrawn) + (x * kDrawn / side)];
     }
   }
   return icon;
