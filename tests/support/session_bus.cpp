@@ -144,8 +144,14 @@ const sd_bus_vtable FakeWatcher::kVtable[] = {
     SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", &FakeWatcher::onRegister, 0),
     SD_BUS_VTABLE_END};
 
-FakeWatcher::FakeWatcher(const PrivateBus& bus, Answer answer)
+FakeWatcher::FakeWatcher(const PrivateBus& bus, Answer answer,
+                         const std::vector<std::string>& alsoOwns)
     : answer_(answer), bus_(bus.connect()) {
+  for (const std::string& name : alsoOwns) {
+    if (sd_bus_request_name(bus_.get(), name.c_str(), 0) < 0) {
+      throw std::runtime_error("cannot own " + name);
+    }
+  }
   if (sd_bus_add_object_vtable(bus_.get(), &object_, "/StatusNotifierWatcher",
                                "org.kde.StatusNotifierWatcher", kVtable, this) < 0 ||
       sd_bus_request_name(bus_.get(), "org.kde.StatusNotifierWatcher", 0) < 0) {

@@ -78,7 +78,8 @@ struct Pixmap {
 std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item);
 
 // The tray's watcher, org.kde.StatusNotifierWatcher, writing down who registers. It answers each
-// registration as told; its name goes when it is destroyed, as when a panel ends.
+// registration as told; its name goes when it is destroyed, as when a panel ends. Its connection
+// also owns alsoOwns: with org.gnome.Shell, say, it is GNOME Shell's watcher to an item.
 class FakeWatcher {
  public:
   enum class Answer { accept, refuse, never };
@@ -87,7 +88,8 @@ class FakeWatcher {
     std::string service;
   };
 
-  FakeWatcher(const PrivateBus& bus, Answer answer = Answer::accept);
+  explicit FakeWatcher(const PrivateBus& bus, Answer answer = Answer::accept,
+                       const std::vector<std::string>& alsoOwns = {});
   ~FakeWatcher();
   FakeWatcher(const FakeWatcher&) = delete;
   FakeWatcher& operator=(const FakeWatcher&) = delete;
