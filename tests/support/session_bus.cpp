@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include <stdexcept>
 
@@ -108,6 +109,25 @@ bool pumpUntil(std::initializer_list<sd_bus*> buses, const std::function<bool()>
     }
     poll(fds.data(), fds.size(), static_cast<int>(std::min<long>(left.count(), 50)));
   }
+}
+
+std::string connectionOfProcess(sd_bus* bus, pid_t pid) {
+  char** names = nullptr;
+  if (sd_bus_list_names(bus, &names, nullptr) < 0) return {};
+  std::string found;
+  for (char** name = names; *name; ++name) {
+    sd_bus_creds* creds = nullptr;
+    pid_t owner = 0;
+    if (found.empty() && **name == ':' &&
+        sd_bus_get_name_creds(bus, *name, SD_BUS_CREDS_PID, &creds) >= 0 &&
+        sd_bus_creds_get_pid(creds, &owner) >= 0 && owner == pid) {
+      found = *name;
+    }
+    sd_bus_creds_unref(creds);
+    free(*name);
+  }
+  free(names);
+  return found;
 }
 
 std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item) {

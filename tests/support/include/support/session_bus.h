@@ -69,6 +69,10 @@ class FailingBus {
 bool pumpUntil(std::initializer_list<sd_bus*> buses, const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
+// The unique name of the connection that process pid holds on the bus; empty when it holds none
+// (yet). A tray item registers by its object path, and so has no other name.
+std::string connectionOfProcess(sd_bus* bus, pid_t pid);
+
 // An item's IconPixmap as a host reads it: one image per size, ARGB32 pixels in host order.
 struct Pixmap {
   int width = 0;
