@@ -233,7 +233,7 @@ void TrayStatusItem::drawPixmaps() {
   pixmaps_.clear();
   if (!iconShowsTitle()) return;
   for (const int size : tray::kTitleIconSizes) {
-    if (size > host().largestPixmap) continue;
+    if (size < host().smallestPixmap || size > host().largestPixmap) continue;
     const tray::TitleIcon icon = tray::drawTitleIcon(title_, size);
     Pixmap pixmap{icon.size, std::vector<uint8_t>(icon.pixels.size() * 4)};
     for (std::size_t i = 0; i < icon.pixels.size(); ++i) {

@@ -5,9 +5,9 @@
 //     the themed thermometer as the icon and the reading as the label;
 //   - every other host shows only an icon: it gets no icon name (hosts prefer a name over the
 //     pixmap) and the reading drawn into pixmaps. Hosts that draw the largest pixmap offered,
-//     scaled to their icon size (Xfce's Status Tray, waybar), are offered none larger than the
-//     size they draw by default; hosts that pick the nearest size (KDE, LXQt) get every size;
-//     an unknown host gets none larger than 22, where both kinds draw the number sharply.
+//     scaled to their icon size (Xfce's Status Tray, waybar), are offered only the size they
+//     draw by default; hosts that pick the nearest size (KDE, LXQt) get every size; an unknown
+//     host gets 16 and 22, which both kinds draw sharply at the usual 16 and 22.
 #pragma once
 
 #include <sys/types.h>
@@ -29,7 +29,8 @@ struct HostFacts {
 struct Host {
   const char* name = "an unknown host";  // for --verbose
   bool label = false;                    // shows the label: the icon is the themed one
-  int largestPixmap = 22;                // the largest pixmap size offered
+  int smallestPixmap = 16;               // the pixmap sizes offered, from this one
+  int largestPixmap = 22;                // to this one
 };
 
 // The rules, first match wins: the watcher's process is the one that owns a label host's name;
