@@ -1,7 +1,8 @@
-// The tray item's icon: its title drawn with a pixel font of ours, because most tray hosts show an
-// item's icon and no text. The number goes on the top line and a trailing "°C" on the bottom one,
-// each line centred, in light strokes with a one-pixel dark outline so that the text reads on light
-// and dark panels alike. Every pixel is fully transparent or fully opaque, never blended.
+// The tray item's icon: its title drawn with pixel fonts of ours, one for each size, because most
+// tray hosts show an item's icon and no text. The number goes on the top line and a trailing "°C"
+// on the bottom one, each line centred, in light strokes with a one-pixel dark outline (two at 44
+// pixels, twice the 22-pixel icon) so that the text reads on light and dark panels alike. Every
+// pixel is fully transparent or fully opaque, never blended.
 #pragma once
 
 #include <array>
@@ -12,9 +13,9 @@
 
 namespace appkit::tray {
 
-// The sizes the item's pixmaps are drawn at, each crisply with a pixel font of its own: 16 for the
-// small panels (waybar's default), 22 for most trays, 32 for large panels and GNOME at twice the
-// scale, 44 for 22-pixel trays at twice the scale.
+// The sizes the item's pixmaps are drawn at, each crisply with a pixel font of its own: 16 for
+// small panels (waybar's default icon size), 22 for most trays (KDE, LXQt, Xfce), 32 for large
+// panels and 16-pixel ones at twice the scale, 44 for 22-pixel trays at twice the scale.
 inline constexpr std::array<int, 4> kTitleIconSizes{16, 22, 32, 44};
 
 inline constexpr uint32_t kTitleIconStroke = 0xFFFFFFFF;   // opaque white
