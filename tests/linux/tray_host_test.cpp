@@ -15,30 +15,30 @@ TEST(TrayHost, IsDecidedByTheWatchersProcessAndProgram) {
     HostFacts facts;
     bool label;
     int smallestPixmap, largestPixmap;
+    bool hearsLabel;
   };
+  constexpr int kAll = INT_MAX;
   const Case cases[] = {
-      {"GNOME Shell", {7, 7, 0, 0, "/usr/bin/gnome-shell"}, true, 16, INT_MAX},
-      {"Ayatana's service", {7, 3, 7, 0, ""}, true, 16, INT_MAX},
-      {"MATE's Notification Area", {7, 0, 0, 7, "/x/notification-area-applet"}, true, 16, INT_MAX},
-      {"Xfce's plugin wrapper",
-       {7, 3, 0, 0, "/usr/lib/x86_64-linux-gnu/xfce4/panel/wrapper-2.0"},
-       false,
-       22,
-       22},
-      {"Xfce's panel", {7, 0, 0, 0, "/usr/bin/xfce4-panel"}, false, 22, 22},
-      {"waybar", {7, 0, 0, 0, "/usr/bin/waybar"}, false, 16, 16},
-      {"a program whose name ends in waybar", {7, 0, 0, 0, "/usr/bin/notwaybar"}, false, 16, 22},
-      {"KDE's kded5", {7, 0, 0, 0, "/usr/bin/kded5"}, false, 16, INT_MAX},
-      {"LXQt", {7, 0, 0, 0, "/usr/bin/lxqt-panel"}, false, 16, INT_MAX},
-      {"an unknown program", {7, 0, 0, 0, "/opt/tray/tray"}, false, 16, 22},
-      {"an unreadable program", {7, 0, 0, 0, ""}, false, 16, 22},
-      {"no watcher, no shell", {0, 0, 0, 0, ""}, false, 16, 22},
-      {"a shell that is not the watcher", {7, 9, 0, 0, "/usr/bin/waybar"}, false, 16, 16},
+      // processes of the watcher, GNOME Shell, Ayatana, MATE's area; the watcher's program
+      {"GNOME Shell", {7, 7, 0, 0, "/usr/bin/gnome-shell"}, true, 16, kAll, true},
+      {"Ayatana's service", {7, 3, 7, 0, ""}, true, 16, kAll, true},
+      {"MATE's applet", {7, 0, 0, 7, "/x/na-applet"}, true, 16, kAll, true},
+      {"Xfce's wrapper", {7, 3, 0, 0, "/x/xfce4/panel/wrapper"}, false, 22, 22, false},
+      {"Xfce's panel", {7, 0, 0, 0, "/usr/bin/xfce4-panel"}, false, 22, 22, false},
+      {"waybar", {7, 0, 0, 0, "/usr/bin/waybar"}, false, 16, 16, false},
+      {"a name that ends in waybar", {7, 0, 0, 0, "/usr/bin/notwaybar"}, false, 16, 22, true},
+      {"KDE's kded5", {7, 0, 0, 0, "/usr/bin/kded5"}, false, 16, kAll, false},
+      {"LXQt", {7, 0, 0, 0, "/usr/bin/lxqt-panel"}, false, 16, kAll, false},
+      {"an unknown program", {7, 0, 0, 0, "/opt/tray/tray"}, false, 16, 22, true},
+      {"an unreadable program", {7, 0, 0, 0, ""}, false, 16, 22, true},
+      {"no watcher, no shell", {0, 0, 0, 0, ""}, false, 16, 22, true},
+      {"a shell that is not the watcher", {7, 9, 0, 0, "/usr/bin/waybar"}, false, 16, 16, false},
   };
   for (const Case& c : cases) {
     const auto host = decideHost(c.facts);
     EXPECT_EQ(host.label, c.label) << c.what;
     EXPECT_EQ(host.smallestPixmap, c.smallestPixmap) << c.what;
     EXPECT_EQ(host.largestPixmap, c.largestPixmap) << c.what;
+    EXPECT_EQ(host.hearsLabel, c.hearsLabel) << c.what;
   }
 }

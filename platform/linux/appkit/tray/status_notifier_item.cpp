@@ -117,7 +117,8 @@ int answerNothing(sd_bus_message* call, void* /*userdata*/, sd_bus_error* /*erro
 }
 
 // The change signals, each with what it carries. A new title sends XAyatanaNewLabel, with the
-// label, and NewIcon where the icon shows the title; a sensor found after the start, NewToolTip.
+// label, to hosts that may show it, and NewIcon where the icon shows the title; a sensor found
+// after the start, NewToolTip.
 struct ChangeSignalRow {
   unsigned bit;
   const char* member;
@@ -133,7 +134,7 @@ constexpr std::array<ChangeSignalRow, 3> kChangeSignals{{
 // path that leads nowhere would only cost the host a search.
 std::string bundleThemePath(const std::string& contents) {
   if (contents.empty()) return {};
-  const std::string folder = contents + "/" + tray::kBundleIconThemeFolder;
+  std::string folder = contents + "/" + tray::kBundleIconThemeFolder;
   for (const int size : tray::kTitleIconSizes) {
     const std::string icon = folder + "/hicolor/" + std::to_string(size) + "x" +
                              std::to_string(size) + "/apps/" + tray::kThermometerIconName + ".png";
@@ -299,7 +300,7 @@ void TrayStatusItem::setTitle(const std::string& title) {
   // Until the connection is made the item is on no tray: the tray reads every property when the
   // item registers, which comes after.
   if (tray_->connection() != Tray::Connection::made) return;
-  unsent_ |= kNewLabel | (iconShowsTitle() ? kNewIcon : 0u);
+  unsent_ |= (host().hearsLabel ? kNewLabel : 0u) | (iconShowsTitle() ? kNewIcon : 0u);
   // A sensor that was not there at the start: the tooltip names it once it gives readings.
   if (sensorName_.empty()) {
     sensorName_ = sensor::shownSensorName(sensor::sysfsRoot());

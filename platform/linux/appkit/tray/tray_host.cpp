@@ -18,13 +18,13 @@ struct ProgramRule {
   Host host;
 };
 constexpr std::array<ProgramRule, 7> kPrograms{{
-    {"xfce4-panel", false, {"Xfce's Status Tray", false, 22, 22}},
-    {"/xfce4/panel/", true, {"Xfce's Status Tray", false, 22, 22}},  // its plugin's wrapper
-    {"waybar", false, {"waybar", false, 16, 16}},
-    {"kded5", false, {"KDE Plasma", false, 16, INT_MAX}},
-    {"kded6", false, {"KDE Plasma", false, 16, INT_MAX}},
-    {"plasmashell", false, {"KDE Plasma", false, 16, INT_MAX}},
-    {"lxqt-panel", false, {"LXQt", false, 16, INT_MAX}},
+    {"xfce4-panel", false, {"Xfce's Status Tray", false, 22, 22, false}},
+    {"/xfce4/panel/", true, {"Xfce's Status Tray", false, 22, 22, false}},  // its plugin's wrapper
+    {"waybar", false, {"waybar", false, 16, 16, false}},
+    {"kded5", false, {"KDE Plasma", false, 16, INT_MAX, false}},
+    {"kded6", false, {"KDE Plasma", false, 16, INT_MAX, false}},
+    {"plasmashell", false, {"KDE Plasma", false, 16, INT_MAX, false}},
+    {"lxqt-panel", false, {"LXQt", false, 16, INT_MAX, false}},
 }};
 
 }  // namespace
@@ -38,7 +38,7 @@ Host decideHost(const HostFacts& facts) {
       {facts.mateNotificationArea, "MATE's Notification Area"},
   };
   for (const auto& [pid, name] : labelHosts) {
-    if (facts.watcher > 0 && pid == facts.watcher) return {name, true, 16, INT_MAX};
+    if (facts.watcher > 0 && pid == facts.watcher) return {name, true, 16, INT_MAX, true};
   }
   const std::string_view path = facts.executable;
   const std::string_view file = path.substr(path.rfind('/') + 1);

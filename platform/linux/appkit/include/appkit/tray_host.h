@@ -7,7 +7,8 @@
 //     pixmap) and the reading drawn into pixmaps. Hosts that draw the largest pixmap offered,
 //     scaled to their icon size (Xfce's Status Tray, waybar), are offered only the size they
 //     draw by default; hosts that pick the nearest size (KDE, LXQt) get every size; an unknown
-//     host gets 16 and 22, which both kinds draw sharply at the usual 16 and 22.
+//     host gets 16 and 22, which both kinds draw sharply at the usual 16 and 22. Hosts known to
+//     show no label are not sent it: a change costs them one signal, and one fetch, fewer.
 #pragma once
 
 #include <sys/types.h>
@@ -31,6 +32,7 @@ struct Host {
   bool label = false;                    // shows the label: the icon is the themed one
   int smallestPixmap = 16;               // the pixmap sizes offered, from this one
   int largestPixmap = 22;                // to this one
+  bool hearsLabel = true;  // may show the label, so is sent each new one (not a known icon host)
 };
 
 // The rules, first match wins: the watcher's process is the one that owns a label host's name;
