@@ -153,10 +153,12 @@ measure_panel() (
           ++all
           if (match($0, /member=[A-Za-z]+/)) kind[$1 " " substr($0, RSTART + 7, RLENGTH - 7)]++
           else kind[$1 " reply"]++
-          if ($0 ~ /member=XAyatanaNewLabel/) ++changes  # sent for every change
+          if ($0 ~ /member=NewIcon/) ++icons
+          if ($0 ~ /member=XAyatanaNewLabel/) ++labels
         }
       }
       END {
+        changes = icons > labels ? icons : labels  # one or the other goes with every change
         printf "bus messages to and from the item per change: %.1f  (", all / changes
         sep = ""
         for (k in kind) { printf "%s%s %.1f", sep, k, kind[k] / changes; sep = ", " }
