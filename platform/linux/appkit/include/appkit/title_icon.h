@@ -38,7 +38,11 @@ struct TitleIcon {
 TitleIcon drawTitleIcon(std::string_view title, int size);
 
 // The themed icon hosts that read only IconName show (a thermometer), and where the bundle keeps
-// it: under Contents/, a folder in the hicolor theme's layout (hicolor/<N>x<N>/apps/<name>.png).
+// it: under Contents/, a folder in the hicolor theme's layout (hicolor/<N>x<N>/apps/<name>.png at
+// 16, 22, 24, 32, 48 and 64 pixels), as an item's IconThemePath names it. GTK's hosts (Ayatana's
+// service, GNOME's extension) add that folder after their own search path and find the sizes there
+// through the system's hicolor index.theme; LXQt's tray searches hicolor/*/*/ in it itself; KDE's
+// reads it only when its last folder is "icons". The system's hicolor theme has it too, installed.
 inline constexpr char kThermometerIconName[] = "org.quorvel.Quorvel-thermometer";
 inline constexpr char kBundleIconThemeFolder[] = "Resources/icons";
 
