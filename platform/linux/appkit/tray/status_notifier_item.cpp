@@ -226,11 +226,17 @@ void TrayStatusItem::publish(int number) {
 void TrayStatusItem::hostDecided() {
   // Looked for again with each new host: an icon installed or removed since shows as it is now.
   themePath_ = bundleThemePath(tray_->port().mainBundle().contents());
-  drawPixmaps();
+  pixmapsDrawn_ = false;
   registerWithWatcher();
 }
 
-void TrayStatusItem::drawPixmaps() {
+const std::vector<TrayStatusItem::Pixmap>& TrayStatusItem::pixmaps() const {
+  if (!pixmapsDrawn_) drawPixmaps();
+  return pixmaps_;
+}
+
+void TrayStatusItem::drawPixmaps() const {
+  pixmapsDrawn_ = true;
   pixmaps_.clear();
   if (!iconShowsTitle()) return;
   for (const int size : tray::kTitleIconSizes) {
@@ -296,7 +302,7 @@ void TrayStatusItem::setTitle(const std::string& title) {
     return;
   }
   title_ = title;
-  drawPixmaps();
+  pixmapsDrawn_ = false;
   // Until the connection is made the item is on no tray: the tray reads every property when the
   // item registers, which comes after.
   if (tray_->connection() != Tray::Connection::made) return;

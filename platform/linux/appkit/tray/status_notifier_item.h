@@ -55,9 +55,10 @@ class TrayStatusItem final : public platform::StatusItem {
   };
 
   const std::string& title() const { return title_; }
-  // The pixmaps the host is offered: the title drawn at each size up to the largest it is given,
-  // or none where the icon is the themed one.
-  const std::vector<Pixmap>& pixmaps() const { return pixmaps_; }
+  // The pixmaps the host is offered: the title drawn at each size it is given, or none where the
+  // icon is the themed one. Drawn when a host reads them after a change, not at each change: a bus
+  // that stops reading costs no drawing.
+  const std::vector<Pixmap>& pixmaps() const;
   const std::string& menuPath() const { return menu_->path(); }
   const tray::Host& host() const;
   // The icon shows the title: everywhere but on label hosts, which show the themed icon when it
@@ -75,7 +76,7 @@ class TrayStatusItem final : public platform::StatusItem {
   static int onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* error);
 
   // Draws the title into the pixmaps the host is offered.
-  void drawPixmaps();
+  void drawPixmaps() const;
 
   // Sends the pending set of change signals, once the bus has taken everything sent before.
   // Until then a change adds its bits to the set, and is not one more signal: however long the
@@ -94,7 +95,8 @@ class TrayStatusItem final : public platform::StatusItem {
   unsigned unsent_ = 0;   // the pending set: the change signals still to send
   int heldChanges_ = 0;   // the new titles the pending set tells of
   bool waiting_ = false;  // the set waits for the bus to take what came before
-  std::vector<Pixmap> pixmaps_;
+  mutable std::vector<Pixmap> pixmaps_;
+  mutable bool pixmapsDrawn_ = false;  // for the title and host of now
   std::shared_ptr<platform::Image> alternateImage_;
   bool highlightMode_ = false;
 };
