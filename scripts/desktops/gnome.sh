@@ -1,7 +1,7 @@
 # GNOME Shell 43 with the AppIndicator extension, as Ubuntu sets it up: the shell on X11 under
 # Xvfb, with a system bus of its own (a second private dbus-daemon). A three-line extension of
 # ours turns on unsafe mode, so that org.gnome.Shell.Eval can read the item's widgets: its label
-# and the size of the icon beside it.
+# and the icon beside it.
 crop=1024x32+0+0
 
 start_desktop() {
@@ -44,19 +44,25 @@ shell_eval() {
     -m org.gnome.Shell.Eval "$1" 2>/dev/null | sed -n "s/^(true, '\"\(.*\)\"')\$/\1/p" | grep .
 }
 
-# The item's widget in the panel: "label|icon width x height", empty when there is none.
+# The item's widget in the panel: "label|icon width x height|icon", empty when there is none; the
+# icon is the file of a themed icon, or "pixmap".
 item_widget() {
-  shell_eval '(() => { const a = Object.values(Main.panel.statusArea).find(a => a._indicator && a._indicator.id === "quorvel" && a.mapped); return a ? `${a._label ? a._label.get_text() : ""}|${a._icon ? a._icon.width + "x" + a._icon.height : "none"}` : "" })()'
+  shell_eval '(() => { const a = Object.values(Main.panel.statusArea).find(a => a._indicator && a._indicator.id === "quorvel" && a.mapped); if (!a) return ""; const i = a._icon && a._icon.gicon; const g = i && i.get_icon ? i.get_icon() : i; return `${a._label ? a._label.get_text() : ""}|${a._icon ? a._icon.width + "x" + a._icon.height : "none"}|${g instanceof imports.gi.Gio.FileIcon ? g.get_file().get_basename() : g ? "pixmap" : "none"}` })()'
 }
 
+# The number is the label, and the icon beside it the themed thermometer, not a copy of the number.
 shows() {
   if widget=$(item_widget); then
-    shown="label \"${widget%%|*}\", icon ${widget#*|}"
+    rest=${widget#*|}
+    shown="label \"${widget%%|*}\", icon ${rest%%|*} (${rest#*|})"
   else
     shown="no widget (the shell logged \"Argument two may not be null\" $(dropped) times so far)"
   fi
-  [ -n "$widget" ] && [ "${widget%%|*}" = "$(item_title)" ]
+  [ -n "$widget" ] && [ "${widget%%|*}" = "$(item_title)" ] && case ${widget##*|} in *thermometer*) true ;; *) false ;; esac
 }
+
+# The number follows the reading in the label, whatever the icon.
+reads() { item_shows_title "$1" && widget=$(item_widget) && [ "${widget%%|*}" = "$1" ]; }
 
 present() {
   locate_item || true
@@ -66,8 +72,9 @@ present() {
 
 dropped() { grep -c 'Argument two may not be null' "$home/log/shell.log" || true; }
 
-# stays: the extension drops some items a second after they appear (a race in how it follows an
-# item registered by its bus name): 10 fresh starts of the program, each looked at 3 s later.
+# stays: the extension drops an item registered by its bus name a second after it appears in
+# about half of the starts (a race in how it follows the name); the item registers by its object
+# path. 10 fresh starts of the program, each looked at 3 s later.
 stays_check() {
   kept=0
   lost=""

@@ -24,7 +24,19 @@ shows() {
     shown="label \"$title\", but no icon name: the applet draws GTK's image-missing"
     return 1
   fi
-  shown="label \"$title\", icon \"$icon\""
+  # The icon the applet draws: the name in the theme folder the item gives, or in the system's.
+  themes=$(bus get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem IconThemePath 2>/dev/null | sed -n 's/^s "\(.*\)"$/\1/p')
+  file=""
+  for folder in ${themes:+"$themes"} /usr/share/icons; do
+    for candidate in "$folder"/hicolor/*/apps/"$icon".png; do
+      if [ -r "$candidate" ]; then file=$candidate; break 2; fi
+    done
+  done
+  if [ -z "$file" ]; then
+    shown="label \"$title\", icon \"$icon\", which no theme holds: the applet draws GTK's image-missing"
+    return 1
+  fi
+  shown="label \"$title\", icon \"$icon\" ($file)"
 }
 
 # The label follows the reading even where the icon is missing.

@@ -1,11 +1,13 @@
 // The images in resources/ are the drawing program's output, byte for byte: the alternate image
-// at the menu bar's template sizes and the application icon in the hicolor theme's layout.
+// at the menu bar's template sizes, the application icon and the tray's thermometer in the hicolor
+// theme's layout; and the bundle holds the thermometer as the tray item names it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <set>
 #include <string>
 
+#include "appkit/title_icon.h"
 #include "support/png_check.h"
 #include "support/read_file.h"
 #include "support/temp_dir.h"
@@ -44,22 +46,45 @@ TEST(Logo, ResourcesHoldWhatTheDrawingProgramDraws) {
   }
 }
 
-// Each icon is as large as its folder says; the theme's minimum (48 x 48) and a size that software
-// centres take (64 x 64 or larger) are there.
-TEST(Logo, ApplicationIconsFitTheHicolorTheme) {
-  const auto icons = filesUnder(kResources / "icons");
-  bool minimum = false, large = false;
-  for (const auto& icon : icons) {
-    ASSERT_EQ(icon.filename(), "org.quorvel.Quorvel.png") << icon;
+// Each icon is as large as its folder says. The application icon has the theme's minimum (48 x 48)
+// and a size that software centres take (64 x 64 or larger); the tray's thermometer has the sizes
+// panels draw.
+TEST(Logo, IconsFitTheHicolorTheme) {
+  const std::string application = "org.quorvel.Quorvel.png";
+  const std::string thermometer = std::string(appkit::tray::kThermometerIconName) + ".png";
+  std::set<std::string> applicationSizes, thermometerSizes;
+  bool large = false;
+  for (const auto& icon : filesUnder(kResources / "icons")) {
+    const std::string name = icon.filename().string();
+    ASSERT_TRUE(name == application || name == thermometer) << icon;
     const std::string folder = icon.parent_path().parent_path().filename().string();
     const PngCheck png = checkPngFile(kResources / "icons" / icon);
     ASSERT_TRUE(png.valid) << icon << ": " << png.error;
     const std::string side = std::to_string(png.header.width);
     EXPECT_EQ(folder, side + "x" + std::to_string(png.header.height)) << icon;
     EXPECT_EQ(icon.parent_path().filename(), "apps") << icon;
-    minimum = minimum || folder == "48x48";
-    large = large || png.header.width >= 64;
+    (name == application ? applicationSizes : thermometerSizes).insert(folder);
+    large = large || (name == application && png.header.width >= 64);
   }
-  EXPECT_TRUE(minimum);
+  EXPECT_TRUE(applicationSizes.contains("48x48"));
   EXPECT_TRUE(large);
+  for (const char* size : {"16x16", "22x22", "24x24", "32x32", "48x48"}) {
+    EXPECT_TRUE(thermometerSizes.contains(size)) << size;
+  }
+}
+
+// The bundle holds the thermometer, and nothing else, in its icon theme folder, as resources/ has
+// it: where a tray looks for it in the item's IconThemePath.
+TEST(Logo, TheBundleHoldsTheThermometerInItsIconThemeFolder) {
+  const std::filesystem::path folder =
+      std::filesystem::path(QUORVEL_BUNDLE_CONTENTS) / appkit::tray::kBundleIconThemeFolder;
+  const auto inBundle = filesUnder(folder);
+  std::set<std::filesystem::path> thermometers;
+  for (const auto& icon : filesUnder(kResources / "icons")) {
+    if (icon.stem() == appkit::tray::kThermometerIconName) thermometers.insert(icon);
+  }
+  EXPECT_EQ(inBundle, thermometers);
+  for (const auto& icon : inBundle) {
+    EXPECT_EQ(readFile(folder / icon), readFile(kResources / "icons" / icon)) << icon;
+  }
 }

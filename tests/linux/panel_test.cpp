@@ -1,5 +1,5 @@
 // The built program in a real panel: xfce4-panel's Status Tray under Xvfb shows the pixmap the
-// item exports, pixel for pixel, and the new one after the temperature changes.
+// item exports for its size, pixel for pixel, and the new one after the temperature changes.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -22,8 +22,8 @@ TEST_F(InAPanel, TheTrayShowsTheExportedPixmapPixelForPixelAndEachNewOne) {
   PanelDesktop desktop(bus, QUORVEL_SOURCE_DIR "/tests/linux/xfce4-panel.xml");
   environment_ = desktop.environment();
   Running quorvel = run();
-  const std::string item = "org.kde.StatusNotifierItem-" + std::to_string(quorvel.pid()) + "-1";
   const BusConnection host = bus.connect();
+  std::string item;  // the program's connection, once it has one
 
   std::optional<Place> shownAt;
   std::vector<Pixmap> shown;
@@ -33,12 +33,16 @@ TEST_F(InAPanel, TheTrayShowsTheExportedPixmapPixelForPixelAndEachNewOne) {
     ASSERT_TRUE(pumpUntil(
         {host.get()},
         [&] {
+          if (item.empty()) item = connectionOfProcess(host.get(), quorvel.pid());
           pixmaps = readIconPixmaps(host.get(), item);
           return !pixmaps.empty() && (shown.empty() || pixmaps[0].argb != shown[0].argb);
         },
         10s))
         << title;
+    // Xfce's Status Tray draws the largest pixmap, scaled to its icon size (22): it is offered
+    // that size alone.
     ASSERT_EQ(pixmaps.size(), 1u);
+    ASSERT_EQ(pixmaps[0].width, 22);
     std::optional<Place> place;
     const auto end = Clock::now() + 10s;
     while (!(place = findPixmap(desktop.screenshot(), pixmaps[0], kPanelBackground)) &&

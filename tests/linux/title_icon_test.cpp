@@ -2,23 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-using appkit::tray::drawTitleIcon;
-using appkit::tray::kTitleIconSize;
+using appkit::tray::kTitleIconSizes;
 using Rows = std::vector<std::string>;
 
 namespace {
 
+constexpr int kTitleIconSize = 22;
+
 // The icon as rows of text: '#' a stroke, 'o' outline, '.' transparent, '?' any other value.
 Rows art(const appkit::tray::TitleIcon& icon) {
-  Rows rows(kTitleIconSize, std::string(kTitleIconSize, '?'));
-  for (int i = 0; i < kTitleIconSize * kTitleIconSize; ++i) {
-    const uint32_t pixel = icon[i];
-    char& c = rows[i / kTitleIconSize][i % kTitleIconSize];
+  const auto side = static_cast<std::size_t>(icon.size);
+  Rows rows(side, std::string(side, '?'));
+  for (std::size_t i = 0; i < side * side; ++i) {
+    const uint32_t pixel = icon.pixels.at(i);
+    char& c = rows[i / side][i % side];
     if (pixel == appkit::tray::kTitleIconStroke) c = '#';
     if (pixel == appkit::tray::kTitleIconOutline) c = 'o';
     if (pixel == appkit::tray::kTitleIconClear) c = '.';
@@ -26,10 +31,43 @@ Rows art(const appkit::tray::TitleIcon& icon) {
   return rows;
 }
 
-Rows drawExactly(const std::string& title) {
-  const std::vector<char> bytes(title.begin(), title.end());
-  return art(drawTitleIcon(std::string_view(bytes.data(), bytes.size())));
+Rows drawTitleIcon(std::string_view title, int size = kTitleIconSize) {
+  return art(appkit::tray::drawTitleIcon(title, size));
 }
+
+// The title's exact bytes, from a buffer of their size, so that reading past the end is caught.
+Rows drawExactly(const std::string& title, int size = kTitleIconSize) {
+  const std::vector<char> bytes(title.begin(), title.end());
+  return drawTitleIcon(std::string_view(bytes.data(), bytes.size()), size);
+}
+
+// Rows top to bottom - 1 of an icon, cut to the columns where anything is drawn, and the first of
+// those columns.
+struct Crop {
+  int left = 0;
+  Rows rows;
+  bool operator==(const Crop&) const = default;
+};
+
+Crop crop(const Rows& icon, int top, int bottom) {
+  Rows rows(icon.begin() + top, icon.begin() + bottom);
+  std::size_t first = std::string::npos, last = 0;
+  for (const std::string& row : rows) {
+    const std::size_t start = row.find_first_not_of('.');
+    if (start == std::string::npos) continue;
+    first = std::min(first, start);
+    last = std::max(last, row.find_last_not_of('.'));
+  }
+  if (first == std::string::npos) return {};
+  for (std::string& row : rows) row = row.substr(first, last - first + 1);
+  return {static_cast<int>(first), rows};
+}
+
+// Where each size's lines lie, outlines included: the number's rows, then the unit's.
+struct Lines {
+  int size, outline, numberEnd;
+};
+constexpr Lines kLines[] = {{16, 1, 9}, {22, 1, 11}, {32, 1, 18}, {44, 2, 22}};
 
 }  // namespace
 
@@ -49,12 +87,12 @@ TEST(TitleIcon, DrawsTheNumberOverTheUnitCentredAndOutlined) {
                        ".....ooooo#o..........", ".........o#o..........", ".........o#o..........",
                        ".........o#o.ooo......", ".........o#ooo#o......", ".........oo###oo......",
                        "..........ooooo......."}},
-      // Too wide for the normal digits: the condensed ones.
+      // Too wide for the normal digits: narrower ones, three of them in four columns each.
       {"100.0\u00b0C",
-       {"..oooooooooooo.ooooo..", ".oo#oo###o###o.o###o..", ".o##oo#o#o#o#o.o#o#o..",
-        ".oo#oo#o#o#o#o.o#o#o..", "..o#oo#o#o#o#o.o#o#o..", "..o#oo#o#o#o#o.o#o#o..",
-        "..o#oo#o#o#o#o.o#o#o..", "..o#oo#o#o#o#o.o#o#o..", ".oo#oo#o#o#o#ooo#o#o..",
-        ".o###o###o###o#o###o..", ".ooooooooooooooooooo.."},
+       {".ooo.oooo.oooo...oooo.", "oo#ooo##ooo##oo.oo##oo", "o##oo#oo#o#oo#o.o#oo#o",
+        "oo#oo#oo#o#oo#o.o#oo#o", ".o#oo#oo#o#oo#o.o#oo#o", ".o#oo#oo#o#oo#o.o#oo#o",
+        ".o#oo#oo#o#oo#o.o#oo#o", ".o#oo#oo#o#oo#ooo#oo#o", "oo#oo#oo#o#oo#o#o#oo#o",
+        "o###oo##ooo##oo#oo##oo", "ooooooooo.ooooooooooo."},
        false},
       {"-5.0\u00b0C",
        {".....ooooooo...ooooo..", ".....o#####o..oo###oo.", ".....o#ooooo..o#ooo#o.",
@@ -73,14 +111,15 @@ TEST(TitleIcon, DrawsTheNumberOverTheUnitCentredAndOutlined) {
   for (const Case& c : cases) {
     Rows expected = c.top;
     if (c.restBlank) expected.resize(kTitleIconSize, blank);
-    const Rows rows = art(drawTitleIcon(c.title));
+    const Rows rows = drawTitleIcon(c.title);
     EXPECT_EQ(Rows(rows.begin(), rows.begin() + expected.size()), expected)
         << testing::PrintToString(c.title);
   }
 }
 
-// Any bytes, drawn from a buffer of exactly their size so that reading past the end is caught:
-// only the three pixel values, every stroke outlined, and nothing at the left edge but outline.
+// Any bytes at every size, drawn from a buffer of exactly their size so that reading past the end
+// is caught: only the three pixel values, every stroke outlined as wide as the size's outline, and
+// nothing at the left edge but outline.
 TEST(TitleIcon, AnyBytesStayInTheIconAsOutlinedStrokes) {
   std::string noise(20000, '\0');
   uint32_t state = 1;
@@ -89,23 +128,29 @@ TEST(TitleIcon, AnyBytesStayInTheIconAsOutlinedStrokes) {
   for (int i = 0; i < 1000; ++i) units += "\u00b0C";
   const std::string titles[] = {std::string(5000, '8'), std::string(4000, '\xff'),
                                 std::string("4\0\0.8\u00b0C", 8), units, noise};
-  for (const std::string& title : titles) {
-    const Rows rows = drawExactly(title);
-    const auto at = [&](int x, int y) {
-      return x < 0 || y < 0 || x >= kTitleIconSize || y >= kTitleIconSize ? ' ' : rows[y][x];
-    };
-    for (int y = 0; y < kTitleIconSize; ++y) {
-      for (int x = 0; x < kTitleIconSize; ++x) {
-        std::string near;
-        for (int dy = -1; dy <= 1; ++dy) {
-          for (int dx = -1; dx <= 1; ++dx) near += at(x + dx, y + dy);
+  for (const Lines& lines : kLines) {
+    for (const std::string& title : titles) {
+      const Rows rows = drawExactly(title, lines.size);
+      ASSERT_EQ(rows.size(), static_cast<std::size_t>(lines.size));
+      const auto at = [&](int x, int y) {
+        return x < 0 || y < 0 || x >= lines.size || y >= lines.size ? ' ' : rows[y][x];
+      };
+      for (int y = 0; y < lines.size; ++y) {
+        for (int x = 0; x < lines.size; ++x) {
+          std::string near;
+          for (int dy = -lines.outline; dy <= lines.outline; ++dy) {
+            for (int dx = -lines.outline; dx <= lines.outline; ++dx) near += at(x + dx, y + dy);
+          }
+          const char pixel = at(x, y);
+          const std::string where = std::to_string(title.size()) + " bytes, " +
+                                    std::to_string(lines.size) + " px, x " + std::to_string(x) +
+                                    " y " + std::to_string(y);
+          ASSERT_TRUE(pixel == '.' || pixel == 'o' || pixel == '#') << where;
+          EXPECT_FALSE(pixel == '#' && (x < lines.outline || near.find('.') != std::string::npos))
+              << where << ": a stroke not outlined";
+          EXPECT_FALSE(pixel == 'o' && near.find('#') == std::string::npos)
+              << where << ": a stray outline";
         }
-        const char pixel = at(x, y);
-        ASSERT_TRUE(pixel == '.' || pixel == 'o' || pixel == '#') << title.size() << " bytes";
-        EXPECT_FALSE(pixel == '#' && (x == 0 || near.find('.') != std::string::npos))
-            << title.size() << " bytes, stroke at x " << x << " y " << y << " not outlined";
-        EXPECT_FALSE(pixel == 'o' && near.find('#') == std::string::npos)
-            << title.size() << " bytes, stray outline at x " << x << " y " << y;
       }
     }
   }
@@ -125,5 +170,106 @@ TEST(TitleIcon, AnyBytesStayInTheIconAsOutlinedStrokes) {
   };
   for (const auto& [title, blocks] : sameAs) {
     EXPECT_EQ(drawExactly(title), drawExactly(blocks)) << testing::PrintToString(title);
+  }
+}
+
+// Each size has a font of its own, drawn at that size: the rows of "4." over "°C" at the sizes
+// besides 22 (the test above draws that one), each line cut to where it is drawn, and the column it
+// starts at, which centres it.
+TEST(TitleIcon, EachSizeDrawsItsOwnGlyphs) {
+  struct Case {
+    int size;
+    Crop number, unit;
+  };
+  const Case cases[] = {
+      {16,
+       {4,
+        {"ooooo..", "o#o#o..", "o#o#o..", "o#o#o..", "o###o..", "ooo#o..", "..o#ooo", "..o#o#o",
+         "..ooooo"}},
+       {3,
+        {"ooooooooo", "o###o###o", "o#o#o#ooo", "o###o#o..", "ooooo#ooo", "....o###o",
+         "....ooooo"}}},
+      {32,
+       {10,
+        {"oooo.oooo...", "o##o.o##o...", "o##o.o##o...", "o##o.o##o...", "o##o.o##o...",
+         "o##o.o##o...", "o##o.o##o...", "o##ooo##o...", "o#######o...", "oo######o...",
+         ".ooooo##o...", ".....o##o...", ".....o##o...", ".....o##o...", ".....o##oooo",
+         ".....o##o##o", ".....o##o##o", ".....ooooooo"}},
+       {8,
+        {".oooooo.oooooooo", "oo####ooo######o", "o######o#######o", "o##oo##o##oooooo",
+         "o##oo##o##o.....", "o######o##o.....", "oo####oo##o.....", ".ooooooo##o.....",
+         ".......o##o.....", ".......o##o.....", ".......o##oooooo", ".......o#######o",
+         ".......oo######o", "........oooooooo"}}},
+      {44,
+       {12, {"......oooooo........", "......oooooo........", "....oooo##oo........",
+             "...ooooo##oo........", "..oooo####oo........", ".oooo#####oo........",
+             "oooo###o##oo........", "ooo###oo##oo........", "oo###ooo##oo........",
+             "oo##oooo##oo........", "oo##oooo##oooo......", "oo##oooo##oooo......",
+             "oo##########oo......", "oo##########oo......", "oooooooo##oooooooooo",
+             "oooooooo##oooooooooo", "......oo##oooo####oo", "......oo##oooo####oo",
+             "......oo##oooo####oo", "......oo##oooo####oo", "......oooooooooooooo",
+             "......oooooooooooooo"}},
+       {11, {".oooooooo.oooooooooo..", "ooooooooooooooooooooo.", "ooo####ooooo######oooo",
+             "oo######ooo########ooo", "oo##oo##oo###oooo###oo", "oo##oo##oo##oooooo##oo",
+             "oo######oo##oooooooooo", "ooo####ooo##oo..oooooo", "oooooooooo##oo........",
+             ".ooooooooo##oo........", "........oo##oo........", "........oo##oo........",
+             "........oo##oo........", "........oo##oo........", "........oo##oo..oooooo",
+             "........oo##oooooooooo", "........oo##oooooo##oo", "........oo###oooo###oo",
+             "........ooo########ooo", "........oooo######oooo", ".........oooooooooooo.",
+             "..........oooooooooo.."}}},
+  };
+  for (const Case& c : cases) {
+    const Rows rows = drawTitleIcon("4.\u00b0C", c.size);
+    const int numberEnd = std::find_if(std::begin(kLines), std::end(kLines), [&](const Lines& l) {
+                            return l.size == c.size;
+                          })->numberEnd;
+    EXPECT_EQ(crop(rows, 0, numberEnd), c.number) << c.size;
+    EXPECT_EQ(crop(rows, numberEnd, c.size), c.unit) << c.size;
+  }
+}
+
+// At each size, a line centred in the widest digits it fits in, else from the left edge in the
+// narrowest, cut at the right one: one row through the number.
+TEST(TitleIcon, ATitleTooWideForTheDigitsTakesNarrowerOnesThenIsCut) {
+  struct Case {
+    int size;
+    std::string title;
+    std::size_t row;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {16, "47.8", 3, "o#o#o.o#o.o#o#o."},
+      {16, "100.0", 3, "o#o#o#o#o#o.o#o#"},
+      {16, "-10.5", 3, "oooo#o#o#o.o#ooo"},
+      {16, "1000.0", 3, "o#o#o#o#o#o#o#o."},
+      {22, "47.8", 3, "oo#o#o...oo#o..o#o.o#o"},
+      {22, "100.0", 3, "oo#oo#oo#o#oo#o.o#oo#o"},
+      {22, "-10.5", 3, "....oo#oo#oo#o.o#ooo.."},
+      {22, "1000.0", 3, "oo#oo#o#o#o#o#o#o.o#o#"},
+      {32, "47.8", 3, "..o##o.o##oooooo##o..o##ooo##o.."},
+      {32, "100.0", 3, "o###o##ooo##o##ooo##o..o##ooo##o"},
+      {32, "-10.5", 3, "......o###o##ooo##o..o##oooooo.."},
+      {32, "1000.0", 3, "o###o##ooo##o##ooo##o##ooo##o..."},
+      {44, "47.8", 4, "..oooo####oooooooooooo##oo....oo###oooo###oo"},
+      {44, "100.0", 4, "oo####oooo###oo###oo###oo###oo..oo###oo###oo"},
+      {44, "-10.5", 4, ".........oo####oooo###oo###oo..oo##oooooooo."},
+      {44, "1000.0", 4, "oo####oooo##oo##oo##oo##oo##oo##oo..oo##oo##"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(drawTitleIcon(c.title, c.size).at(c.row), c.expected) << c.size << " " << c.title;
+  }
+}
+
+// Any size asked for gives the nearest one drawn, the larger of two as near.
+TEST(TitleIcon, AnySizeGivesTheNearestDrawn) {
+  EXPECT_EQ(kTitleIconSizes, (std::array{16, 22, 32, 44}));
+  const std::pair<int, int> nearest[] = {{INT_MIN, 16}, {-1, 16}, {0, 16},  {18, 16},
+                                         {19, 22},      {22, 22}, {26, 22}, {27, 32},
+                                         {37, 32},      {38, 44}, {48, 44}, {INT_MAX, 44}};
+  for (const auto& [asked, drawn] : nearest) {
+    const appkit::tray::TitleIcon icon = appkit::tray::drawTitleIcon("47.8\u00b0C", asked);
+    EXPECT_EQ(icon.size, drawn) << asked;
+    EXPECT_EQ(icon.pixels.size(), static_cast<std::size_t>(drawn * drawn)) << asked;
+    EXPECT_EQ(icon.pixels, appkit::tray::drawTitleIcon("47.8\u00b0C", drawn).pixels) << asked;
   }
 }

@@ -29,10 +29,6 @@ class TrayItem : public Program {
     environment_["DBUS_SESSION_BUS_ADDRESS"] = bus_.address();
   }
 
-  static std::string itemName(const Running& quorvel) {
-    return "org.kde.StatusNotifierItem-" + std::to_string(quorvel.pid()) + "-1";
-  }
-
   // Reads a property of the item: the reply positioned at the value.
   sd_bus_message* property(sd_bus* bus, const std::string& name, const char* member,
                            const char* type) {
@@ -57,55 +53,125 @@ class TrayItem : public Program {
   std::vector<std::unique_ptr<sd_bus_message, sd_bus_message* (*)(sd_bus_message*)>> replies_;
 };
 
-TEST_F(TrayItem, RegistersShowsTheTitleAndTellsTheHostOfEachChangeOnce) {
-  FakeWatcher watcher(bus_);
+TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
+  // The thermometer in the bundle's icon theme, as the build lays it out; the item looks for it
+  // whenever a new watcher comes.
+  const fs::path themes = program_.parent_path().parent_path() / "Resources/icons";
+  const fs::path thermometer =
+      themes / "hicolor/22x22/apps" / (std::string(appkit::tray::kThermometerIconName) + ".png");
+  dir_.write(thermometer, "an icon");
+  const std::string thermometerName = appkit::tray::kThermometerIconName;
   Running quorvel = run();
-  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
-  const std::string name = itemName(quorvel);
-  EXPECT_EQ(watcher.registrations[0].service, name);
-  FakeHost host(bus_);  // a host reads an item once it is registered, then follows its signals
-
-  sd_bus* const reader = host.bus();
-  const std::pair<const char*, std::string> texts[] = {
-      {"Category", "Hardware"}, {"Id", "quorvel"},         {"Status", "Active"},
-      {"IconName", ""},         {"XAyatanaLabel", kTitle}, {"Title", "CPU temperature: " + kTitle},
+  struct Host {
+    const char* what;
+    std::vector<std::string> watcherOwns;  // names the watcher's own connection owns
+    const char* alsoInProcess;             // a name another connection of its process owns
+    bool iconInBundle;
+    std::string iconName, themePath;
+    std::vector<int> pixmapSizes;
+    std::map<std::string, int> signalsPerChange;
   };
-  for (const auto& [member, expected] : texts) EXPECT_EQ(text(reader, name, member), expected);
-  EXPECT_EQ(text(reader, name, "Menu", "o"), "/MenuBar");
-  int isMenu = -1;
-  sd_bus_message_read(property(reader, name, "ItemIsMenu", "b"), "b", &isMenu);
-  EXPECT_EQ(isMenu, 0);
+  const std::vector<int> upTo22 = {16, 22};
+  std::vector<int> allSizes(appkit::tray::kTitleIconSizes.begin(),
+                            appkit::tray::kTitleIconSizes.end());
+  const Host hosts[] = {
+      {"an unknown host",
+       {},
+       nullptr,
+       true,
+       "",
+       "",
+       upTo22,
+       {{"NewIcon", 1}, {"XAyatanaNewLabel", 1}}},
+      {"GNOME Shell",
+       {"org.gnome.Shell"},
+       nullptr,
+       true,
+       thermometerName,
+       themes.string(),
+       {},
+       {{"XAyatanaNewLabel", 1}}},
+      {"MATE's Notification Area",
+       {"org.mate.panel.applet.NotificationAreaAppletFactory"},
+       nullptr,
+       true,
+       thermometerName,
+       themes.string(),
+       {},
+       {{"XAyatanaNewLabel", 1}}},
+      // Without the icon in the bundle, the name alone (the system's theme may hold it), and the
+      // pixmaps kept up to date for a host that finds no icon of that name.
+      {"Ayatana's service, no icon in the bundle",
+       {},
+       "org.ayatana.indicator.application",
+       false,
+       thermometerName,
+       "",
+       allSizes,
+       {{"NewIcon", 1}, {"XAyatanaNewLabel", 1}}},
+  };
+  // The sensor goes from one reading to the other at each host.
+  const std::string titles[] = {kTitle, "50.0\u00b0C"};
+  const std::string readings[] = {"47750\n", "50000\n"};
+  int now = 0;
+  for (const Host& host : hosts) {
+    SCOPED_TRACE(host.what);
+    if (!host.iconInBundle) fs::remove(thermometer);
+    const BusConnection other = bus_.connect();
+    if (host.alsoInProcess) {
+      ASSERT_GE(sd_bus_request_name(other.get(), host.alsoInProcess, 0), 0);
+    }
+    FakeWatcher watcher(bus_, FakeWatcher::Answer::accept, host.watcherOwns);
+    ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+    // Registered by its object, from its own connection.
+    ASSERT_EQ(watcher.registrations.size(), 1u);
+    EXPECT_EQ(watcher.registrations[0].service, kItemPath);
+    const std::string name = watcher.registrations[0].sender;
+    FakeHost fakeHost(bus_);  // a host reads an item once it is registered, then its signals
+    sd_bus* const reader = fakeHost.bus();
 
-  const char *iconName = nullptr, *tipTitle = nullptr, *tipText = nullptr;
-  sd_bus_message* tip = property(reader, name, "ToolTip", "(sa(iiay)ss)");
-  ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &iconName, 0, &tipTitle, &tipText), 0);
-  EXPECT_EQ(std::string(tipText), kTitle);
+    // What never changes with the reading, and what the host is given.
+    const std::pair<const char*, std::string> texts[] = {
+        {"Category", "Hardware"},       {"Id", "quorvel"},
+        {"Status", "Active"},           {"Title", "Quorvel"},
+        {"IconName", host.iconName},    {"IconThemePath", host.themePath},
+        {"XAyatanaLabel", titles[now]},
+    };
+    for (const auto& [member, expected] : texts) {
+      EXPECT_EQ(text(reader, name, member), expected) << member;
+    }
+    EXPECT_EQ(text(reader, name, "Menu", "o"), "/MenuBar");
+    const char *tipIcon = nullptr, *tipTitle = nullptr, *tipText = nullptr;
+    sd_bus_message* tip = property(reader, name, "ToolTip", "(sa(iiay)ss)");
+    ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &tipIcon, 0, &tipTitle, &tipText), 0);
+    EXPECT_EQ(std::string(tipTitle) + " / " + tipText, "CPU temperature / coretemp/Package id 0");
 
-  // One pixmap, the title as drawn.
-  const auto pixmaps = readIconPixmaps(reader, name);
-  ASSERT_EQ(pixmaps.size(), 1u);
-  const auto icon = appkit::tray::drawTitleIcon(kTitle);
-  EXPECT_EQ(pixmaps[0].width * pixmaps[0].height, static_cast<int>(icon.size()));
-  EXPECT_EQ(pixmaps[0].argb, std::vector<uint32_t>(icon.begin(), icon.end()));
-
-  // Five refreshes with the same title send nothing; a new title sends each signal once.
-  pumpUntil(
-      {reader}, [] { return false; }, 1s);
-  EXPECT_TRUE(host.signals.empty());
-  setSensor("50000\n");
-  ASSERT_TRUE(pumpUntil({reader}, [&] { return host.lastLabel == "50.0\u00b0C"; }));
-  pumpUntil(
-      {reader}, [] { return false; }, 600ms);
-  EXPECT_EQ(host.signals,
-            (std::map<std::string, int>{
-                {"NewIcon", 1}, {"NewTitle", 1}, {"NewToolTip", 1}, {"XAyatanaNewLabel", 1}}));
+    // One change: the signals of the table, once each, and the new title drawn at each size.
+    now = 1 - now;
+    setSensor(readings[now]);
+    ASSERT_TRUE(pumpUntil({reader}, [&] { return fakeHost.lastLabel == titles[now]; }));
+    pumpUntil(
+        {reader}, [] { return false; }, 600ms);
+    EXPECT_EQ(fakeHost.signals, host.signalsPerChange);
+    const auto pixmaps = readIconPixmaps(reader, name);
+    std::vector<int> sizes;
+    for (const auto& pixmap : pixmaps) {
+      sizes.push_back(pixmap.width);
+      const auto icon = appkit::tray::drawTitleIcon(titles[now], pixmap.width);
+      EXPECT_EQ(pixmap.height, pixmap.width);
+      EXPECT_EQ(pixmap.argb, icon.pixels) << pixmap.width << " px";
+    }
+    EXPECT_EQ(sizes, host.pixmapSizes);
+  }
 
   quorvel.send(SIGTERM);
   const auto status = quorvel.wait();
   EXPECT_TRUE(exitedWithZero(status)) << describe(status);
   // A tray, and no terminal: on standard error only the first title, shown there until the bus
-  // answered.
-  EXPECT_EQ(quorvel.err, kTitle + "\n");
+  // answered, and perhaps the line that says it waits for a tray (if it came before the first).
+  auto said = lines(quorvel.err);
+  std::erase_if(said, [](const std::string& line) { return line.starts_with("quorvel: "); });
+  EXPECT_EQ(said, std::vector<std::string>{kTitle}) << quorvel.err;
   EXPECT_EQ(quorvel.out, "");
 }
 
@@ -124,29 +190,10 @@ TEST_F(TrayItem, RegistersWithEachNewTrayWhateverTheLastOneAnswered) {
     pumpUntil(
         {watcher.bus()}, [] { return false; }, 300ms);
     EXPECT_EQ(watcher.registrations.size(), 1u);
-    EXPECT_EQ(watcher.registrations[0].service, itemName(quorvel));
+    EXPECT_EQ(watcher.registrations[0].service, kItemPath);
   }
   quorvel.readUntil([] { return false; }, 500ms);
   EXPECT_EQ(lines(quorvel.err).size(), 2u) << quorvel.err;
-  quorvel.send(SIGTERM);
-  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
-}
-
-TEST_F(TrayItem, ANameOwnedByAnotherRegistersTheItemByItsObject) {
-  // Another connection owns org.kde.StatusNotifierItem-<pid>-1 first, as a program with the same
-  // pid in another pid namespace (a sandbox) may.
-  FakeWatcher watcher(bus_);
-  const BusConnection other = bus_.connect();
-  beforeStart_ = [&](pid_t pid) {
-    const std::string name = "org.kde.StatusNotifierItem-" + std::to_string(pid) + "-1";
-    ASSERT_GE(sd_bus_request_name(other.get(), name.c_str(), 0), 0);
-  };
-  Running quorvel = run();
-  ASSERT_TRUE(
-      pumpUntil({watcher.bus(), other.get()}, [&] { return !watcher.registrations.empty(); }));
-  EXPECT_EQ(watcher.registrations[0].service, kItemPath);
-  // The watcher takes the item from the connection that registered it: the program's own.
-  EXPECT_EQ(text(watcher.bus(), watcher.registrations[0].sender, "Id"), "quorvel");
   quorvel.send(SIGTERM);
   EXPECT_TRUE(exitedWithZero(quorvel.wait()));
 }
@@ -155,7 +202,7 @@ TEST_F(TrayItem, AnswersEveryCallAndQuitsFromItsMenu) {
   FakeWatcher watcher(bus_);
   Running quorvel = run();
   ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
-  const std::string name = itemName(quorvel);
+  const std::string name = watcher.registrations[0].sender;
   const auto item = [](const char* member, const char* types, auto... arguments) -> Call {
     return [=](sd_bus* bus, const char* to, sd_bus_error* error, sd_bus_message** reply) {
       return sd_bus_call_method(bus, to, kItemPath, kItem, member, error, reply, types,
@@ -272,8 +319,9 @@ TEST_F(TrayItem, AHugeMenuRequestIsRefusedAndTheItemStays) {
   for (const std::size_t count : {800'000, 4}) {
     sd_bus_message *call = nullptr, *reply = nullptr;
     const std::vector<int32_t> ids(count, 1);
-    ASSERT_GE(sd_bus_message_new_method_call(watcher.bus(), &call, itemName(quorvel).c_str(),
-                                             "/MenuBar", kMenu, "GetGroupProperties"),
+    ASSERT_GE(sd_bus_message_new_method_call(watcher.bus(), &call,
+                                             watcher.registrations[0].sender.c_str(), "/MenuBar",
+                                             kMenu, "GetGroupProperties"),
               0);
     sd_bus_message_append_array(call, 'i', ids.data(), count * sizeof(int32_t));
     sd_bus_message_append(call, "as", 0);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include <stdexcept>
 
@@ -110,6 +111,25 @@ bool pumpUntil(std::initializer_list<sd_bus*> buses, const std::function<bool()>
   }
 }
 
+std::string connectionOfProcess(sd_bus* bus, pid_t pid) {
+  char** names = nullptr;
+  if (sd_bus_list_names(bus, &names, nullptr) < 0) return {};
+  std::string found;
+  for (char** name = names; *name; ++name) {
+    sd_bus_creds* creds = nullptr;
+    pid_t owner = 0;
+    if (found.empty() && **name == ':' &&
+        sd_bus_get_name_creds(bus, *name, SD_BUS_CREDS_PID, &creds) >= 0 &&
+        sd_bus_creds_get_pid(creds, &owner) >= 0 && owner == pid) {
+      found = *name;
+    }
+    sd_bus_creds_unref(creds);
+    free(*name);
+  }
+  free(names);
+  return found;
+}
+
 std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item) {
   std::vector<Pixmap> pixmaps;
   sd_bus_message* reply = nullptr;
@@ -144,8 +164,14 @@ const sd_bus_vtable FakeWatcher::kVtable[] = {
     SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", &FakeWatcher::onRegister, 0),
     SD_BUS_VTABLE_END};
 
-FakeWatcher::FakeWatcher(const PrivateBus& bus, Answer answer)
+FakeWatcher::FakeWatcher(const PrivateBus& bus, Answer answer,
+                         const std::vector<std::string>& alsoOwns)
     : answer_(answer), bus_(bus.connect()) {
+  for (const std::string& name : alsoOwns) {
+    if (sd_bus_request_name(bus_.get(), name.c_str(), 0) < 0) {
+      throw std::runtime_error("cannot own " + name);
+    }
+  }
   if (sd_bus_add_object_vtable(bus_.get(), &object_, "/StatusNotifierWatcher",
                                "org.kde.StatusNotifierWatcher", kVtable, this) < 0 ||
       sd_bus_request_name(bus_.get(), "org.kde.StatusNotifierWatcher", 0) < 0) {

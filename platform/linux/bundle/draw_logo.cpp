@@ -2,14 +2,19 @@
 //   - the alternate image "quorvel-logo-alt": a thermometer, black on transparent, at the menu
 //     bar's template size (18 x 18) and twice that (36 x 36, "@2x");
 //   - the application icon "org.quorvel.Quorvel" for the desktop's menus, in the hicolor theme's
-//     layout at its usual sizes: the same thermometer, white with red liquid, on a slate tile.
+//     layout at its usual sizes: the same thermometer, white with red liquid, on a slate tile;
+//   - the tray icon "org.quorvel.Quorvel-thermometer", for trays that show a themed icon beside the
+//     temperature: a thermometer alone, white glass with red liquid and a dark outline, so that it
+//     reads on light and dark panels, at the sizes panels draw.
 //
 //   quorvel_draw_logo <folder>   writes <folder>/quorvel-logo-alt.png, ...@2x.png and
-//                                <folder>/icons/hicolor/<N>x<N>/apps/org.quorvel.Quorvel.png
+//                                <folder>/icons/hicolor/<N>x<N>/apps/org.quorvel.Quorvel.png and
+//                                ...-thermometer.png
 //
-// Each drawing is measured in points of its own square and sampled 8 x 8 times per pixel, so all
-// sizes come from the one drawing, and written with our PNG writer (stored deflate blocks: nothing
-// beyond the standard library).
+// Each drawing is measured in points of its own square and sampled 8 x 8 times per pixel, and
+// written with our PNG writer (stored deflate blocks: nothing beyond the standard library). The
+// alternate image and the application icon come from one drawing for all sizes; the tray icon is
+// drawn for each size, its straight edges on whole pixels.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -96,6 +101,37 @@ Colour applicationIcon(Point p) {
   return {mix(62, 32), mix(78, 42), mix(110, 64), 255};
 }
 
+// The tray icon at size pixels, measured in pixels: a slim tube with a round top on a bulb,
+// centred, with a dark outline (two pixels wide from 40 pixels), white glass, and red liquid in the
+// bulb and the lower half of the tube. The tube's sides, the glass's and the liquid's, and the
+// liquid's top lie on whole pixels, so that they stay sharp; only the round parts are blended.
+auto trayIcon(int size) {
+  constexpr Colour kOutline{32, 34, 40, 255}, kGlass{242, 244, 248, 255}, kLiquid{229, 72, 77, 255};
+  const double unit = size / 16.0;
+  const double outline = size >= 40 ? 2.0 : 1.0;
+  const double margin = std::max(1.0, std::round(unit / 2));
+  const double centre = size / 2.0;
+  const double tube = std::round(2 * unit);  // half the tube's width, outline included
+  const double glass = size < 20 ? 0.0 : std::round(unit / 2);  // between outline and liquid
+  const double liquid = tube - outline - glass;                 // half the liquid column's width
+  const double bulbRadius = std::round(1.9 * tube);
+  const Point bulb{centre, size - margin - bulbRadius};
+  const double bulbLiquid = bulbRadius - outline - std::max(1.0, glass);
+  const double liquidTop = std::round(size * 0.45);
+  return [=](Point p) {
+    // Below 32 pixels each pixel is all one colour, the one at its centre, as in pixel art.
+    if (size < 32) p = {std::floor(p.x) + 0.5, std::floor(p.y) + 0.5};
+    if (circle(p, bulb, bulbLiquid) <= 0.0 ||
+        insideBox(p, centre - liquid, liquidTop, centre + liquid, bulb.y)) {
+      return kLiquid;
+    }
+    const double shape =
+        std::min(capsule(p, {centre, margin + tube}, bulb, tube), circle(p, bulb, bulbRadius));
+    if (shape <= -outline) return kGlass;
+    return shape <= 0.0 ? kOutline : kNothing;
+  };
+}
+
 // RGBA rows, each preceded by its filter type (0, none), as PNG's image data wants them. The
 // drawing measures `points` on a side; each pixel averages its samples, weighted by opacity.
 template <typename Drawing>
@@ -151,12 +187,17 @@ int main(int argc, char* argv[]) {
   std::vector<std::pair<std::filesystem::path, std::vector<uint8_t>>> files = {
       {"quorvel-logo-alt.png", drawPng(18, 18.0, alternateImage)},
       {"quorvel-logo-alt@2x.png", drawPng(36, 18.0, alternateImage)}};
+  const auto themed = [](int size, const char* name) {
+    const std::string side = std::to_string(size);
+    return std::filesystem::path("icons/hicolor") / (side + "x" + side) / "apps" / name;
+  };
   for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-    std::string folder = std::to_string(size);
-    folder.append("x").append(std::to_string(size));
-    files.emplace_back(
-        std::filesystem::path("icons/hicolor") / folder / "apps" / "org.quorvel.Quorvel.png",
-        drawPng(size, 32.0, applicationIcon));
+    files.emplace_back(themed(size, "org.quorvel.Quorvel.png"),
+                       drawPng(size, 32.0, applicationIcon));
+  }
+  for (const int size : {16, 22, 24, 32, 48, 64}) {
+    files.emplace_back(themed(size, "org.quorvel.Quorvel-thermometer.png"),
+                       drawPng(size, size, trayIcon(size)));
   }
   for (const auto& [name, bytes] : files) {
     const std::filesystem::path path = folder / name;

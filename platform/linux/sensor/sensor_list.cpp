@@ -78,6 +78,19 @@ bool hasSensorNamed(const std::string& root, std::string_view name) {
          !path.empty();
 }
 
+std::string shownSensorName(const std::string& root) {
+  iokit::SensorInventory inventory;
+  if (iokit::takeSensorInventory(root, inventory) != kIOReturnSuccess) return {};
+  for (std::size_t i = 0; i < inventory.sensors.size(); ++i) {
+    const std::string& name = inventory.sensors[i].name;
+    if (chosenName().empty() ? static_cast<std::ptrdiff_t>(i) == inventory.automatic
+                             : name == chosenName()) {
+      return name;
+    }
+  }
+  return {};
+}
+
 void showSensorNamed(std::string name) {
   chosenName() = std::move(name);
 }

@@ -9,9 +9,12 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "appkit/dbus_type.h"
 #include "appkit/port.h"
+#include "sensor/sensor_list.h"
 #include "tray/tray_status_bar.h"
 
 namespace appkit {
@@ -19,7 +22,9 @@ namespace appkit {
 namespace {
 
 constexpr char kInterface[] = "org.kde.StatusNotifierItem";
+constexpr char kProgramName[] = "Quorvel";
 constexpr char kTooltipTitle[] = "CPU temperature";
+constexpr char kNoSensor[] = "no sensor found";
 // The widest label there is room for: hosts that show the label keep its width steady.
 constexpr char kLabelGuide[] = "100.0\u00b0C";
 // How long a watcher may take to answer; one that never does changes nothing but this request.
@@ -31,15 +36,16 @@ using Icons = std::span<const Icon>;
 // A tooltip: icon name, icon pixmaps, title and text ("(sa(iiay)ss)").
 using ToolTip = std::tuple<const char*, Icons, const char*, std::string>;
 
-// The item's properties, each the function that gives its value; its D-Bus type follows.
+// The item's properties, each the function that gives its value; its D-Bus type follows. None
+// changes with the reading but the label and, where the icon shows the title, the pixmaps.
 const char* category(const TrayStatusItem& /*item*/) {
   return "Hardware";
 }
 const char* id(const TrayStatusItem& /*item*/) {
   return "quorvel";
 }
-std::string title(const TrayStatusItem& item) {
-  return item.title().empty() ? kTooltipTitle : std::string(kTooltipTitle) + ": " + item.title();
+const char* title(const TrayStatusItem& /*item*/) {
+  return kProgramName;
 }
 const char* status(const TrayStatusItem& /*item*/) {
   return "Active";
@@ -47,19 +53,50 @@ const char* status(const TrayStatusItem& /*item*/) {
 int32_t windowId(const TrayStatusItem& /*item*/) {
   return 0;
 }
-// IconName stays empty, or hosts would show the themed icon instead of the pixmap; so do the
-// overlay and attention names, the movie and the theme path.
+// The thermometer where the host shows the label; elsewhere no name, or hosts would show the
+// themed icon instead of the pixmaps.
+const char* iconName(const TrayStatusItem& item) {
+  return item.host().label ? tray::kThermometerIconName : "";
+}
+const std::string& iconThemePath(const TrayStatusItem& item) {
+  static const std::string none;
+  return item.host().label ? item.themePath() : none;
+}
 const char* noName(const TrayStatusItem& /*item*/) {
   return "";
 }
-std::array<Icon, 1> iconPixmap(const TrayStatusItem& item) {
-  return {Icon{tray::kTitleIconSize, tray::kTitleIconSize, item.pixmap()}};
+std::vector<Icon> iconPixmap(const TrayStatusItem& item) {
+  std::vector<Icon> icons;
+  for (const auto& pixmap : item.pixmaps())
+    icons.emplace_back(pixmap.size, pixmap.size, pixmap.bytes);
+  return icons;
 }
 Icons noPixmap(const TrayStatusItem& /*item*/) {
   return {};
 }
+// Hosts may read the text as markup: the sensor's name is given as text.
+std::string escapeMarkup(std::string_view text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
 ToolTip toolTip(const TrayStatusItem& item) {
-  return {"", Icons{}, kTooltipTitle, item.title()};
+  return {"", Icons{}, kTooltipTitle,
+          item.sensorName().empty() ? kNoSensor : escapeMarkup(item.sensorName())};
 }
 bool itemIsMenu(const TrayStatusItem& /*item*/) {
   return false;
@@ -67,7 +104,7 @@ bool itemIsMenu(const TrayStatusItem& /*item*/) {
 tray::ObjectPath menu(const TrayStatusItem& item) {
   return {item.menuPath().c_str()};
 }
-std::string label(const TrayStatusItem& item) {
+const std::string& label(const TrayStatusItem& item) {
   return item.title();
 }
 const char* labelGuide(const TrayStatusItem& /*item*/) {
@@ -79,21 +116,32 @@ int answerNothing(sd_bus_message* call, void* /*userdata*/, sd_bus_error* /*erro
   return sd_bus_reply_method_return(call, "");
 }
 
-// The change signals, each with what it carries: all four tell hosts to read the title's
-// properties again. A new title sends kTitleChanges.
+// The change signals, each with what it carries. A new title sends XAyatanaNewLabel, with the
+// label, to hosts that may show it, and NewIcon where the icon shows the title; a sensor found
+// after the start, NewToolTip.
 struct ChangeSignalRow {
   unsigned bit;
   const char* member;
   bool withLabel;  // carries the label and its guide ("ss")
 };
-constexpr std::array<ChangeSignalRow, 4> kChangeSignals{{
+constexpr std::array<ChangeSignalRow, 3> kChangeSignals{{
     {TrayStatusItem::kNewIcon, "NewIcon", false},
     {TrayStatusItem::kNewToolTip, "NewToolTip", false},
-    {TrayStatusItem::kNewTitle, "NewTitle", false},
     {TrayStatusItem::kNewLabel, "XAyatanaNewLabel", true},
 }};
-constexpr unsigned kTitleChanges = TrayStatusItem::kNewIcon | TrayStatusItem::kNewToolTip |
-                                   TrayStatusItem::kNewTitle | TrayStatusItem::kNewLabel;
+
+// The bundle's icon theme folder when it holds the themed icon at some size, else empty: a theme
+// path that leads nowhere would only cost the host a search.
+std::string bundleThemePath(const std::string& contents) {
+  if (contents.empty()) return {};
+  std::string folder = contents + "/" + tray::kBundleIconThemeFolder;
+  for (const int size : tray::kTitleIconSizes) {
+    const std::string icon = folder + "/hicolor/" + std::to_string(size) + "x" +
+                             std::to_string(size) + "/apps/" + tray::kThermometerIconName + ".png";
+    if (access(icon.c_str(), R_OK) == 0) return folder;
+  }
+  return {};
+}
 
 // "name: message" of a D-Bus error, for a diagnostic.
 std::string describe(const sd_bus_error* error) {
@@ -108,8 +156,8 @@ const sd_bus_vtable kItemVtable[] = {
     DBUS_PROPERTY("Title", title, 0),
     DBUS_PROPERTY("Status", status, 0),
     DBUS_PROPERTY("WindowId", windowId, 0),
-    DBUS_PROPERTY("IconThemePath", noName, 0),
-    DBUS_PROPERTY("IconName", noName, 0),
+    DBUS_PROPERTY("IconThemePath", iconThemePath, 0),
+    DBUS_PROPERTY("IconName", iconName, 0),
     DBUS_PROPERTY("IconPixmap", iconPixmap, 0),
     DBUS_PROPERTY("OverlayIconName", noName, 0),
     DBUS_PROPERTY("OverlayIconPixmap", noPixmap, 0),
@@ -146,75 +194,66 @@ TrayStatusItem::TrayStatusItem(std::shared_ptr<Tray> tray) : tray_(std::move(tra
 
 TrayStatusItem::~TrayStatusItem() {
   sd_bus_slot_unref(registration_);
-  sd_bus_slot_unref(nameRequest_);
   sd_bus_slot_unref(object_);
-  // An item registered by its name leaves the tray with it: the watcher forgets an item whose
-  // name is gone. One registered by its object stays listed until the connection closes.
-  if (service_ == name_) {
-    sd_bus_release_name_async(tray_->bus(), nullptr, name_.c_str(), nullptr, nullptr);
-  }
+}
+
+const tray::Host& TrayStatusItem::host() const {
+  return tray_->host();
 }
 
 void TrayStatusItem::publish(int number) {
-  // The first item is where hosts look for an item registered by its name; any later one is
-  // registered by its object, on this connection.
   std::string suffix;  // built in steps: GCC 12 warns falsely of "/" + to_string at -O3
   if (number != 1) suffix.append("/").append(std::to_string(number));
   path_ = "/StatusNotifierItem" + suffix;
-  name_ = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(number);
-  service_ = number == 1 ? name_ : path_;
   menu_ = std::make_unique<DbusMenu>(tray_->bus(), "/MenuBar" + suffix,
                                      [&port = tray_->port()] { port.terminate(); });
-  sd_bus* const bus = tray_->bus();
+  sensorName_ = sensor::shownSensorName(sensor::sysfsRoot());
   // Without its objects the item is one the tray cannot show; the program goes on showing the
   // title wherever else it can, as with a tray that never comes.
   int result = menu_->publish();
   if (result >= 0) {
-    result = sd_bus_add_object_vtable(bus, &object_, path_.c_str(), kInterface, kItemVtable, this);
+    result = sd_bus_add_object_vtable(tray_->bus(), &object_, path_.c_str(), kInterface,
+                                      kItemVtable, this);
   }
   if (result < 0) {
     tray_->diagnose("the item's objects cannot be put on the bus: " +
                     std::string(std::strerror(-result)));
     return;
   }
-  if (service_ == name_) {
-    result = sd_bus_request_name_async(bus, &nameRequest_, name_.c_str(), 0,
-                                       &TrayStatusItem::onNameRequested, this);
-    if (result >= 0) return;  // registered once the name is answered
-    tray_->diagnose("cannot ask for the name " + name_ + ": " + std::strerror(-result) +
-                    "; the item registers by its object");
-  }
-  service_ = path_;
-  nameSettled_ = true;
+  if (tray_->hostDecided()) hostDecided();  // else the tray says when it is
+}
+
+void TrayStatusItem::hostDecided() {
+  // Looked for again with each new host: an icon installed or removed since shows as it is now.
+  themePath_ = bundleThemePath(tray_->port().mainBundle().contents());
+  pixmapsDrawn_ = false;
   registerWithWatcher();
 }
 
-int TrayStatusItem::onNameRequested(sd_bus_message* reply, void* userdata, sd_bus_error* /*e*/) {
-  auto* const item = static_cast<TrayStatusItem*>(userdata);
-  item->nameRequest_ = sd_bus_slot_unref(item->nameRequest_);
-  item->nameSettled_ = true;
-  // The name is ours only when the bus says so: 1, now its owner, or 4, its owner already. A
-  // refusal, or 3 (another connection owns it: the same pid in another pid namespace, as a
-  // sandboxed program has), leaves the item registered by its object, which the watcher takes
-  // with the connection that asks.
-  uint32_t answer = 0;
-  if (item->tray_->connection() != Tray::Connection::made) return 0;  // the bus failed us first
-  if (sd_bus_message_is_method_error(reply, nullptr) ||
-      sd_bus_message_read(reply, "u", &answer) < 0 || (answer != 1 && answer != 4)) {
-    item->service_ = item->path_;
-    item->tray_->diagnose("the name " + item->name_ + " is not the item's (" +
-                          (answer == 0 ? describe(sd_bus_message_get_error(reply))
-                                       : "answer " + std::to_string(answer) +
-                                             (answer == 3 ? ": another connection owns it" : "")) +
-                          "); it registers by its object");
+const std::vector<TrayStatusItem::Pixmap>& TrayStatusItem::pixmaps() const {
+  if (!pixmapsDrawn_) drawPixmaps();
+  return pixmaps_;
+}
+
+void TrayStatusItem::drawPixmaps() const {
+  pixmapsDrawn_ = true;
+  pixmaps_.clear();
+  if (!iconShowsTitle()) return;
+  for (const int size : tray::kTitleIconSizes) {
+    if (size < host().smallestPixmap || size > host().largestPixmap) continue;
+    const tray::TitleIcon icon = tray::drawTitleIcon(title_, size);
+    Pixmap pixmap{icon.size, std::vector<uint8_t>(icon.pixels.size() * 4)};
+    for (std::size_t i = 0; i < icon.pixels.size(); ++i) {
+      for (std::size_t byte = 0; byte < 4; ++byte) {
+        pixmap.bytes[i * 4 + byte] = static_cast<uint8_t>(icon.pixels[i] >> (24 - 8 * byte));
+      }
+    }
+    pixmaps_.push_back(std::move(pixmap));
   }
-  item->registerWithWatcher();
-  return 0;
 }
 
 void TrayStatusItem::registerWithWatcher() {
-  if (!nameSettled_) return;  // the name's answer will do it
-  if (tray_->connection() == Tray::Connection::closed) return;
+  if (!object_ || tray_->connection() == Tray::Connection::closed) return;
   registration_ = sd_bus_slot_unref(registration_);
   sd_bus* const bus = tray_->bus();
   sd_bus_message* call = nullptr;
@@ -223,7 +262,7 @@ void TrayStatusItem::registerWithWatcher() {
       "org.kde.StatusNotifierWatcher", "RegisterStatusNotifierItem");
   // No watcher is started for the item: a tray starts its own, and its coming is watched for.
   if (result >= 0) result = sd_bus_message_set_auto_start(call, 0);
-  if (result >= 0) result = sd_bus_message_append(call, "s", service_.c_str());
+  if (result >= 0) result = sd_bus_message_append(call, "s", path_.c_str());
   if (result >= 0) {
     result = sd_bus_call_async(bus, &registration_, call, &TrayStatusItem::onRegistered, this,
                                kRegistrationTimeout);
@@ -263,17 +302,16 @@ void TrayStatusItem::setTitle(const std::string& title) {
     return;
   }
   title_ = title;
-  const tray::TitleIcon icon = tray::drawTitleIcon(title_);
-  for (std::size_t i = 0; i < icon.size(); ++i) {
-    for (int byte = 0; byte < 4; ++byte) {
-      pixmap_[i * 4 + static_cast<std::size_t>(byte)] =
-          static_cast<uint8_t>(icon[i] >> (24 - 8 * byte));
-    }
-  }
+  pixmapsDrawn_ = false;
   // Until the connection is made the item is on no tray: the tray reads every property when the
   // item registers, which comes after.
   if (tray_->connection() != Tray::Connection::made) return;
-  unsent_ |= kTitleChanges;
+  unsent_ |= (host().hearsLabel ? kNewLabel : 0u) | (iconShowsTitle() ? kNewIcon : 0u);
+  // A sensor that was not there at the start: the tooltip names it once it gives readings.
+  if (sensorName_.empty()) {
+    sensorName_ = sensor::shownSensorName(sensor::sysfsRoot());
+    if (!sensorName_.empty()) unsent_ |= kNewToolTip;
+  }
   ++heldChanges_;
   sendChanges();
 }

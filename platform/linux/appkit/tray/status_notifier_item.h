@@ -1,6 +1,8 @@
-// A status item in the desktop's tray: a StatusNotifierItem on the session bus. Most trays show
-// only an icon, so the title is drawn into it; trays that read the Ayatana label show it as text,
-// and the tooltip carries it too. Its menu holds one item, Quit.
+// A status item in the desktop's tray: a StatusNotifierItem on the session bus. What it shows
+// depends on the tray's host (appkit/tray_host.h): hosts that show the Ayatana label get the
+// title there and a themed thermometer as the icon; the others get the title drawn into the icon's
+// pixmaps. Its title is the program's name and its tooltip names the sensor read; neither changes
+// with the reading. Its menu holds one item, Quit.
 #pragma once
 
 #include <systemd/sd-bus.h>
@@ -9,9 +11,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "appkit/line_status_bar.h"
 #include "appkit/title_icon.h"
+#include "appkit/tray_host.h"
 #include "platform/port.h"
 #include "tray/dbus_menu.h"
 
@@ -26,11 +30,15 @@ class TrayStatusItem final : public platform::StatusItem {
   TrayStatusItem(const TrayStatusItem&) = delete;
   TrayStatusItem& operator=(const TrayStatusItem&) = delete;
 
-  // Puts the item on the bus as item number of the process: its objects, its name
-  // org.kde.StatusNotifierItem-<pid>-<number> (the first item), then its registration with the
-  // tray's watcher: by that name, or by its object when the name is not to be had. A refused or
-  // failed registration is tried again when a watcher appears.
+  // Puts the item on the bus as item number of the process: its objects, then, once the tray's
+  // host is decided, its registration with the tray's watcher by its object path (the watcher
+  // takes the connection that asks with it). A refused or failed registration is tried again when
+  // a watcher appears.
   void publish(int number);
+
+  // The tray has decided its host (a new watcher, or the first): the item shows itself as that
+  // host shows best, and registers with the watcher.
+  void hostDecided();
 
   // Asks the tray's watcher to show the item; an earlier request still unanswered is dropped.
   void registerWithWatcher();
@@ -39,20 +47,36 @@ class TrayStatusItem final : public platform::StatusItem {
   void setAlternateImage(std::shared_ptr<platform::Image> image) override;
   void setHighlightMode(bool highlightMode) override;
 
-  // The icon: ARGB32 pixels in network byte order, as the protocol carries them.
-  using Pixmap = std::array<uint8_t, tray::kTitleIconPixels * 4>;
+  // A pixmap of the icon: its size, and ARGB32 pixels in network byte order, as the protocol
+  // carries them.
+  struct Pixmap {
+    int size = 0;
+    std::vector<uint8_t> bytes;
+  };
 
   const std::string& title() const { return title_; }
-  const Pixmap& pixmap() const { return pixmap_; }
+  // The pixmaps the host is offered: the title drawn at each size it is given, or none where the
+  // icon is the themed one. Drawn when a host reads them after a change, not at each change: a bus
+  // that stops reading costs no drawing.
+  const std::vector<Pixmap>& pixmaps() const;
   const std::string& menuPath() const { return menu_->path(); }
+  const tray::Host& host() const;
+  // The icon shows the title: everywhere but on label hosts, which show the themed icon when it
+  // is in the bundle.
+  bool iconShowsTitle() const { return !host().label || themePath_.empty(); }
+  // The bundle's icon theme folder when it holds the themed icon, else empty.
+  const std::string& themePath() const { return themePath_; }
+  const std::string& sensorName() const { return sensorName_; }
   LineStatusItem* line() const { return line_.get(); }
 
   // The change signals, each a bit of the pending set.
-  enum ChangeSignal : unsigned { kNewIcon = 1, kNewToolTip = 2, kNewTitle = 4, kNewLabel = 8 };
+  enum ChangeSignal : unsigned { kNewIcon = 1, kNewToolTip = 2, kNewLabel = 4 };
 
  private:
-  static int onNameRequested(sd_bus_message* reply, void* userdata, sd_bus_error* error);
   static int onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* error);
+
+  // Draws the title into the pixmaps the host is offered.
+  void drawPixmaps() const;
 
   // Sends the pending set of change signals, once the bus has taken everything sent before.
   // Until then a change adds its bits to the set, and is not one more signal: however long the
@@ -61,19 +85,18 @@ class TrayStatusItem final : public platform::StatusItem {
 
   std::shared_ptr<Tray> tray_;
   std::shared_ptr<LineStatusItem> line_;  // the line on standard error, when the tray has one
-  std::string path_;                      // the item's object
-  std::string name_;                      // its well-known name on the bus
-  std::string service_;                   // what the watcher is told: the name, or the object
+  std::string path_;                      // the item's object, which the watcher is told
   std::unique_ptr<DbusMenu> menu_;
   sd_bus_slot* object_ = nullptr;
-  sd_bus_slot* nameRequest_ = nullptr;
   sd_bus_slot* registration_ = nullptr;
-  bool nameSettled_ = false;  // the bus has answered the name request
+  std::string themePath_;
+  std::string sensorName_;  // empty while no sensor is found
   std::string title_;
   unsigned unsent_ = 0;   // the pending set: the change signals still to send
   int heldChanges_ = 0;   // the new titles the pending set tells of
   bool waiting_ = false;  // the set waits for the bus to take what came before
-  Pixmap pixmap_{};
+  mutable std::vector<Pixmap> pixmaps_;
+  mutable bool pixmapsDrawn_ = false;  // for the title and host of now
   std::shared_ptr<platform::Image> alternateImage_;
   bool highlightMode_ = false;
 };

@@ -1,97 +1,34 @@
 #include "appkit/title_icon.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "tray/title_icon_fonts.h"
 
 namespace appkit::tray {
 
 namespace {
 
-// Each line is kGlyphHeight rows of strokes between two rows of outline, so the two lines fill the
-// icon's height: outline, strokes 1-9, outline, outline, strokes 12-20, outline.
-constexpr int kGlyphHeight = 9;
-constexpr int kTopLine = 1;
-constexpr int kBottomLine = kTopLine + kGlyphHeight + 2;
-static_assert(kBottomLine + kGlyphHeight + 1 == kTitleIconSize);
+using fonts::Face;
+using fonts::FontView;
+using fonts::Line;
 
-// The fonts as pixel art: '#' is a stroke, '.' is not, '|' ends a glyph and lines up in every row.
-// Glyphs in the order of kGlyphOrder: 0-9, '-', '.', '°', 'C' and a solid block for anything else.
-// The condensed font has narrower digits, '-' and '.'; the other glyphs come from the normal one.
-constexpr std::string_view kNormalArt[kGlyphHeight] = {
-    ".###.|..#..|.###.|.###.|...#.|#####|..##.|#####|.###.|.###.|....|..|###|.###.|#####",
-    "#...#|.##..|#...#|#...#|..##.|#....|.#...|....#|#...#|#...#|....|..|#.#|#...#|#####",
-    "#...#|#.#..|....#|....#|.#.#.|#....|#....|....#|#...#|#...#|....|..|###|#....|#####",
-    "#...#|..#..|....#|....#|#..#.|####.|#....|...#.|#...#|#...#|....|..|...|#....|#####",
-    "#...#|..#..|...#.|..##.|#..#.|....#|####.|...#.|.###.|.####|####|..|...|#....|#####",
-    "#...#|..#..|..#..|....#|#####|....#|#...#|..#..|#...#|....#|....|..|...|#....|#####",
-    "#...#|..#..|.#...|....#|...#.|....#|#...#|..#..|#...#|....#|....|..|...|#....|#####",
-    "#...#|..#..|#....|#...#|...#.|#...#|#...#|..#..|#...#|...#.|....|##|...|#...#|#####",
-    ".###.|#####|#####|.###.|...#.|.###.|.###.|..#..|.###.|.##..|....|##|...|.###.|#####",
-};
-constexpr std::string_view kCondensedArt[kGlyphHeight] = {
-    "###|.#.|###|###|#.#|###|###|###|###|###|..|.",  //
-    "#.#|##.|..#|..#|#.#|#..|#..|..#|#.#|#.#|..|.",  //
-    "#.#|.#.|..#|..#|#.#|#..|#..|..#|#.#|#.#|..|.",  //
-    "#.#|.#.|..#|..#|#.#|#..|#..|..#|#.#|#.#|..|.",  //
-    "#.#|.#.|###|###|###|###|###|..#|###|###|##|.",  //
-    "#.#|.#.|#..|..#|..#|..#|#.#|..#|#.#|..#|..|.",  //
-    "#.#|.#.|#..|..#|..#|..#|#.#|..#|#.#|..#|..|.",  //
-    "#.#|.#.|#..|..#|..#|..#|#.#|..#|#.#|..#|..|.",  //
-    "###|###|###|###|..#|###|###|..#|###|###|..|#",  //
-};
+// The glyph a font ladder draws for a code point: from the font at step, or the nearest font before
+// it that has one, or else the solid block, as wide as the first font's first glyph ("0").
+using Glyph = fonts::GlyphView;  // with no rows: the block
 
-struct Glyph {
-  int width = 0;
-  std::array<uint8_t, kGlyphHeight> rows{};  // bit x of a row: a stroke in column x
-};
-
-constexpr int kGlyphCount = 15;
-constexpr int kPlaceholder = kGlyphCount - 1;
-
-struct Font {
-  std::array<Glyph, kGlyphCount> glyphs{};
-  int count = 0;
-  bool wellFormed = true;  // rows of equal length, separators aligned, glyphs 1-8 columns wide
-};
-
-consteval Font parseFont(const std::string_view (&art)[kGlyphHeight]) {
-  Font font;
-  std::size_t start = 0;
-  for (; start < art[0].size() && font.count < kGlyphCount; ++font.count) {
-    const std::size_t end = std::min(art[0].find('|', start), art[0].size());
-    Glyph& glyph = font.glyphs[font.count];
-    glyph.width = static_cast<int>(end - start);
-    if (glyph.width < 1 || glyph.width > 8) font.wellFormed = false;
-    for (int y = 0; y < kGlyphHeight; ++y) {
-      const std::string_view row = art[y];
-      if (row.size() != art[0].size() || (end < row.size() && row[end] != '|')) {
-        font.wellFormed = false;
-        continue;
-      }
-      for (std::size_t x = start; x < end; ++x) {
-        if (row[x] == '#') glyph.rows[y] |= static_cast<uint8_t>(1u << (x - start));
-        if (row[x] != '#' && row[x] != '.') font.wellFormed = false;
-      }
-    }
-    start = end + 1;
+Glyph glyphFor(char32_t c, std::span<const FontView> ladder, std::size_t step) {
+  for (std::size_t i = step + 1; i-- > 0;) {
+    const std::size_t found = ladder[i].order.find(c);
+    if (found != std::u32string_view::npos) return ladder[i].glyph(found);
   }
-  if (start <= art[0].size()) font.wellFormed = false;  // more glyphs than there is room for
-  return font;
-}
-
-constexpr Font kNormal = parseFont(kNormalArt);
-constexpr Font kCondensed = parseFont(kCondensedArt);
-static_assert(kNormal.wellFormed && kNormal.count == kGlyphCount);
-static_assert(kCondensed.wellFormed && kCondensed.count == 12);  // the digits, '-' and '.'
-
-// The code points with a glyph, in the order of the fonts.
-constexpr std::u32string_view kGlyphOrder = U"0123456789-.\u00b0C";
-static_assert(kGlyphOrder.size() == kPlaceholder);
-
-const Glyph& glyphFor(char32_t c, bool condensed) {
-  const std::size_t found = kGlyphOrder.find(c);
-  const int index = found == std::u32string_view::npos ? kPlaceholder : static_cast<int>(found);
-  return condensed && index < kCondensed.count ? kCondensed.glyphs[index] : kNormal.glyphs[index];
+  return {ladder[0].glyph(0).width, {}};
 }
 
 constexpr char32_t kIllFormed = 0xFFFFFFFF;  // no code point: drawn as the block
@@ -116,47 +53,56 @@ char32_t nextCodePoint(std::string_view text, std::size_t& i) {
   return c;
 }
 
+// The strokes of an icon being drawn: a row of bits per pixel row (bit x: a stroke in column x).
+using Rows = std::array<uint64_t, 64>;
+
 // The width of a line with its outline. Measuring stops as soon as the line is wider than the icon,
 // so a huge title costs no more than one that just overflows.
-int lineWidth(std::string_view text, bool condensed) {
-  int width = 1;  // the outline left of the first glyph; each glyph brings the column after it
-  for (std::size_t i = 0; i < text.size() && width <= kTitleIconSize;) {
-    width += glyphFor(nextCodePoint(text, i), condensed).width + 1;
+int lineWidth(std::string_view text, const Line& line, std::size_t step, const Face& face) {
+  // The outline left of the first glyph; each glyph brings the gap (or outline) after it.
+  int width = face.outline;
+  for (std::size_t i = 0; i < text.size() && width <= face.size;) {
+    width += glyphFor(nextCodePoint(text, i), line.ladder, step).width + face.outline;
   }
   return width;
 }
 
-using Strokes = std::array<bool, kTitleIconPixels>;
-
-// Draws one line whose strokes occupy rows top to top + kGlyphHeight - 1: centred in the normal
-// font if it fits, else in the condensed font, else from the left edge and cut at the right one.
-void drawLine(std::string_view text, int top, Strokes& strokes) {
-  bool condensed = false;
-  int width = lineWidth(text, condensed);
-  if (width > kTitleIconSize) {
-    condensed = true;
-    width = lineWidth(text, condensed);
+// Draws one line: centred in the first font of its ladder it fits in, else in the last one from
+// the left edge, cut at the right one.
+void drawLine(std::string_view text, const Line& line, const Face& face, Rows& strokes) {
+  std::size_t step = 0;
+  int width = lineWidth(text, line, step, face);
+  while (width > face.size && step + 1 < line.ladder.size()) {
+    width = lineWidth(text, line, ++step, face);
   }
-  int x = (width <= kTitleIconSize ? (kTitleIconSize - width) / 2 : 0) + 1;
-  for (std::size_t i = 0; i < text.size() && x < kTitleIconSize;) {
-    const Glyph& glyph = glyphFor(nextCodePoint(text, i), condensed);
-    for (int y = 0; y < kGlyphHeight; ++y) {
-      for (int column = 0; column < glyph.width && x + column < kTitleIconSize; ++column) {
-        if ((glyph.rows[y] >> column) & 1) strokes[(top + y) * kTitleIconSize + x + column] = true;
-      }
+  const uint64_t inside = (uint64_t{1} << face.size) - 1;
+  const auto height = static_cast<std::size_t>(line.ladder[0].height);
+  int x = (width <= face.size ? (face.size - width) / 2 : 0) + face.outline;
+  for (std::size_t i = 0; i < text.size() && x < face.size;) {
+    const Glyph glyph = glyphFor(nextCodePoint(text, i), line.ladder, step);
+    const uint64_t block = (uint64_t{1} << glyph.width) - 1;
+    for (std::size_t y = 0; y < height; ++y) {
+      const uint64_t row = glyph.rows.empty() ? block : glyph.rows[y];
+      strokes[static_cast<std::size_t>(line.top) + y] |= (row << x) & inside;
     }
-    x += glyph.width + 1;
+    x += glyph.width + face.outline;
   }
 }
 
-bool isStroke(const Strokes& strokes, int x, int y) {
-  return x >= 0 && x < kTitleIconSize && y >= 0 && y < kTitleIconSize &&
-         strokes[y * kTitleIconSize + x];
+const Face& faceFor(int size) {
+  const Face* nearest = fonts::kFaces.data();
+  for (const Face& face : fonts::kFaces) {
+    const long distance = std::labs(long{face.size} - size);
+    const long best = std::labs(long{nearest->size} - size);
+    if (distance < best || (distance == best && face.size > nearest->size)) nearest = &face;
+  }
+  return *nearest;
 }
 
 }  // namespace
 
-TitleIcon drawTitleIcon(std::string_view title) {
+TitleIcon drawTitleIcon(std::string_view title, int size) {
+  const Face& face = faceFor(size);
   constexpr std::string_view kUnit = "\u00b0C";
   std::string_view number = title;
   std::string_view unit;
@@ -164,22 +110,32 @@ TitleIcon drawTitleIcon(std::string_view title) {
     number.remove_suffix(kUnit.size());
     unit = kUnit;
   }
-  Strokes strokes{};
-  drawLine(number, kTopLine, strokes);
-  drawLine(unit, kBottomLine, strokes);
+  Rows strokes{};
+  drawLine(number, face.number, face, strokes);
+  drawLine(unit, face.unit, face, strokes);
 
-  TitleIcon icon{};
-  for (int y = 0; y < kTitleIconSize; ++y) {
-    for (int x = 0; x < kTitleIconSize; ++x) {
-      bool nearStroke = false;
-      for (int dy = -1; dy <= 1; ++dy) {
-        for (int dx = -1; dx <= 1; ++dx) {
-          nearStroke = nearStroke || isStroke(strokes, x + dx, y + dy);
-        }
+  // The outline: every pixel within face.outline of a stroke, in each direction, that is not one.
+  const auto side = static_cast<std::size_t>(face.size);
+  const auto reach = static_cast<std::size_t>(face.outline);
+  const uint64_t inside = (uint64_t{1} << face.size) - 1;
+  Rows wide{};  // the strokes widened sideways
+  for (std::size_t y = 0; y < side; ++y) {
+    for (std::size_t d = 0; d <= reach; ++d) wide[y] |= strokes[y] << d | strokes[y] >> d;
+    wide[y] &= inside;
+  }
+  TitleIcon icon{face.size, std::vector<uint32_t>(side * side, kTitleIconClear)};
+  for (std::size_t y = 0; y < side; ++y) {
+    uint64_t near = 0;
+    for (std::size_t row = y - std::min(y, reach); row <= std::min(y + reach, side - 1); ++row) {
+      near |= wide[row];
+    }
+    for (std::size_t x = 0; x < side; ++x) {
+      const uint64_t bit = uint64_t{1} << x;
+      if (strokes[y] & bit) {
+        icon.pixels[(y * side) + x] = kTitleIconStroke;
+      } else if (near & bit) {
+        icon.pixels[(y * side) + x] = kTitleIconOutline;
       }
-      icon[y * kTitleIconSize + x] = isStroke(strokes, x, y) ? kTitleIconStroke
-                                     : nearStroke            ? kTitleIconOutline
-                                                             : kTitleIconClear;
     }
   }
   return icon;

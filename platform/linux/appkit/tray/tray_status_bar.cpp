@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <tuple>
 
 #include "appkit/port.h"
 #include "tray/status_notifier_item.h"
@@ -45,6 +48,7 @@ Tray::Tray(Port& port, sd_bus* bus, std::string address, std::unique_ptr<LineSta
 
 Tray::~Tray() {
   if (connectLimit_) connectLimit_->invalidate();
+  for (HostQuery& query : hostQueries_) sd_bus_slot_unref(query.slot);
   sd_bus_slot_unref(filter_);
   sd_bus_slot_unref(watcherMatch_);
   sd_bus_close_unref(bus_);
@@ -63,8 +67,76 @@ int Tray::watch() {
       false);
   // A new owner of the watcher's name is a tray that knows nothing of the items yet: a panel
   // that started after the program, or restarted and forgot them.
-  return sd_bus_add_match_async(bus_, &watcherMatch_, kWatcherOwnerMatch, &Tray::onWatcherOwner,
-                                &Tray::onWatching, this);
+  const int result = sd_bus_add_match_async(bus_, &watcherMatch_, kWatcherOwnerMatch,
+                                            &Tray::onWatcherOwner, &Tray::onWatching, this);
+  // The watcher that runs already: its host is asked about after the match is in place, so that
+  // an owner that comes meanwhile is told of too.
+  if (result >= 0) identifyHost();
+  return result;
+}
+
+void Tray::identifyHost() {
+  const char* const names[] = {"org.kde.StatusNotifierWatcher", "org.gnome.Shell",
+                               "org.ayatana.indicator.application",
+                               "org.mate.panel.applet.NotificationAreaAppletFactory"};
+  pid_t* const facts[] = {&facts_.watcher, &facts_.gnomeShell, &facts_.ayatana,
+                          &facts_.mateNotificationArea};
+  static_assert(std::size(names) == std::tuple_size_v<decltype(hostQueries_)>);
+  // Questions about an owner that has gone are dropped with their answers.
+  for (HostQuery& query : hostQueries_) query.slot = sd_bus_slot_unref(query.slot);
+  facts_ = {};
+  hostDecided_ = false;
+  unansweredQueries_ = 0;
+  for (std::size_t i = 0; i < hostQueries_.size(); ++i) {
+    hostQueries_[i] = {this, facts[i], nullptr};
+    if (sd_bus_call_method_async(bus_, &hostQueries_[i].slot, "org.freedesktop.DBus",
+                                 "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                 "GetConnectionUnixProcessID", &Tray::onHostFact, &hostQueries_[i],
+                                 "s", names[i]) >= 0) {
+      ++unansweredQueries_;
+    }
+  }
+  if (unansweredQueries_ == 0) settleHost();  // nothing could be asked: an unknown host
+}
+
+int Tray::onHostFact(sd_bus_message* reply, void* userdata, sd_bus_error* /*error*/) {
+  auto* const query = static_cast<HostQuery*>(userdata);
+  query->slot = sd_bus_slot_unref(query->slot);
+  // A name nobody owns is answered with an error: no process.
+  uint32_t pid = 0;
+  if (!sd_bus_message_is_method_error(reply, nullptr) &&
+      sd_bus_message_read(reply, "u", &pid) > 0) {
+    *query->fact = static_cast<pid_t>(pid);
+  }
+  if (--query->tray->unansweredQueries_ == 0) query->tray->settleHost();
+  return 0;
+}
+
+void Tray::settleHost() {
+  if (facts_.watcher > 0) {
+    // The watcher's program, where this user may read it (not another user's, nor one in
+    // another pid namespace: an unknown host).
+    char path[4096];
+    const std::string link = "/proc/" + std::to_string(facts_.watcher) + "/exe";
+    const ssize_t length = readlink(link.c_str(), path, sizeof path);
+    if (length > 0 && static_cast<std::size_t>(length) < sizeof path) {
+      facts_.executable.assign(path, static_cast<std::size_t>(length));
+    }
+  }
+  host_ = tray::decideHost(facts_);
+  hostDecided_ = true;
+  // Answers that a failing connection made up: no watcher will hear of the items.
+  if (connection_ != Connection::made) return;
+  if (facts_.watcher > 0) {
+    diagnose(
+        "the tray's watcher is process " + std::to_string(facts_.watcher) + " (" +
+        (facts_.executable.empty() ? "its program unreadable" : facts_.executable) +
+        "): " + host_.name +
+        (host_.label ? ", shown the thermometer and the label" : ", shown the number in the icon"));
+  }
+  for (const auto& weak : items_) {
+    if (const auto item = weak.lock()) item->hostDecided();
+  }
 }
 
 int Tray::addItem(const std::shared_ptr<TrayStatusItem>& item) {
@@ -148,9 +220,7 @@ int Tray::onWatcherOwner(sd_bus_message* message, void* userdata, sd_bus_error* 
   const char *name = nullptr, *oldOwner = nullptr, *newOwner = nullptr;
   if (sd_bus_message_read(message, "sss", &name, &oldOwner, &newOwner) < 0) return 0;
   if (!newOwner || !*newOwner) return 0;  // the tray went away; its successor will be told
-  for (const auto& weak : tray->items_) {
-    if (const auto item = weak.lock()) item->registerWithWatcher();
-  }
+  tray->identifyHost();                   // then the items register with it
   return 0;
 }
 

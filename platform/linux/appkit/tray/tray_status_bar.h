@@ -6,6 +6,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 
 #include "appkit/line_status_bar.h"
 #include "appkit/status_bar.h"
+#include "appkit/tray_host.h"
 
 namespace appkit {
 
@@ -57,6 +59,12 @@ class Tray {
   bool onTerminal() const { return line_ && line_->onTerminal(); }
   int addItem(const std::shared_ptr<TrayStatusItem>& item);  // the item's number in the process
 
+  // The host that shows the items, decided for each new owner of the tray's watcher
+  // (tray::decideHost); the items register once it is. Until then, and with no watcher, an
+  // unknown host.
+  const tray::Host& host() const { return host_; }
+  bool hostDecided() const { return hostDecided_; }
+
   // The item could not register because no watcher runs: says once that the program waits for a
   // tray, then nothing more.
   void noteNoWatcher();
@@ -74,6 +82,12 @@ class Tray {
   static int onWatcherOwner(sd_bus_message* message, void* userdata, sd_bus_error* error);
   static int onWatching(sd_bus_message* message, void* userdata, sd_bus_error* error);
 
+  // Asks the bus which processes own the watcher and the label hosts' names; once all have
+  // answered, decides the host and registers the items with the watcher.
+  void identifyHost();
+  static int onHostFact(sd_bus_message* reply, void* userdata, sd_bus_error* error);
+  void settleHost();
+
   // The connection could not be made (the bus refused or closed it, or did not answer in time):
   // the line takes over for good, or the program ends with status 1.
   void failToConnect(std::string_view why);
@@ -90,6 +104,17 @@ class Tray {
   int itemsMade_ = 0;
   Connection connection_ = Connection::opening;
   bool noticeWritten_ = false;
+  // One question about the host: whose process owns a name; its answer goes to fact.
+  struct HostQuery {
+    Tray* tray = nullptr;
+    pid_t* fact = nullptr;
+    sd_bus_slot* slot = nullptr;
+  };
+  std::array<HostQuery, 4> hostQueries_{};
+  int unansweredQueries_ = 0;
+  tray::HostFacts facts_;
+  tray::Host host_;
+  bool hostDecided_ = false;
 };
 
 class TrayStatusBar final : public StatusBarBackend {

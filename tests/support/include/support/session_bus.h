@@ -69,6 +69,10 @@ class FailingBus {
 bool pumpUntil(std::initializer_list<sd_bus*> buses, const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
+// The unique name of the connection that process pid holds on the bus; empty when it holds none
+// (yet). A tray item registers by its object path, and so has no other name.
+std::string connectionOfProcess(sd_bus* bus, pid_t pid);
+
 // An item's IconPixmap as a host reads it: one image per size, ARGB32 pixels in host order.
 struct Pixmap {
   int width = 0;
@@ -78,7 +82,8 @@ struct Pixmap {
 std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item);
 
 // The tray's watcher, org.kde.StatusNotifierWatcher, writing down who registers. It answers each
-// registration as told; its name goes when it is destroyed, as when a panel ends.
+// registration as told; its name goes when it is destroyed, as when a panel ends. Its connection
+// also owns alsoOwns: with org.gnome.Shell, say, it is GNOME Shell's watcher to an item.
 class FakeWatcher {
  public:
   enum class Answer { accept, refuse, never };
@@ -87,7 +92,8 @@ class FakeWatcher {
     std::string service;
   };
 
-  FakeWatcher(const PrivateBus& bus, Answer answer = Answer::accept);
+  explicit FakeWatcher(const PrivateBus& bus, Answer answer = Answer::accept,
+                       const std::vector<std::string>& alsoOwns = {});
   ~FakeWatcher();
   FakeWatcher(const FakeWatcher&) = delete;
   FakeWatcher& operator=(const FakeWatcher&) = delete;

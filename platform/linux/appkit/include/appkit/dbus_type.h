@@ -15,6 +15,7 @@
 #include <string>
 #include <tuple>
 #include <type_traits>
+#include <vector>
 
 namespace appkit::tray {
 
@@ -125,6 +126,8 @@ struct DbusType<std::span<const T>> {
 
 template <typename T, std::size_t N>
 struct DbusType<std::array<T, N>> : DbusType<std::span<const T>> {};
+template <typename T>
+struct DbusType<std::vector<T>> : DbusType<std::span<const T>> {};
 
 // A structure of its members, in order ("(" the members' types ")").
 template <typename... T>
