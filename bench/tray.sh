@@ -13,7 +13,7 @@
 # unchanged the program writes nothing, so refreshes are counted by its reads of the sensor
 # (/proc/PID/io: one read system call each).
 #
-#   bench/tray.sh --panel [--baseline OTHER.app] [Quorvel.app]
+#   bench/tray.sh --panel [--baseline OTHER.app|least] [Quorvel.app]
 #
 # What a changed reading costs the whole desktop: the item in xfce4-panel's Status Tray under
 # Xvfb (scripts/desktops/xfce.sh's desktop), refreshing every 50 ms while the sensor changes ten
@@ -24,8 +24,11 @@
 # own system calls (strace -c; target: at most 8) and wake-ups (voluntary context switches;
 # target: at most 2), and the bus messages to and from the item (dbus-monitor); and the program's
 # system calls per unchanged reading (target: 2). With --baseline, another build of the program
-# (say the one before a change) is measured the same way in the same panel, interleaved, and the
-# whole desktop's cost is given as a ratio to it.
+# (say the one before a change) is measured the same way in the same panel, the two in turn over
+# six rounds (ABBA), and the whole desktop's cost is given as a ratio to it: over all rounds, and
+# round by round with the median, so that the machine's noise shows. The baseline "least" is bench/least_tray_item.cpp:
+# the least an item that shows a changing pixmap can make the host do (one NewIcon, and a GetAll
+# of five properties), so its cost is the floor that no item goes below in this panel.
 set -eu
 . "$(dirname "$0")/common.sh"
 command -v dbus-daemon >/dev/null || die "dbus-daemon is needed (apt-get install dbus-daemon)"
@@ -35,8 +38,12 @@ if [ "${1:-}" = --panel ]; then
   panel=1
   shift
   if [ "${1:-}" = --baseline ]; then
-    baseline=$(cd "$2" && pwd) || die "no bundle $2"
-    [ -x "$baseline/Contents/MacOS/quorvel" ] || die "$2 holds no program"
+    if [ "$2" = least ]; then
+      baseline=least
+    else
+      baseline=$(cd "$2" && pwd) || die "no bundle $2"
+      [ -x "$baseline/Contents/MacOS/quorvel" ] || die "$2 holds no program"
+    fi
     shift 2
   fi
 fi
@@ -59,7 +66,12 @@ measure_panel() (
   programs=quorvel
   if [ -n "$baseline" ]; then
     mkdir -p "$work/Baseline.app/Contents/MacOS"
-    cp "$baseline/Contents/MacOS/quorvel" "$work/Baseline.app/Contents/MacOS/quorvel"
+    if [ "$baseline" = least ]; then
+      compile least-tray-item -lsystemd <"$root/bench/least_tray_item.cpp"
+      mv "$work/least-tray-item" "$work/Baseline.app/Contents/MacOS/quorvel"
+    else
+      cp "$baseline/Contents/MacOS/quorvel" "$work/Baseline.app/Contents/MacOS/quorvel"
+    fi
     cp "$work/Quorvel.app/Contents/Info.plist" "$work/Baseline.app/Contents/Info.plist"
     programs="baseline quorvel"
   fi
@@ -75,7 +87,7 @@ measure_panel() (
   pids_bus=$pid_bus
   for role in panel tray bus x; do eval "[ -n \"\$pids_$role\" ]" || die "no $role process found"; done
 
-  seconds=15
+  seconds=8
   rate=10  # changes a second
   refreshes=20  # refreshes a second
   changes=$((seconds * rate))
@@ -119,21 +131,37 @@ measure_panel() (
       END { sep = ""; for (k in n) if (n[k] != 0) { printf "%s%s %+.1f", sep, k, n[k] / c; sep = ", " } }' \
       "$work/strace-47750-52250.out" "$work/strace-47750-47750.out"
   }
-  for program in $programs; do
+  # start_program PROGRAM: the program's item, on the bus and taken by the tray.
+  start_program() {
     bundle=$work/Quorvel.app
-    [ "$program" = quorvel ] || bundle=$work/Baseline.app
+    [ "$1" = quorvel ] || bundle=$work/Baseline.app
     rm -f "$home/log/quorvel.log"
     set_sensor 47750
     spawn item env SYSFS_PATH="$home/sys" "$bundle/Contents/MacOS/quorvel"
     item=""
-    wait_until 20 item_shows_title "47.8°C" || die "$program: the item did not come on the bus"
+    wait_until 20 item_shows_title "47.8°C" || die "$1: the item did not come on the bus"
     sleep 2  # the tray takes it
     pids_program=$pid_item
-    # Twice each, interleaved, so that a noisy neighbour weighs on both alike.
-    changed1=$(run 47750 52250)
-    same1=$(run 47750 47750)
-    changed2=$(run 52250 47750)
-    same2=$(run 47750 47750)
+  }
+  # The CPU time, in rounds: in each, every program runs changed then unchanged readings, the
+  # programs in turn, in the opposite order every other round (ABBA), so that a noisy neighbour
+  # or a drift of the machine weighs on both alike. Each round appends "changed... same..." to
+  # $work/PROGRAM.runs.
+  rounds=6
+  round=1
+  order=$programs
+  while [ "$round" -le "$rounds" ]; do
+    for program in $order; do
+      start_program "$program"
+      echo "$(run 47750 52250) $(run 52250 52250)" >>"$work/$program.runs"
+      stop item
+    done
+    order=$(echo "$order" | awk '{ for (i = NF; i > 0; --i) printf "%s ", $i }')
+    round=$((round + 1))
+  done
+
+  for program in $programs; do
+    start_program "$program"
     calls_changed=$(traced 47750 52250)
     calls_same=$(traced 47750 47750)
 
@@ -165,35 +193,51 @@ measure_panel() (
         print ")"
       }' "$monitor"
 
-    echo "$changed1 $changed2 $same1 $same2 $calls_changed $calls_same" | awk -v c="$changes" \
-      -v s="$seconds" -v roles="$roles" -v r="$refreshes" -v rate="$rate" -v out="$work/$program.desktop" '{
+    # Each line of PROGRAM.runs: the roles' CPU time and the switches with changes, the same
+    # without; summed over the rounds.
+    awk -v c="$changes" -v s="$seconds" -v roles="$roles" -v r="$refreshes" -v rounds="$rounds" \
+      -v rate="$rate" -v calls_changed="$calls_changed" -v calls_same="$calls_same" -v out="$work/$program.desktop" '
+      { for (i = 1; i <= NF; ++i) sum[i] += $i }
+      END {
       n = split(roles, name, " ")
       m = n + 1  # fields per run: the roles, then the switches
-      printf "CPU time per changed reading (changed minus unchanged, %d changes twice):\n", c
+      printf "CPU time per changed reading (changed minus unchanged, %d changes in each of %d rounds):\n", c, rounds
       total = 0
       for (i = 1; i <= n; ++i) {
-        changed = $i + $(m + i); same = $(2 * m + i) + $(3 * m + i)
-        per = (changed - same) / (2 * c) / 1000
+        per = (sum[i] - sum[m + i]) / (rounds * c) / 1000
         total += per
-        printf "  %-8s %8.1f us   (unchanged: %7.1f us a second)\n", name[i], per, same / 2 / s / 1000
+        printf "  %-8s %8.1f us   (unchanged: %7.1f us a second)\n", name[i], per, sum[m + i] / rounds / s / 1000
       }
       printf "  %-8s %8.1f us per changed reading\n", "desktop", total
       print total > out
       # A changed reading is one refresh: what the changes add, over one refresh that changes
       # nothing (there are two refreshes per change, one of them unchanged).
-      same_switches = ($(3 * m) + $(4 * m)) / (2 * s * r)
-      switches = ($(m) + $(2 * m) - $(3 * m) - $(4 * m)) / (2 * c) + same_switches
-      calls_same = $(4 * m + 3) / $(4 * m + 4)
-      calls = ($(4 * m + 1) - $(4 * m + 3)) / (5 * rate) + calls_same
+      same_switches = sum[2 * m] / (rounds * s * r)
+      switches = (sum[m] - sum[2 * m]) / (rounds * c) + same_switches
+      split(calls_changed, cc, " "); split(calls_same, cs, " ")
+      per_same = cs[1] / cs[2]
+      calls = (cc[1] - cs[1]) / (5 * rate) + per_same
       printf "program per changed reading: %.1f system calls (target: at most 8), %.2f wake-ups (target: at most 2)\n", calls, switches
-      printf "program per unchanged reading: %.1f system calls (target: 2), %.2f wake-ups\n", calls_same, same_switches
-    }'
+      printf "program per unchanged reading: %.1f system calls (target: 2), %.2f wake-ups\n", per_same, same_switches
+    }' "$work/$program.runs"
     echo "  what a change adds to a refresh: $(calls_by_kind)"
     stop item
   done
   if [ -n "$baseline" ]; then
-    awk -v b="$(cat "$work/baseline.desktop")" -v q="$(cat "$work/quorvel.desktop")" 'BEGIN {
-      printf "ratio quorvel/baseline, the whole desktop per changed reading: %.2f   (target: at most 0.5)\n", q / b }'
+    target="target: at most 0.5 against the build before"
+    [ "$baseline" != least ] || target="the floor is 1"
+    awk -v b="$(cat "$work/baseline.desktop")" -v q="$(cat "$work/quorvel.desktop")" -v t="$target" 'BEGIN {
+      printf "ratio quorvel/baseline, the whole desktop per changed reading: %.2f   (%s)\n", q / b, t }'
+    # The same ratio round by round: how much the machine's noise moves it.
+    paste -d ' ' "$work/quorvel.runs" "$work/baseline.runs" | awk -v n="$(echo $roles | wc -w)" '{
+      m = n + 1; q = 0; b = 0
+      for (i = 1; i <= n; ++i) { q += $i - $(m + i); b += $(2 * m + i) - $(3 * m + i) }
+      ratio[NR] = q / b
+      printf "%s%.2f", NR == 1 ? "  round by round: " : " ", ratio[NR] }
+      END {  # their median, which one noisy round does not move
+        for (i = 2; i <= NR; ++i) for (j = i; j > 1 && ratio[j] < ratio[j - 1]; --j) {
+          t = ratio[j]; ratio[j] = ratio[j - 1]; ratio[j - 1] = t }
+        printf "; median %.2f\n", NR % 2 ? ratio[(NR + 1) / 2] : (ratio[NR / 2] + ratio[NR / 2 + 1]) / 2 }'
   fi
 )
 
