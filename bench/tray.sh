@@ -135,7 +135,6 @@ measure_panel() (
   start_program() {
     bundle=$work/Quorvel.app
     [ "$1" = quorvel ] || bundle=$work/Baseline.app
-    rm -f "$home/log/quorvel.log"
     set_sensor 47750
     spawn item env SYSFS_PATH="$home/sys" "$bundle/Contents/MacOS/quorvel"
     item=""

@@ -6,7 +6,7 @@ start_desktop() {
   desktop_begin kde || return 1
   export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5 QT_QPA_PLATFORM=xcb
   start_x 1024x600 || return 1
-  spawn activities /usr/lib/x86_64-linux-gnu/libexec/kactivitymanagerd
+  spawn activities "$(echo /usr/lib/*/libexec/kactivitymanagerd)"
   spawn kded kded5
   wait_until 30 has_owner org.kde.StatusNotifierWatcher || return 1
   start_shell

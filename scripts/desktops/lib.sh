@@ -160,7 +160,6 @@ start_item() {
     sed -i 's#<dict>#<dict><key>interval</key><real>1</real>#' "$work/Quorvel.app/Contents/Info.plist"
     chmod -R a+rX "$work/Quorvel.app"
   fi
-  rm -f "$home/log/quorvel.log"
   spawn item env SYSFS_PATH="$home/sys" "$work/Quorvel.app/Contents/MacOS/quorvel"
   item=""
 }

@@ -108,11 +108,17 @@ void notice(const std::string& text) {
   streams.notice(text);
 }
 
+// A name from the command line as a message may quote it: printable, at most 64 characters.
+std::string quoted(std::string_view text) {
+  std::string result;
+  for (const char c : text.substr(0, 64)) result += c >= ' ' && c <= '~' ? c : '?';
+  return text.size() > 64 ? result + "..." : result;
+}
+
 std::optional<int> chooseStatusBar(std::optional<std::string_view> value, Request& request) {
   request.statusBar = value ? appkit::findStatusBarKind(*value) : nullptr;
   if (request.statusBar) return std::nullopt;
-  notice("--status-bar takes " + statusBarNames() + ", not \"" + std::string(value.value_or("")) +
-         "\"");
+  notice("--status-bar takes " + statusBarNames() + ", not \"" + quoted(value.value_or("")) + "\"");
   return 2;
 }
 
@@ -127,13 +133,6 @@ void describeStatusBar(Help& help) {
   for (const auto& kind : appkit::statusBarKinds()) {
     help.row("--status-bar=" + std::string(kind.name), kind.help);
   }
-}
-
-// A name from the command line as a message may quote it: printable, at most 64 characters.
-std::string quoted(std::string_view text) {
-  std::string result;
-  for (const char c : text.substr(0, 64)) result += c >= ' ' && c <= '~' ? c : '?';
-  return text.size() > 64 ? result + "..." : result;
 }
 
 std::optional<int> chooseSensor(std::optional<std::string_view> value, Request& request) {
@@ -203,8 +202,8 @@ constexpr std::array kOptions{
              help.use("--verbose");
              help.row("--verbose",
                       "say on standard error what goes wrong on the session bus: a\n"
-                      "refused name or registration, a failed call, a connection\n"
-                      "that cannot be made, signals held back for a bus that is behind");
+                      "refused registration, a failed call, a connection that\n"
+                      "cannot be made, signals held back for a bus that is behind");
            },
            [](std::optional<std::string_view> /*value*/, Request& request) -> std::optional<int> {
              request.verbose = true;
