@@ -73,22 +73,13 @@ bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors,
 }
 
 bool hasSensorNamed(const std::string& root, std::string_view name) {
-  std::string path;
-  return !name.empty() && iokit::findCpuSensor(root, path, name) == kIOReturnSuccess &&
-         !path.empty();
+  iokit::FoundSensor found;
+  return !name.empty() && iokit::findCpuSensor(root, found, name) == kIOReturnSuccess &&
+         !found.path.empty();
 }
 
-std::string shownSensorName(const std::string& root) {
-  iokit::SensorInventory inventory;
-  if (iokit::takeSensorInventory(root, inventory) != kIOReturnSuccess) return {};
-  for (std::size_t i = 0; i < inventory.sensors.size(); ++i) {
-    const std::string& name = inventory.sensors[i].name;
-    if (chosenName().empty() ? static_cast<std::ptrdiff_t>(i) == inventory.automatic
-                             : name == chosenName()) {
-      return name;
-    }
-  }
-  return {};
+std::string shownSensorName() {
+  return iokit::lastFoundSensorName();
 }
 
 void showSensorNamed(std::string name) {
@@ -105,6 +96,11 @@ namespace iokit {
 
 const std::string& chosenSensorName() {
   return sensor::chosenName();
+}
+
+std::string& lastFoundSensorName() {
+  static std::string name;
+  return name;
 }
 
 }  // namespace iokit

@@ -333,8 +333,8 @@ kern_return_t takeSensorInventory(const std::string& root, SensorInventory& inve
   return kIOReturnSuccess;
 }
 
-kern_return_t findCpuSensor(const std::string& root, std::string& sensor, std::string_view name) {
-  sensor.clear();
+kern_return_t findCpuSensor(const std::string& root, FoundSensor& sensor, std::string_view name) {
+  sensor = {};
   SensorInventory inventory;
   if (const kern_return_t status = takeSensorInventory(root, inventory);
       status != kIOReturnSuccess) {
@@ -347,7 +347,7 @@ kern_return_t findCpuSensor(const std::string& root, std::string& sensor, std::s
     found = named == inventory.sensors.end() ? -1 : named - inventory.sensors.begin();
   }
   if (found < 0) return inventory.denied ? kIOReturnNotPermitted : kIOReturnSuccess;
-  sensor = inventory.sensors[static_cast<std::size_t>(found)].path;
+  sensor = std::move(inventory.sensors[static_cast<std::size_t>(found)]);
   return kIOReturnSuccess;
 }
 

@@ -39,9 +39,9 @@ struct SensorInventory {
 };
 kern_return_t takeSensorInventory(const std::string& root, SensorInventory& inventory);
 
-// The CPU sensor's file (empty when there is none), as takeSensorInventory chooses it; or, when
-// name is not empty, the file of the sensor of that name (empty when there is none).
-kern_return_t findCpuSensor(const std::string& root, std::string& sensor,
+// The CPU sensor (its path empty when there is none), as takeSensorInventory chooses it; or,
+// when name is not empty, the sensor of that name (its path empty when there is none).
+kern_return_t findCpuSensor(const std::string& root, FoundSensor& sensor,
                             std::string_view name = {});
 
 // The place of the first rule that takes a sensor as the CPU's, kNoRule when none does. zone

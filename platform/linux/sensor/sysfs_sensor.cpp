@@ -131,9 +131,14 @@ kern_return_t SysfsSensor::search() {
   forget();
   // The search builds paths as strings; running out of memory there fails this lookup only.
   try {
-    return findCpuSensor(root_, path_, name_);
+    FoundSensor found;
+    const kern_return_t status = findCpuSensor(root_, found, name_);
+    path_ = std::move(found.path);
+    lastFoundSensorName() = std::move(found.name);
+    return status;
   } catch (const std::bad_alloc&) {
     path_.clear();
+    lastFoundSensorName().clear();
     return kIOReturnNoMemory;
   }
 }

@@ -40,4 +40,8 @@ class SysfsSensor final : public SmcDevice {
 // The sensor the user named (sensor::showSensorNamed), empty for the CPU's.
 const std::string& chosenSensorName();
 
+// The name of the sensor a device's last search found, empty when it found none: in the program,
+// the one sensor its machine's device reads.
+std::string& lastFoundSensorName();
+
 }  // namespace iokit

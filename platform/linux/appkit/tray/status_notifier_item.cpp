@@ -207,7 +207,7 @@ void TrayStatusItem::publish(int number) {
   path_ = "/StatusNotifierItem" + suffix;
   menu_ = std::make_unique<DbusMenu>(tray_->bus(), "/MenuBar" + suffix,
                                      [&port = tray_->port()] { port.terminate(); });
-  sensorName_ = sensor::shownSensorName(sensor::sysfsRoot());
+  sensorName_ = sensor::shownSensorName();
   // Without its objects the item is one the tray cannot show; the program goes on showing the
   // title wherever else it can, as with a tray that never comes.
   int result = menu_->publish();
@@ -303,15 +303,15 @@ void TrayStatusItem::setTitle(const std::string& title) {
   }
   title_ = title;
   pixmapsDrawn_ = false;
+  // The sensor is searched for at the first reading, after the item was published, and again
+  // when it stops answering: the tooltip names it once it is found.
+  const bool sensorFound =
+      sensorName_.empty() && !(sensorName_ = sensor::shownSensorName()).empty();
   // Until the connection is made the item is on no tray: the tray reads every property when the
   // item registers, which comes after.
   if (tray_->connection() != Tray::Connection::made) return;
-  unsent_ |= (host().hearsLabel ? kNewLabel : 0u) | (iconShowsTitle() ? kNewIcon : 0u);
-  // A sensor that was not there at the start: the tooltip names it once it gives readings.
-  if (sensorName_.empty()) {
-    sensorName_ = sensor::shownSensorName(sensor::sysfsRoot());
-    if (!sensorName_.empty()) unsent_ |= kNewToolTip;
-  }
+  unsent_ |= (host().hearsLabel ? kNewLabel : 0u) | (iconShowsTitle() ? kNewIcon : 0u) |
+             (sensorFound ? kNewToolTip : 0u);
   ++heldChanges_;
   sendChanges();
 }

@@ -28,9 +28,10 @@ bool hasSensorNamed(const std::string& root, std::string_view name);
 // (an empty name: the CPU's again). A device already made keeps what it had.
 void showSensorNamed(std::string name);
 
-// The name of the sensor the machine's sensor device reads under root: the one named by
-// showSensorNamed when that is there, else the CPU's; empty when there is none.
-std::string shownSensorName(const std::string& root);
+// The name of the sensor the machine's sensor device reads, as its last search found it: the one
+// named by showSensorNamed when that is there, else the CPU's; empty when there is none. Reads
+// nothing: the device's search has walked the tree already.
+std::string shownSensorName();
 
 // The sysfs mount: $SYSFS_PATH, or "/sys" when it is unset or empty.
 std::string sysfsRoot();
