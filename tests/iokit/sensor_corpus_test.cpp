@@ -71,6 +71,27 @@ TEST(SensorCorpus, EveryRealMachineShowsItsCpuSensorAndNothingElse) {
   EXPECT_GE(machines, 40);
 }
 
+// A chip's channels are named alike whatever order its folder lists them in, and never two the
+// same: a label another channel has, or one that is another channel's number, gives way.
+TEST(SensorNames, AreUniqueAndTheSameInAnyOrderOfTheFolder) {
+  const std::vector<std::string> channels = {"  1 40000 temp2", "  2 41000", "  3 42000 Core 0",
+                                             "  4 43000 Core 0"};
+  for (const bool backwards : {false, true}) {
+    SysfsLayout layout;
+    layout.lines = {"chip odd pci0000:00/0000:00:18.3"};
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+      layout.lines.push_back(channels[backwards ? channels.size() - 1 - i : i]);
+    }
+    FakeSysfs tree;
+    buildSysfsLayout(tree, layout);
+    std::vector<std::string> shown;
+    for (const auto& s : listed(tree)) shown.push_back(s.name + " " + s.reading);
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"odd/Core 0 42.0\u00b0C", "odd/temp2 40.0\u00b0C",
+                                        "odd/temp2#2 41.0\u00b0C", "odd/temp4 43.0\u00b0C"}));
+  }
+}
+
 std::vector<SysfsLayout> rules(const char* file) {
   return parseSysfsLayouts(readFile(std::string(QUORVEL_SENSOR_RULES) + "/" + file).value_or(""));
 }

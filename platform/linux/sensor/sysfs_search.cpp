@@ -218,18 +218,12 @@ class Walk {
   // Names every sensor, ranks it, and chooses the CPU's.
   void finish() {
     nameSources();
-    for (const Source& source : sources_) {
-      std::set<std::string> taken;
-      for (const Channel& channel : source.channels) {
-        std::string channelName = "temp" + std::to_string(channel.number);
-        if (!channel.label.empty() && !taken.contains(printable(channel.label))) {
-          channelName = printable(channel.label);
-        }
-        taken.insert(channelName);
+    for (Source& source : sources_) {
+      for (const auto& [channel, channelName] : channelNames(source)) {
         FoundSensor sensor{source.zone ? printable(source.name) + source.suffix
                                        : printable(source.name) + source.suffix + "/" + channelName,
-                           channel.input, cpuRuleRank(source.zone, source.name, channelName),
-                           source.order, channel.number};
+                           channel->input, cpuRuleRank(source.zone, source.name, channelName),
+                           source.order, channel->number};
         inventory_.sensors.push_back(std::move(sensor));
       }
     }
@@ -258,6 +252,28 @@ class Walk {
       if (error != ENOENT && error != ENOTDIR) noteError(error);
     }
     return {};
+  }
+
+  // A name for each of a chip's channels, the same whatever order the folder lists them in, and
+  // no two alike: its label, in order of channel number, unless an earlier channel has it; else
+  // tempN, unless a label has that, with "#2", "#3"... added until it is free.
+  static std::vector<std::pair<const Channel*, std::string>> channelNames(Source& source) {
+    std::sort(source.channels.begin(), source.channels.end(),
+              [](const Channel& a, const Channel& b) { return a.number < b.number; });
+    std::vector<std::pair<const Channel*, std::string>> named;
+    std::set<std::string> taken;
+    for (const Channel& channel : source.channels) {
+      const std::string label = printable(channel.label);
+      const bool labelled = !label.empty() && taken.insert(label).second;
+      named.emplace_back(&channel, labelled ? label : "");
+    }
+    for (auto& [channel, name] : named) {
+      if (!name.empty()) continue;
+      const std::string byNumber = "temp" + std::to_string(channel->number);
+      name = byNumber;
+      for (int i = 2; !taken.insert(name).second; ++i) name = byNumber + "#" + std::to_string(i);
+    }
+    return named;
   }
 
   // Sources that share a name carry their device's name, or their place in natural order where
