@@ -141,6 +141,9 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
       EXPECT_EQ(text(reader, name, member), expected) << member;
     }
     EXPECT_EQ(text(reader, name, "Menu", "o"), "/MenuBar");
+    int isMenu = -1;  // a click activates the item; its menu is for the other button
+    sd_bus_message_read(property(reader, name, "ItemIsMenu", "b"), "b", &isMenu);
+    EXPECT_EQ(isMenu, 0);
     const char *tipIcon = nullptr, *tipTitle = nullptr, *tipText = nullptr;
     sd_bus_message* tip = property(reader, name, "ToolTip", "(sa(iiay)ss)");
     ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &tipIcon, 0, &tipTitle, &tipText), 0);
@@ -194,6 +197,25 @@ TEST_F(TrayItem, RegistersWithEachNewTrayWhateverTheLastOneAnswered) {
   }
   quorvel.readUntil([] { return false; }, 500ms);
   EXPECT_EQ(lines(quorvel.err).size(), 2u) << quorvel.err;
+  quorvel.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+}
+
+TEST_F(TrayItem, ANameOwnedByAnotherRegistersTheItemByItsObject) {
+  // Another connection owns org.kde.StatusNotifierItem-<pid>-1 first, as a program with the same
+  // pid in another pid namespace (a sandbox) may.
+  FakeWatcher watcher(bus_);
+  const BusConnection other = bus_.connect();
+  beforeStart_ = [&](pid_t pid) {
+    const std::string name = "org.kde.StatusNotifierItem-" + std::to_string(pid) + "-1";
+    ASSERT_GE(sd_bus_request_name(other.get(), name.c_str(), 0), 0);
+  };
+  Running quorvel = run();
+  ASSERT_TRUE(
+      pumpUntil({watcher.bus(), other.get()}, [&] { return !watcher.registrations.empty(); }));
+  EXPECT_EQ(watcher.registrations[0].service, kItemPath);
+  // The watcher takes the item from the connection that registered it: the program's own.
+  EXPECT_EQ(text(watcher.bus(), watcher.registrations[0].sender, "Id"), "quorvel");
   quorvel.send(SIGTERM);
   EXPECT_TRUE(exitedWithZero(quorvel.wait()));
 }
