@@ -185,6 +185,19 @@ TEST_F(TrayItem, RegistersWithEachNewTrayWhateverTheLastOneAnswered) {
   ASSERT_TRUE(quorvel.readUntil([&] { return lines(quorvel.err).size() >= 2; })) << quorvel.err;
   EXPECT_EQ(lines(quorvel.err)[0], kTitle);
   EXPECT_NE(lines(quorvel.err)[1].find("--status-bar=line"), std::string::npos) << quorvel.err;
+  // A new reading while no tray has the item (none yet, one that refused or has not answered, one
+  // that has gone) is told to nobody; once a tray takes it, each is told.
+  FakeHost host(bus_);
+  int reading = 0;
+  const auto change = [&](bool heard) {
+    const std::string title = ++reading % 2 ? "50.0\u00b0C" : kTitle;
+    setSensor(reading % 2 ? "50000\n" : "47750\n");
+    if (heard) return pumpUntil({host.bus()}, [&] { return host.lastLabel == title; });
+    pumpUntil(
+        {host.bus()}, [] { return false; }, 600ms);
+    return host.signals.empty();
+  };
+  EXPECT_TRUE(change(false));
   for (const auto answer : {FakeWatcher::Answer::refuse, FakeWatcher::Answer::never,
                             FakeWatcher::Answer::accept, FakeWatcher::Answer::accept}) {
     FakeWatcher watcher(bus_, answer);  // a tray that starts late, or starts again
@@ -194,7 +207,10 @@ TEST_F(TrayItem, RegistersWithEachNewTrayWhateverTheLastOneAnswered) {
         {watcher.bus()}, [] { return false; }, 300ms);
     EXPECT_EQ(watcher.registrations.size(), 1u);
     EXPECT_EQ(watcher.registrations[0].service, kItemPath);
+    EXPECT_TRUE(change(answer == FakeWatcher::Answer::accept)) << static_cast<int>(answer);
+    host.signals.clear();
   }
+  EXPECT_TRUE(change(false));
   quorvel.readUntil([] { return false; }, 500ms);
   EXPECT_EQ(lines(quorvel.err).size(), 2u) << quorvel.err;
   quorvel.send(SIGTERM);

@@ -227,6 +227,7 @@ void TrayStatusItem::hostDecided() {
   // Looked for again with each new host: an icon installed or removed since shows as it is now.
   themePath_ = bundleThemePath(tray_->port().mainBundle().contents());
   pixmapsDrawn_ = false;
+  registered_ = false;
   registerWithWatcher();
 }
 
@@ -277,7 +278,12 @@ void TrayStatusItem::registerWithWatcher() {
 int TrayStatusItem::onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* /*e*/) {
   auto* const item = static_cast<TrayStatusItem*>(userdata);
   item->registration_ = sd_bus_slot_unref(item->registration_);
-  if (!sd_bus_message_is_method_error(reply, nullptr)) return 0;
+  if (!sd_bus_message_is_method_error(reply, nullptr)) {
+    // Taken: what changed while the watcher was asked is told now.
+    item->registered_ = true;
+    if (item->unsent_) item->sendChanges();
+    return 0;
+  }
   if (item->tray_->connection() != Tray::Connection::made) return 0;  // the bus failed us first
   // A refusal or a failure is said only when asked for: the next watcher to appear is asked
   // again. That no watcher runs is said once, always.
@@ -321,6 +327,7 @@ void TrayStatusItem::sendChanges() {
     unsent_ = 0;  // no host will read them
     return;
   }
+  if (!registered_) return;  // no host hears them yet
   sd_bus* const bus = tray_->bus();
   // Whether the bus has taken everything sent so far: sd-bus's own count of the messages it
   // holds, read without a system call.

@@ -43,6 +43,9 @@ class TrayStatusItem final : public platform::StatusItem {
   // Asks the tray's watcher to show the item; an earlier request still unanswered is dropped.
   void registerWithWatcher();
 
+  // The tray's watcher has gone: no host shows the item until the next one takes it.
+  void watcherGone() { registered_ = false; }
+
   void setTitle(const std::string& title) override;
   void setAlternateImage(std::shared_ptr<platform::Image> image) override;
   void setHighlightMode(bool highlightMode) override;
@@ -95,6 +98,9 @@ class TrayStatusItem final : public platform::StatusItem {
   unsigned unsent_ = 0;   // the pending set: the change signals still to send
   int heldChanges_ = 0;   // the new titles the pending set tells of
   bool waiting_ = false;  // the set waits for the bus to take what came before
+  // A watcher has taken the item: until one does, no host hears its signals, and the pending set
+  // waits (a host reads every property when the item is taken).
+  bool registered_ = false;
   mutable std::vector<Pixmap> pixmaps_;
   mutable bool pixmapsDrawn_ = false;  // for the title and host of now
   std::shared_ptr<platform::Image> alternateImage_;

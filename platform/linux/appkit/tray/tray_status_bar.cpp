@@ -219,8 +219,14 @@ int Tray::onWatcherOwner(sd_bus_message* message, void* userdata, sd_bus_error* 
   auto* const tray = static_cast<Tray*>(userdata);
   const char *name = nullptr, *oldOwner = nullptr, *newOwner = nullptr;
   if (sd_bus_message_read(message, "sss", &name, &oldOwner, &newOwner) < 0) return 0;
-  if (!newOwner || !*newOwner) return 0;  // the tray went away; its successor will be told
-  tray->identifyHost();                   // then the items register with it
+  if (!newOwner || !*newOwner) {
+    // The tray went away: its items wait, silent, for its successor, which is told of them.
+    for (const auto& weak : tray->items_) {
+      if (const auto item = weak.lock()) item->watcherGone();
+    }
+    return 0;
+  }
+  tray->identifyHost();  // then the items register with it
   return 0;
 }
 
