@@ -4,11 +4,6 @@
 
 #include "smc/smc_connection.h"
 
-double sp78ToCelsius(uint8_t high, uint8_t low) {
-  const int raw = static_cast<int8_t>(high) * 256 + low;
-  return static_cast<double>(raw >> 2) * 0.015625;
-}
-
 bool readCpuTemperature(double& temperature) {
   if (openSmcConnection() != 0) return false;
 

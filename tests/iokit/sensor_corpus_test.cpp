@@ -13,6 +13,7 @@
 #include "iokit_test_support.h"
 #include "sensor/sensor_list.h"
 #include "sensor/sensor_text.h"
+#include "smc/smc_block.h"
 #include "support/read_file.h"
 #include "support/sysfs_layout.h"
 
@@ -40,7 +41,9 @@ std::string programTitle(const FakeSysfs& tree) {
   if (r.lookup == 0 && !r.found) return "none";
   if (r.read != 0) return "failed";
   char title[32];
-  std::snprintf(title, sizeof title, "%.1f\u00b0C", iokit::sp78Celsius(r.sp78));
+  const auto sp78 = static_cast<uint16_t>(r.sp78);
+  std::snprintf(title, sizeof title, "%.1f\u00b0C",
+                sp78ToCelsius(static_cast<uint8_t>(sp78 >> 8), static_cast<uint8_t>(sp78)));
   return title;
 }
 

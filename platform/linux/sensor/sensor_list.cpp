@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "sensor/sensor_text.h"
+#include "smc/smc_block.h"
 #include "sysfs_search.h"
 #include "sysfs_sensor.h"
 
@@ -43,8 +44,9 @@ bool readAsTitle(const std::string& path, std::string& reading, std::string& pro
     problem = "not a temperature";
   } else {
     char title[64];
+    const auto sp78 = static_cast<uint16_t>(iokit::millidegreesToSp78(millidegrees));
     std::snprintf(title, sizeof title, "%.1f\u00b0C",
-                  iokit::sp78Celsius(iokit::millidegreesToSp78(millidegrees)));
+                  sp78ToCelsius(static_cast<uint8_t>(sp78 >> 8), static_cast<uint8_t>(sp78)));
     reading = title;
     return true;
   }

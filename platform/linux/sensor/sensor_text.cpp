@@ -39,8 +39,4 @@ int16_t millidegreesToSp78(int64_t millidegrees) {
   return static_cast<int16_t>(counts);
 }
 
-double sp78Celsius(int16_t sp78) {
-  return static_cast<double>(sp78 >> 2) * 0.015625;
-}
-
 }  // namespace iokit

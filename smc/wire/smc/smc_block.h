@@ -30,6 +30,13 @@ static_assert(offsetof(SmcParamBlock, dataType) == 32);
 static_assert(offsetof(SmcParamBlock, command) == 42);
 static_assert(offsetof(SmcParamBlock, bytes) == 48);
 
+// Converts the first two bytes of an "sp78" value (signed, big-endian, 8 fraction bits) into
+// degrees Celsius. The two lowest bits are dropped, so the result moves in steps of 1/64 degree.
+inline double sp78ToCelsius(uint8_t high, uint8_t low) {
+  const int raw = static_cast<int8_t>(high) * 256 + low;
+  return static_cast<double>(raw >> 2) * 0.015625;
+}
+
 inline constexpr uint8_t kSmcCommandReadBytes = 5;
 inline constexpr uint8_t kSmcCommandKeyInfo = 9;
 inline constexpr uint32_t kSmcSelectorCall = 2;  // the service's struct method for both commands

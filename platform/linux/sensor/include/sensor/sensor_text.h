@@ -17,8 +17,4 @@ bool parseMillidegrees(std::string_view text, int64_t& millidegrees);
 // count and clamped to the type's range (-128 to 127.99609375 degrees), never wrapped.
 int16_t millidegreesToSp78(int64_t millidegrees);
 
-// What the CPU reading makes of an sp78 value, in degrees: its two lowest bits dropped, so in
-// steps of 1/64 degree. The list of sensors shows each as the title would.
-double sp78Celsius(int16_t sp78);
-
 }  // namespace iokit
