@@ -2,7 +2,6 @@
 // chips of one driver, names that name nothing. (A named sensor that goes and comes back is in
 // program_test.cpp, beside the CPU's.)
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include "support/program_harness.h"
 #include "support/read_file.h"
@@ -13,10 +12,6 @@ namespace {
 SysfsLayout corpusMachine(const std::string& name) {
   return parseSysfsLayout(
       readFile(QUORVEL_SOURCE_DIR "/tests/sensor-corpus/" + name + ".machine").value_or(""));
-}
-
-bool exitedWith(const std::optional<int>& status, int code) {
-  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
 }
 
 }  // namespace

@@ -337,14 +337,12 @@ TEST_F(TrayItem, TheOptionChoosesWhereTheTitleGoes) {
   environment_.clear();  // no session bus
   Running tray = run({"--status-bar", "tray"});
   auto status = tray.wait();
-  ASSERT_TRUE(status && WIFEXITED(*status)) << describe(status);
-  EXPECT_EQ(WEXITSTATUS(*status), 1);
+  EXPECT_TRUE(exitedWith(status, 1)) << describe(status);
   EXPECT_NE(tray.err.find("--status-bar=line"), std::string::npos) << tray.err;
 
   Running wrong = run({"--status-bar=menu"});
   status = wrong.wait();
-  ASSERT_TRUE(status && WIFEXITED(*status)) << describe(status);
-  EXPECT_EQ(WEXITSTATUS(*status), 2);
+  EXPECT_TRUE(exitedWith(status, 2)) << describe(status);
   EXPECT_NE(wrong.err.find("tray, line or auto"), std::string::npos) << wrong.err;
 }
 
@@ -454,8 +452,7 @@ TEST_F(TrayItem, ABusThatFailsLeavesTheLineInAutoModeAndStatusOneInTrayMode) {
     // The tray, asked for, is not there: status 1 and why, within the 5 s given to answer.
     Running tray = run({"--status-bar=tray"});
     const auto status = tray.wait(10s);
-    ASSERT_TRUE(status && WIFEXITED(*status)) << what << ": " << describe(status);
-    EXPECT_EQ(WEXITSTATUS(*status), 1) << what;
+    EXPECT_TRUE(exitedWith(status, 1)) << what << ": " << describe(status);
     EXPECT_NE(tray.err.find("--status-bar=line"), std::string::npos) << what << ": " << tray.err;
   }
 }

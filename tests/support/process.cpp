@@ -186,8 +186,12 @@ void Child::stop(int signal, Clock::duration grace) {
   }
 }
 
+bool exitedWith(const std::optional<int>& status, int code) {
+  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
 bool exitedWithZero(const std::optional<int>& status) {
-  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+  return exitedWith(status, 0);
 }
 
 std::string describe(const std::optional<int>& status) {

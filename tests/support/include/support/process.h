@@ -124,6 +124,7 @@ class Child {
   std::optional<int> status_;
 };
 
-// A wait status: exited with 0; and described for a test's message.
+// A wait status: exited with code, or with 0; and described for a test's message.
+bool exitedWith(const std::optional<int>& status, int code);
 bool exitedWithZero(const std::optional<int>& status);
 std::string describe(const std::optional<int>& status);
