@@ -377,8 +377,11 @@ consteval bool facesFit() {
     const Face& face = kFaces[i];
     const auto bottom = [&](const Line& line) { return line.top + line.ladder[0].height; };
     for (const Line* line : {&face.number, &face.unit}) {
+      // One glyph per code point of the view: a longer list would draw past the font.
       for (const FontView& font : line->ladder) {
-        if (font.height != line->ladder[0].height) return false;
+        if (font.height != line->ladder[0].height || font.order.size() != font.widths.size()) {
+          return false;
+        }
       }
     }
     if (face.size != kTitleIconSizes[i] || face.size > 63 || face.outline < 1 ||
