@@ -123,8 +123,8 @@ std::size_t completeType(const char* signature) {
   }
 }
 
-// Appends a value of the complete type type (of length length) from the input. What append
-// returns; a negative errno when sd-bus refuses the value or the type.
+// Appends a value of the complete type type from the input. What append returns; a negative
+// errno when sd-bus refuses the value or the type.
 int append(sd_bus_message* message, const std::string& type, Input& input, int depth) {
   if (depth > kMaxDepth) return -EINVAL;
   switch (type[0]) {
@@ -162,7 +162,8 @@ int append(sd_bus_message* message, const std::string& type, Input& input, int d
     case 'o':
       return sd_bus_message_append_basic(message, 'o', kPaths[input.byte() % kPaths.size()]);
     case 'g':
-      return sd_bus_message_append_basic(message, 'g', kVariantTypes[input.byte() % 10]);
+      return sd_bus_message_append_basic(message, 'g',
+                                         kVariantTypes[input.byte() % kVariantTypes.size()]);
     case 'd': {
       const uint64_t bits = input.bytes(8);
       double value = 0;
