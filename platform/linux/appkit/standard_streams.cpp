@@ -21,12 +21,15 @@ constexpr std::chrono::milliseconds kWriteLimit{100};
 
 void interruptWrite(int /*signal*/) {}
 
-// Whether a write to fd could wait on a reader: a pipe, a terminal (a character device) or a
-// socket; files never do.
+// Whether a write to a file of that status could wait on a reader: a pipe, a terminal (a
+// character device) or a socket; files never do.
+bool couldWait(const struct stat& status) {
+  return S_ISSOCK(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode);
+}
+
 bool couldWait(int fd) {
   struct stat status {};
-  return fstat(fd, &status) == 0 &&
-         (S_ISSOCK(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode));
+  return fstat(fd, &status) == 0 && couldWait(status);
 }
 
 }  // namespace
@@ -35,9 +38,8 @@ bool couldWait(int fd) {
 // pipe or a character device (a terminal); says how it is to be written.
 StandardStreams::Way StandardStreams::makeOwnWithoutWaiting(int fd) {
   struct stat status {};
-  if (fstat(fd, &status) != 0) return Way::asOpened;
+  if (fstat(fd, &status) != 0 || !couldWait(status)) return Way::asOpened;
   if (S_ISSOCK(status.st_mode)) return Way::send;
-  if (!S_ISFIFO(status.st_mode) && !S_ISCHR(status.st_mode)) return Way::asOpened;
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0) return Way::asOpened;
   if (flags & O_NONBLOCK) return Way::asOpened;  // it never waits already
