@@ -40,7 +40,11 @@ Host decideHost(const HostFacts& facts) {
   for (const auto& [pid, name] : labelHosts) {
     if (facts.watcher > 0 && pid == facts.watcher) return {name, true, 16, INT_MAX, true};
   }
-  const std::string_view path = facts.executable;
+  std::string_view path = facts.executable;
+  // A program replaced on disk while it runs (a package upgraded under a running panel) is still
+  // that program: the kernel adds " (deleted)" to its path.
+  constexpr std::string_view kDeleted = " (deleted)";
+  if (path.ends_with(kDeleted)) path.remove_suffix(kDeleted.size());
   const std::string_view file = path.substr(path.rfind('/') + 1);
   for (const ProgramRule& rule : kPrograms) {
     if (rule.folder ? path.find(rule.match) != std::string_view::npos : file == rule.match) {
