@@ -78,3 +78,25 @@ TEST(DbusType, EachTypeWritesTheSignatureItDeclares) {
   check(ToolTip{"", {}, "CPU temperature", "47.8\u00b0C"}, "(sa(iiay)ss)");
   check(ToolTip{"", icons, "CPU temperature", ""}, "(sa(iiay)ss)");
 }
+
+TEST(DbusType, ATextThatCannotBeSentGoesAsTheEmptyOne) {
+  const std::pair<const char*, bool> texts[] = {
+      {"", true},
+      {"/home/user/Quorvel.app/Contents/Resources/icons", true},
+      {"47.8\u00b0C", true},
+      {"\xf0\x9f\x8c\xa1 thermometer", true},  // four bytes, the last plane but one
+      {"/home/caf\xe9/Quorvel.app", false},    // Latin-1
+      {"\xc0\xaf", false},                     // an overlong '/'
+      {"\xed\xa0\x80", false},                 // a surrogate
+      {"\xef\xbf\xbe", false},                 // a noncharacter
+      {"\xf4\x90\x80\x80", false},             // past U+10FFFF
+      {"47.8\xc2", false},                     // cut short
+      {"\xe2\x82x", false},                    // a lead byte without its continuation
+  };
+  const MessageMaker maker;
+  for (const auto& [text, sendable] : texts) {
+    EXPECT_EQ(appkit::tray::sendableText(text), sendable) << text;
+    // Written either way: the message goes, with the text or without it.
+    EXPECT_EQ(maker.written(std::string(text)), "s") << text;
+  }
+}

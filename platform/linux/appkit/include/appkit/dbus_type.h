@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <vector>
@@ -47,15 +48,21 @@ struct ObjectPath {
   const char* path;
 };
 
+// Whether text can be sent as a D-Bus string as it is: UTF-8 of Unicode characters, none of them
+// a surrogate or a noncharacter (sd-bus refuses the whole message otherwise).
+bool sendableText(std::string_view text);
+
 // Defined for every type that has a D-Bus form, below; any other type does not build.
 template <typename T>
 struct DbusType;
 
+// A text that could not be sent as it is (a path from a Latin-1 folder, say) goes as the empty
+// one: the other values of the message still reach the host.
 template <>
 struct DbusType<const char*> {
   static constexpr Signature kSignature{"s"};
   static int append(sd_bus_message* message, const char* text) {
-    return sd_bus_message_append_basic(message, 's', text);
+    return sd_bus_message_append_basic(message, 's', sendableText(text) ? text : "");
   }
 };
 
@@ -63,7 +70,7 @@ template <>
 struct DbusType<std::string> {
   static constexpr Signature kSignature{"s"};
   static int append(sd_bus_message* message, const std::string& text) {
-    return sd_bus_message_append_basic(message, 's', text.c_str());
+    return DbusType<const char*>::append(message, text.c_str());
   }
 };
 
