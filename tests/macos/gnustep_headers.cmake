@@ -94,3 +94,5 @@ add_test(NAME macos.appkit_port.syntax.rejects_manual_release
          COMMAND ${objc_syntax_check} ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/manual_release.mm)
 set_tests_properties(macos.appkit_port.syntax.rejects_manual_release PROPERTIES
   PASS_REGULAR_EXPRESSION "ARC forbids explicit message send of 'release'")
+quorvel_label_tests(gnustep macos.appkit_port.syntax macos.appkit_port.syntax.rejects_unknown_selector
+                    macos.appkit_port.syntax.rejects_manual_release)

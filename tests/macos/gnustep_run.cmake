@@ -57,7 +57,7 @@ add_executable(quorvel_gnustep)
 target_link_libraries(quorvel_gnustep PRIVATE
   quorvel_entry quorvel_gnustep_status_bar_double quorvel_appkit_gnustep)
 
-quorvel_add_test(macos_appkit_port_run_test PREFIX macos.appkit_port.run.
+quorvel_add_test(macos_appkit_port_run_test PREFIX macos.appkit_port.run. LABEL gnustep
                  SOURCES appkit_port_run_test.cpp LIBS quorvel_test_process)
 add_dependencies(macos_appkit_port_run_test quorvel_gnustep)
 target_compile_definitions(macos_appkit_port_run_test PRIVATE
