@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 #include <stdexcept>
 
@@ -77,6 +78,130 @@ FailingBus::FailingBus(Kind kind) {
 FailingBus::~FailingBus() {
   server_.reset();
   if (socket_ >= 0) close(socket_);
+}
+
+PlayedBus::PlayedBus() {
+  const std::string path = (dir_.path() / "bus").string();
+  address_ = "unix:path=" + path;
+  listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
+      listen(listener_, 1) < 0) {
+    throw std::runtime_error("cannot listen on " + path);
+  }
+}
+
+PlayedBus::~PlayedBus() {
+  for (sd_bus_message* request : requests) sd_bus_message_unref(request);
+  if (listener_ >= 0) close(listener_);
+}
+
+bool PlayedBus::accept(std::chrono::milliseconds timeout) {
+  pollfd listening{listener_, POLLIN, 0};
+  if (poll(&listening, 1, static_cast<int>(timeout.count())) != 1) return false;
+  const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  sd_bus* bus = nullptr;
+  sd_id128_t id{};
+  id.bytes[0] = 1;
+  static const sd_bus_vtable kBus[] = {
+      SD_BUS_VTABLE_START(0),
+      SD_BUS_METHOD("Hello", "", "s", &PlayedBus::onCall, 0),
+      SD_BUS_METHOD("AddMatch", "s", "", &PlayedBus::onCall, 0),
+      SD_BUS_METHOD("GetNameOwner", "s", "s", &PlayedBus::onCall, 0),
+      SD_BUS_METHOD("GetConnectionUnixProcessID", "s", "u", &PlayedBus::onCall, 0),
+      SD_BUS_VTABLE_END};
+  static const sd_bus_vtable kWatcher[] = {
+      SD_BUS_VTABLE_START(0),
+      SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", &PlayedBus::onCall, 0),
+      SD_BUS_VTABLE_END};
+  if (fd < 0 || sd_bus_new(&bus) < 0) return false;
+  bus_.reset(bus);
+  return sd_bus_set_fd(bus, fd, fd) >= 0 && sd_bus_set_server(bus, 1, id) >= 0 &&
+         sd_bus_add_object_vtable(bus, nullptr, "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                  kBus, this) >= 0 &&
+         sd_bus_add_object_vtable(bus, nullptr, "/StatusNotifierWatcher",
+                                  "org.kde.StatusNotifierWatcher", kWatcher, this) >= 0 &&
+         sd_bus_add_filter(bus, nullptr, &PlayedBus::onMessage, this) >= 0 &&
+         sd_bus_start(bus) >= 0 &&
+         pumpUntil(
+             {bus}, [this] { return greeted_; }, timeout);
+}
+
+int PlayedBus::onCall(sd_bus_message* call, void* userdata, sd_bus_error* error) {
+  auto* const played = static_cast<PlayedBus*>(userdata);
+  const std::string member = sd_bus_message_get_member(call);
+  const char* name = "";
+  if (member != "Hello" && sd_bus_message_read(call, "s", &name) < 0) return -EINVAL;
+  if (member == "Hello") {
+    played->greeted_ = true;
+    return sd_bus_reply_method_return(call, "s", kProgram);
+  }
+  if (member == "AddMatch") return sd_bus_reply_method_return(call, "");
+  if (member == "RegisterStatusNotifierItem") {
+    played->requests.push_back(sd_bus_message_ref(call));
+    return 1;  // answered when the test says
+  }
+  const std::string unique = name[0] == ':' ? name : played->owners[name];
+  if (member == "GetNameOwner" && !unique.empty()) {
+    return sd_bus_reply_method_return(call, "s", unique.c_str());
+  }
+  if (member == "GetConnectionUnixProcessID" && played->processes.count(unique)) {
+    return sd_bus_reply_method_return(call, "u", static_cast<uint32_t>(played->processes[unique]));
+  }
+  return sd_bus_error_setf(error, SD_BUS_ERROR_NAME_HAS_NO_OWNER, "%s has no owner", name);
+}
+
+int PlayedBus::onMessage(sd_bus_message* message, void* userdata, sd_bus_error* /*error*/) {
+  if (sd_bus_message_is_signal(message, "org.kde.StatusNotifierItem", nullptr)) {
+    ++static_cast<PlayedBus*>(userdata)->signals[sd_bus_message_get_member(message)];
+  }
+  return 0;
+}
+
+void PlayedBus::setOwner(const std::string& name, const std::string& owner) {
+  const std::string before = owners[name];
+  owners[name] = owner;
+  sd_bus_message* signal = nullptr;
+  if (sd_bus_message_new_signal(bus(), &signal, "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                "NameOwnerChanged") < 0 ||
+      sd_bus_message_set_sender(signal, "org.freedesktop.DBus") < 0 ||
+      sd_bus_message_append(signal, "sss", name.c_str(), before.c_str(), owner.c_str()) < 0 ||
+      sd_bus_send(bus(), signal, nullptr) < 0) {
+    throw std::runtime_error("cannot announce the owner of " + name);
+  }
+  sd_bus_message_unref(signal);
+}
+
+void PlayedBus::answer(std::size_t index, const std::string& as, bool accept, const char* refusal) {
+  sd_bus_message* const request = std::exchange(requests.at(index), nullptr);
+  sd_bus_message* reply = nullptr;
+  const sd_bus_error error =
+      SD_BUS_ERROR_MAKE_CONST("org.kde.StatusNotifierWatcher.Error", refusal);
+  const int made = accept ? sd_bus_message_new_method_return(request, &reply)
+                          : sd_bus_message_new_method_error(request, &reply, &error);
+  if (made < 0 || sd_bus_message_set_sender(reply, as.c_str()) < 0 ||
+      sd_bus_send(bus(), reply, nullptr) < 0) {
+    throw std::runtime_error("cannot answer as " + as);
+  }
+  sd_bus_message_unref(reply);
+  sd_bus_message_unref(request);
+}
+
+bool roundTrip(sd_bus* bus, const std::string& destination) {
+  int answer = 0;  // 1 when answered, -1 when refused
+  const auto pong = [](sd_bus_message* reply, void* answered, sd_bus_error* /*error*/) {
+    *static_cast<int*>(answered) = sd_bus_message_is_method_error(reply, nullptr) ? -1 : 1;
+    return 0;
+  };
+  sd_bus_slot* slot = nullptr;
+  const bool sent =
+      sd_bus_call_method_async(bus, &slot, destination.c_str(), "/", "org.freedesktop.DBus.Peer",
+                               "Ping", pong, &answer, "") >= 0;
+  const bool answered = sent && pumpUntil({bus}, [&] { return answer != 0; }) && answer > 0;
+  sd_bus_slot_unref(slot);
+  return answered;
 }
 
 BusConnection PrivateBus::connect() const {

@@ -108,17 +108,11 @@ void notice(const std::string& text) {
   streams.notice(text);
 }
 
-// A name from the command line as a message may quote it: printable, at most 64 characters.
-std::string quoted(std::string_view text) {
-  std::string result;
-  for (const char c : text.substr(0, 64)) result += c >= ' ' && c <= '~' ? c : '?';
-  return text.size() > 64 ? result + "..." : result;
-}
-
 std::optional<int> chooseStatusBar(std::optional<std::string_view> value, Request& request) {
   request.statusBar = value ? appkit::findStatusBarKind(*value) : nullptr;
   if (request.statusBar) return std::nullopt;
-  notice("--status-bar takes " + statusBarNames() + ", not \"" + quoted(value.value_or("")) + "\"");
+  notice("--status-bar takes " + statusBarNames() + ", not \"" +
+         appkit::printable(value.value_or("")) + "\"");
   return 2;
 }
 
@@ -148,11 +142,12 @@ int listSensors() {
   std::vector<sensor::ListedSensor> sensors;
   std::string problem;
   if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem)) {
-    notice("cannot search " + sensor::sysfsRoot() + ": " + problem);
+    notice("cannot search " + appkit::printable(sensor::sysfsRoot(), 200) + ": " + problem);
     return 1;
   }
   // Standard output stays empty for a script to read; a person is told why.
-  if (sensors.empty()) notice("no temperature sensor under " + sensor::sysfsRoot());
+  if (sensors.empty())
+    notice("no temperature sensor under " + appkit::printable(sensor::sysfsRoot(), 200));
   for (const auto& listed : sensors) {
     std::printf(
         "%s\t%s%s\n", listed.name.c_str(),
@@ -254,7 +249,7 @@ int applicationMain(int argc, char* argv[]) {
   if (!request.sensorName.empty()) {
     // Compared with the names of the sensors found, never opened as a path.
     if (!sensor::hasSensorNamed(sensor::sysfsRoot(), request.sensorName)) {
-      notice("no sensor is named \"" + quoted(request.sensorName) +
+      notice("no sensor is named \"" + appkit::printable(request.sensorName) +
              "\"; quorvel --list-sensors lists them");
       return 2;
     }

@@ -13,7 +13,7 @@ namespace appkit {
 
 struct RunLoop::Event {
   sd_event* loop = nullptr;
-  std::vector<sd_event_source*> signals;  // and the buses' closing watches
+  std::vector<sd_event_source*> signals;
 
   Event() {
     // A loop of its own rather than sd-event's per-thread default one, which checks its thread
@@ -119,17 +119,20 @@ int RunLoop::watchSignals(std::initializer_list<int> signals, const SignalAction
   return 0;
 }
 
-int RunLoop::attach(sd_bus* bus) {
+int RunLoop::attach(sd_bus* bus, std::unique_ptr<BusAttachment>& attachment) {
+  attachment.reset();
   sd_event* const loop = event_->loop;
   if (!loop) return -ENOMEM;
   if (const int result = sd_bus_attach_event(bus, loop, SD_EVENT_PRIORITY_NORMAL); result < 0) {
     return result;
   }
+  std::unique_ptr<BusAttachment> made(new BusAttachment());
+  made->bus_ = bus;
   // A connection that fails while it is being made (a TCP port that refuses it after connect()
   // started) is left by sd-bus in its closing state with its descriptor gone, and so with nothing
   // that would wake the loop to finish it: no Disconnected message would ever come. After each
   // event the loop handles (never on a refresh, which handles none), a bus found closing is
-  // processed to its end here. The watch holds a reference to the bus until it is done.
+  // processed to its end here.
   const auto finishClosing = [](sd_event_source* source, void* userdata) {
     auto* const closing = static_cast<sd_bus*>(userdata);
     if (sd_bus_is_open(closing) > 0) return 0;
@@ -139,15 +142,16 @@ int RunLoop::attach(sd_bus* bus) {
     }
     return sd_event_source_set_enabled(source, SD_EVENT_OFF);
   };
-  sd_event_source* watch = nullptr;
-  int result = sd_event_add_post(loop, &watch, finishClosing, bus);
-  if (result >= 0) {
-    sd_bus_ref(bus);
-    result = sd_event_source_set_destroy_callback(
-        watch, [](void* userdata) { sd_bus_unref(static_cast<sd_bus*>(userdata)); });
-    event_->signals.push_back(watch);
+  if (const int result = sd_event_add_post(loop, &made->closing_, finishClosing, bus); result < 0) {
+    return result;  // the attachment made so far goes, and detaches the bus
   }
-  return result;
+  attachment = std::move(made);
+  return 0;
+}
+
+BusAttachment::~BusAttachment() {
+  sd_event_source_disable_unref(closing_);
+  sd_bus_detach_event(bus_);
 }
 
 std::shared_ptr<RunLoopTimer> RunLoop::scheduleTimer(double interval, platform::TimerAction action,

@@ -120,9 +120,21 @@ ssize_t StandardStreams::write(int fd, const void* data, std::size_t size) const
   return written;
 }
 
-void StandardStreams::notice(std::string_view text) const {
+std::string StandardStreams::noticeLine(std::string_view text) {
   std::string line = "quorvel: ";
-  line.append(text).push_back('\n');
+  for (const char c : text) line.push_back((c >= 0 && c < ' ') || c == '\x7f' ? '?' : c);
+  return line;
+}
+
+std::string printable(std::string_view text, std::size_t limit) {
+  std::string result;
+  for (const char c : text.substr(0, limit)) result.push_back(c >= ' ' && c <= '~' ? c : '?');
+  return text.size() > limit ? result + "..." : result;
+}
+
+void StandardStreams::notice(std::string_view text) const {
+  std::string line = noticeLine(text);
+  line.push_back('\n');
   std::string_view rest = line;
   while (!rest.empty()) {
     const ssize_t written = write(STDERR_FILENO, rest.data(), rest.size());

@@ -290,11 +290,10 @@ const sd_bus_vtable kMenuVtable[] = {
 }  // namespace
 
 DbusMenu::DbusMenu(sd_bus* bus, std::string path, std::function<void()> onQuit)
-    : bus_(sd_bus_ref(bus)), path_(std::move(path)), onQuit_(std::move(onQuit)) {}
+    : bus_(bus), path_(std::move(path)), onQuit_(std::move(onQuit)) {}
 
 DbusMenu::~DbusMenu() {
   sd_bus_slot_unref(object_);
-  sd_bus_unref(bus_);
 }
 
 int DbusMenu::publish() {

@@ -12,6 +12,7 @@ namespace appkit {
 
 class DbusMenu {
  public:
+  // A menu on bus, which its owner's tray holds and which must outlive the menu.
   DbusMenu(sd_bus* bus, std::string path, std::function<void()> onQuit);
   ~DbusMenu();
   DbusMenu(const DbusMenu&) = delete;
@@ -25,7 +26,7 @@ class DbusMenu {
   bool handle(int id, const char* eventId);
 
  private:
-  sd_bus* bus_;
+  sd_bus* bus_;  // not owned
   std::string path_;
   std::function<void()> onQuit_;
   sd_bus_slot* object_ = nullptr;

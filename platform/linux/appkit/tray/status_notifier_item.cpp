@@ -143,12 +143,6 @@ std::string bundleThemePath(const std::string& contents) {
   return {};
 }
 
-// "name: message" of a D-Bus error, for a diagnostic.
-std::string describe(const sd_bus_error* error) {
-  if (!error || !error->name) return "no answer";
-  return std::string(error->name) + (error->message ? std::string(": ") + error->message : "");
-}
-
 const sd_bus_vtable kItemVtable[] = {
     SD_BUS_VTABLE_START(0),
     DBUS_PROPERTY("Category", category, 0),
@@ -188,17 +182,25 @@ const sd_bus_vtable kItemVtable[] = {
 
 }  // namespace
 
-TrayStatusItem::TrayStatusItem(std::shared_ptr<Tray> tray) : tray_(std::move(tray)) {
-  if (LineStatusBar* const line = tray_->line()) line_ = line->makeItem();
+TrayStatusItem::TrayStatusItem(Tray& tray) : tray_(&tray) {
+  if (LineStatusBar* const line = tray.line()) line_ = line->makeItem();
 }
 
 TrayStatusItem::~TrayStatusItem() {
-  sd_bus_slot_unref(registration_);
-  sd_bus_slot_unref(object_);
+  if (tray_) tray_->removeItem(*this);
+  trayGone();
+}
+
+void TrayStatusItem::trayGone() {
+  registration_ = sd_bus_slot_unref(registration_);
+  object_ = sd_bus_slot_unref(object_);
+  menu_.reset();
+  tray_ = nullptr;
 }
 
 const tray::Host& TrayStatusItem::host() const {
-  return tray_->host();
+  static const tray::Host unknown;
+  return tray_ ? tray_->host() : unknown;
 }
 
 void TrayStatusItem::publish(int number) {
@@ -223,12 +225,29 @@ void TrayStatusItem::publish(int number) {
   if (tray_->hostDecided()) hostDecided();  // else the tray says when it is
 }
 
+TrayStatusItem::Offer TrayStatusItem::offer() const {
+  return {host().label, host().smallestPixmap, host().largestPixmap, themePath_};
+}
+
+bool TrayStatusItem::taken() const {
+  return tray_ && tray_->hostDecided() && !takenBy_.empty() && takenBy_ == tray_->watcherOwner();
+}
+
 void TrayStatusItem::hostDecided() {
   // Looked for again with each new host: an icon installed or removed since shows as it is now.
   themePath_ = bundleThemePath(tray_->port().mainBundle().contents());
   pixmapsDrawn_ = false;
-  registered_ = false;
-  registerWithWatcher();
+  // The answer to the request on its way says whether this watcher has the item (onRegistered).
+  if (registration_) return;
+  if (!taken()) {
+    registerWithWatcher();
+    return;
+  }
+  if (offer() != askedWith_) {
+    askedWith_ = offer();
+    unsent_ |= kNewIcon;
+  }
+  if (unsent_) sendChanges();
 }
 
 const std::vector<TrayStatusItem::Pixmap>& TrayStatusItem::pixmaps() const {
@@ -254,8 +273,10 @@ void TrayStatusItem::drawPixmaps() const {
 }
 
 void TrayStatusItem::registerWithWatcher() {
-  if (!object_ || tray_->connection() == Tray::Connection::closed) return;
-  registration_ = sd_bus_slot_unref(registration_);
+  takenBy_.clear();
+  const std::string& owner = tray_->watcherOwner();
+  // No watcher runs: the tray says so, and tells the item when one comes.
+  if (!object_ || owner.empty() || tray_->connection() == Tray::Connection::closed) return;
   sd_bus* const bus = tray_->bus();
   sd_bus_message* call = nullptr;
   int result = sd_bus_message_new_method_call(
@@ -272,27 +293,36 @@ void TrayStatusItem::registerWithWatcher() {
   if (result < 0) {
     tray_->diagnose("cannot ask the tray's watcher to show the item: " +
                     std::string(std::strerror(-result)));
+    return;
   }
+  // A watcher that takes the item reads all of it: what changed before is not told again.
+  askedFor_ = owner;
+  askedWith_ = offer();
+  unsent_ = 0;
+  heldChanges_ = 0;
 }
 
 int TrayStatusItem::onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* /*e*/) {
   auto* const item = static_cast<TrayStatusItem*>(userdata);
+  Tray& tray = *item->tray_;
   item->registration_ = sd_bus_slot_unref(item->registration_);
-  if (!sd_bus_message_is_method_error(reply, nullptr)) {
-    // Taken: what changed while the watcher was asked is told now.
-    item->registered_ = true;
-    if (item->unsent_) item->sendChanges();
+  // The watcher that answers: the one the request was meant for, or, where the name passed on
+  // meanwhile, the next one (whose coming the tray heard of before this answer).
+  const char* const sender = sd_bus_message_get_sender(reply);
+  const bool accepted = !sd_bus_message_is_method_error(reply, nullptr);
+  if (accepted) item->takenBy_ = sender ? sender : "";
+  // A host still being decided goes on from here (hostDecided).
+  if (!tray.hostDecided()) return 0;
+  if (tray.watcherOwner().empty()) return 0;  // no watcher now: the next one is asked
+  if (item->taken() || item->askedFor_ != tray.watcherOwner()) {
+    item->hostDecided();  // told what it shows differently, or asked anew
     return 0;
   }
-  if (item->tray_->connection() != Tray::Connection::made) return 0;  // the bus failed us first
-  // A refusal or a failure is said only when asked for: the next watcher to appear is asked
-  // again. That no watcher runs is said once, always.
-  item->tray_->diagnose("the tray's watcher did not take the item (" +
-                        describe(sd_bus_message_get_error(reply)) + ")");
-  if (sd_bus_message_is_method_error(reply, SD_BUS_ERROR_SERVICE_UNKNOWN) ||
-      sd_bus_message_is_method_error(reply, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
-    item->tray_->noteNoWatcher();
-  }
+  if (tray.connection() != Tray::Connection::made) return 0;  // the bus failed us first
+  // This watcher refused the item or did not answer: said only when asked for; the next watcher
+  // to appear is asked again.
+  tray.diagnose("the tray's watcher did not take the item (" +
+                describeError(sd_bus_message_get_error(reply)) + ")");
   return 0;
 }
 
@@ -300,7 +330,9 @@ void TrayStatusItem::setTitle(const std::string& title) {
   const bool changed = title != title_;
   // Where the line stands in for the tray, it shows every title, as the line does; on a terminal
   // beside the tray, each new one.
-  if (line_ && (tray_->lineStandsIn() || (changed && line_->isTerminal()))) line_->setTitle(title);
+  if (line_ && (!tray_ || tray_->lineStandsIn() || (changed && line_->isTerminal()))) {
+    line_->setTitle(title);
+  }
   // An unchanged title sends nothing and draws nothing; a set of signals that waited for the bus
   // goes once the bus has taken what came before.
   if (!changed) {
@@ -315,7 +347,7 @@ void TrayStatusItem::setTitle(const std::string& title) {
       sensorName_.empty() && !(sensorName_ = sensor::shownSensorName()).empty();
   // Until the connection is made the item is on no tray: the tray reads every property when the
   // item registers, which comes after.
-  if (tray_->connection() != Tray::Connection::made) return;
+  if (!tray_ || tray_->connection() != Tray::Connection::made) return;
   unsent_ |= (host().hearsLabel ? kNewLabel : 0u) | (iconShowsTitle() ? kNewIcon : 0u) |
              (sensorFound ? kNewToolTip : 0u);
   ++heldChanges_;
@@ -327,7 +359,7 @@ void TrayStatusItem::sendChanges() {
     unsent_ = 0;  // no host will read them
     return;
   }
-  if (!registered_) return;  // no host hears them yet
+  if (!taken()) return;  // no host hears them yet
   sd_bus* const bus = tray_->bus();
   // Whether the bus has taken everything sent so far: sd-bus's own count of the messages it
   // holds, read without a system call.

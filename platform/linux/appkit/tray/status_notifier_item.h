@@ -25,7 +25,8 @@ class Tray;
 
 class TrayStatusItem final : public platform::StatusItem {
  public:
-  explicit TrayStatusItem(std::shared_ptr<Tray> tray);
+  // An item of tray, which must tell it when it goes first (trayGone).
+  explicit TrayStatusItem(Tray& tray);
   ~TrayStatusItem() override;
   TrayStatusItem(const TrayStatusItem&) = delete;
   TrayStatusItem& operator=(const TrayStatusItem&) = delete;
@@ -36,15 +37,18 @@ class TrayStatusItem final : public platform::StatusItem {
   // a watcher appears.
   void publish(int number);
 
-  // The tray has decided its host (a new watcher, or the first): the item shows itself as that
-  // host shows best, and registers with the watcher.
+  // The tray has decided its host for the watcher's owner (a new watcher, or the first): the item
+  // shows itself as that host shows best, and registers with the watcher, once. A watcher that
+  // took the item before the tray knew of it (a request sent to the watcher before, which the name
+  // passed on) is not asked again: it is told what it shows differently now.
   void hostDecided();
 
-  // Asks the tray's watcher to show the item; an earlier request still unanswered is dropped.
-  void registerWithWatcher();
-
   // The tray's watcher has gone: no host shows the item until the next one takes it.
-  void watcherGone() { registered_ = false; }
+  void watcherGone() { takenBy_.clear(); }
+
+  // The tray goes before the item: the item lets go of its objects on the bus and shows nothing
+  // more there.
+  void trayGone();
 
   void setTitle(const std::string& title) override;
   void setAlternateImage(std::shared_ptr<platform::Image> image) override;
@@ -78,6 +82,22 @@ class TrayStatusItem final : public platform::StatusItem {
  private:
   static int onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* error);
 
+  // Asks the tray's watcher to show the item; no request is sent while one is unanswered.
+  void registerWithWatcher();
+  // Whether the watcher the tray's host is decided for has taken the item: only then does a host
+  // hear its signals.
+  bool taken() const;
+
+  // What a host reads of the item that depends on the host: when it changes for a watcher that
+  // has the item, a NewIcon tells it.
+  struct Offer {
+    bool label = false;
+    int smallestPixmap = 0, largestPixmap = 0;
+    std::string themePath;
+    bool operator==(const Offer&) const = default;
+  };
+  Offer offer() const;
+
   // Draws the title into the pixmaps the host is offered.
   void drawPixmaps() const;
 
@@ -86,7 +106,7 @@ class TrayStatusItem final : public platform::StatusItem {
   // bus stops reading, what waits for it is one set, which tells of the newest title.
   void sendChanges();
 
-  std::shared_ptr<Tray> tray_;
+  Tray* tray_;                            // nullptr once the tray has gone
   std::shared_ptr<LineStatusItem> line_;  // the line on standard error, when the tray has one
   std::string path_;                      // the item's object, which the watcher is told
   std::unique_ptr<DbusMenu> menu_;
@@ -98,9 +118,11 @@ class TrayStatusItem final : public platform::StatusItem {
   unsigned unsent_ = 0;   // the pending set: the change signals still to send
   int heldChanges_ = 0;   // the new titles the pending set tells of
   bool waiting_ = false;  // the set waits for the bus to take what came before
-  // A watcher has taken the item: until one does, no host hears its signals, and the pending set
-  // waits (a host reads every property when the item is taken).
-  bool registered_ = false;
+  // The unique name of the watcher that took the item (empty: none), of the one the unanswered
+  // request was meant for, and what the item offered when it sent that request.
+  std::string takenBy_;
+  std::string askedFor_;
+  Offer askedWith_;
   mutable std::vector<Pixmap> pixmaps_;
   mutable bool pixmapsDrawn_ = false;  // for the title and host of now
   std::shared_ptr<platform::Image> alternateImage_;

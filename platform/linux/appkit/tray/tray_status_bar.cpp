@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "appkit/port.h"
 #include "tray/status_notifier_item.h"
@@ -18,6 +19,7 @@ namespace appkit {
 
 namespace {
 
+constexpr char kWatcher[] = "org.kde.StatusNotifierWatcher";
 constexpr const char* kWatcherOwnerMatch =
     "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
     "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
@@ -36,7 +38,17 @@ constexpr double kConnectLimit = 5;  // seconds
 // bookkeeping): the largest reply the item gives (its icon) several times over.
 constexpr int kSendBuffer = 32 * 1024;
 
+// The longest path or address, and error message, that a notice quotes.
+constexpr std::size_t kQuotedPath = 200;
+constexpr std::size_t kQuotedMessage = 200;
+
 }  // namespace
+
+std::string describeError(const sd_bus_error* error) {
+  if (!error || !error->name) return "no answer";
+  return printable(error->name) +
+         (error->message ? ": " + printable(error->message, kQuotedMessage) : "");
+}
 
 Tray::Tray(Port& port, sd_bus* bus, std::string address, std::unique_ptr<LineStatusBar> line,
            Fallback fallback)
@@ -47,14 +59,19 @@ Tray::Tray(Port& port, sd_bus* bus, std::string address, std::unique_ptr<LineSta
       fallback_(fallback) {}
 
 Tray::~Tray() {
+  // Items that outlive the tray let go of their objects on the connection, and show nothing more.
+  for (TrayStatusItem* const item : std::exchange(items_, {})) item->trayGone();
   if (connectLimit_) connectLimit_->invalidate();
   for (HostQuery& query : hostQueries_) sd_bus_slot_unref(query.slot);
+  sd_bus_slot_unref(firstOwner_);
   sd_bus_slot_unref(filter_);
   sd_bus_slot_unref(watcherMatch_);
+  attachment_.reset();
   sd_bus_close_unref(bus_);
 }
 
 int Tray::watch() {
+  if (const int result = port_.loop().attach(bus_, attachment_); result < 0) return result;
   if (const int result = sd_bus_add_filter(bus_, &filter_, &Tray::onMessage, this); result < 0) {
     return result;
   }
@@ -67,25 +84,44 @@ int Tray::watch() {
       false);
   // A new owner of the watcher's name is a tray that knows nothing of the items yet: a panel
   // that started after the program, or restarted and forgot them.
-  const int result = sd_bus_add_match_async(bus_, &watcherMatch_, kWatcherOwnerMatch,
-                                            &Tray::onWatcherOwner, &Tray::onWatching, this);
-  // The watcher that runs already: its host is asked about after the match is in place, so that
-  // an owner that comes meanwhile is told of too.
-  if (result >= 0) identifyHost();
+  int result = sd_bus_add_match_async(bus_, &watcherMatch_, kWatcherOwnerMatch,
+                                      &Tray::onWatcherOwner, &Tray::onWatching, this);
+  // The watcher that runs already: asked for after the match is in place, so that an owner that
+  // comes meanwhile is told of too, after this answer.
+  if (result >= 0) {
+    result = sd_bus_call_method_async(bus_, &firstOwner_, "org.freedesktop.DBus",
+                                      "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                      "GetNameOwner", &Tray::onFirstOwner, this, "s", kWatcher);
+  }
   return result;
 }
 
-void Tray::identifyHost() {
-  const char* const names[] = {"org.kde.StatusNotifierWatcher", "org.gnome.Shell",
+int Tray::onFirstOwner(sd_bus_message* reply, void* userdata, sd_bus_error* /*error*/) {
+  auto* const tray = static_cast<Tray*>(userdata);
+  tray->firstOwner_ = sd_bus_slot_unref(tray->firstOwner_);
+  const char* owner = nullptr;
+  if (sd_bus_message_is_method_error(reply, nullptr) ||
+      sd_bus_message_read(reply, "s", &owner) <= 0) {
+    // No watcher runs: the items wait for one, and the user is told once why nothing shows.
+    tray->hostDecided_ = true;
+    if (tray->connection_ == Connection::made) tray->notice(kWaitingNotice);
+    return 0;
+  }
+  tray->identifyHost(owner);
+  return 0;
+}
+
+void Tray::identifyHost(const std::string& owner) {
+  const char* const names[] = {owner.c_str(), "org.gnome.Shell",
                                "org.ayatana.indicator.application",
                                "org.mate.panel.applet.NotificationAreaAppletFactory"};
   pid_t* const facts[] = {&facts_.watcher, &facts_.gnomeShell, &facts_.ayatana,
                           &facts_.mateNotificationArea};
   static_assert(std::size(names) == std::tuple_size_v<decltype(hostQueries_)>);
-  // Questions about an owner that has gone are dropped with their answers.
   for (HostQuery& query : hostQueries_) query.slot = sd_bus_slot_unref(query.slot);
   facts_ = {};
   hostDecided_ = false;
+  identifying_ = owner;
   unansweredQueries_ = 0;
   for (std::size_t i = 0; i < hostQueries_.size(); ++i) {
     hostQueries_[i] = {this, facts[i], nullptr};
@@ -124,37 +160,34 @@ void Tray::settleHost() {
     }
   }
   host_ = tray::decideHost(facts_);
+  watcherOwner_ = identifying_;
   hostDecided_ = true;
   // Answers that a failing connection made up: no watcher will hear of the items.
   if (connection_ != Connection::made) return;
   if (facts_.watcher > 0) {
     diagnose(
         "the tray's watcher is process " + std::to_string(facts_.watcher) + " (" +
-        (facts_.executable.empty() ? "its program unreadable" : facts_.executable) +
+        (facts_.executable.empty() ? "its program unreadable"
+                                   : printable(facts_.executable, kQuotedPath)) +
         "): " + host_.name +
         (host_.label ? ", shown the thermometer and the label" : ", shown the number in the icon"));
   }
-  for (const auto& weak : items_) {
-    if (const auto item = weak.lock()) item->hostDecided();
-  }
+  for (TrayStatusItem* const item : items_) item->hostDecided();
 }
 
-int Tray::addItem(const std::shared_ptr<TrayStatusItem>& item) {
-  std::erase_if(items_, [](const auto& weak) { return weak.expired(); });
-  items_.push_back(item);
+int Tray::addItem(TrayStatusItem& item) {
+  items_.push_back(&item);
   return ++itemsMade_;
 }
 
-void Tray::noteNoWatcher() {
-  if (noticeWritten_) return;
-  noticeWritten_ = true;
-  notice(kWaitingNotice);
+void Tray::removeItem(TrayStatusItem& item) {
+  std::erase(items_, &item);
 }
 
 void Tray::notice(std::string_view text) const {
-  for (const auto& weak : items_) {
-    if (const auto item = weak.lock(); item && item->line() && item->line()->isTerminal()) {
-      item->line()->writeLineAbove("quorvel: " + std::string(text));
+  for (const TrayStatusItem* const item : items_) {
+    if (item->line() && item->line()->isTerminal()) {
+      item->line()->writeLineAbove(StandardStreams::noticeLine(text));
       return;
     }
   }
@@ -175,7 +208,8 @@ void Tray::failToConnect(std::string_view why) {
   if (connection_ != Connection::opening) return;
   connection_ = Connection::closed;
   if (connectLimit_) connectLimit_->invalidate();
-  const std::string what = "the session bus at " + address_ + " " + std::string(why);
+  const std::string what =
+      "the session bus at " + printable(address_, kQuotedPath) + " " + std::string(why);
   if (fallback_ == Fallback::line) {
     diagnose(what + "; the temperature shows on standard error instead");
     // Closed at once where the bus itself has not (it did not answer): nothing more comes of it.
@@ -209,8 +243,7 @@ int Tray::onWatching(sd_bus_message* reply, void* userdata, sd_bus_error* /*erro
   }
   const sd_bus_error* const error = sd_bus_message_get_error(reply);
   if (error && tray->connection_ == Connection::made) {
-    tray->diagnose(std::string("the session bus will not tell of new trays (") + error->name +
-                   (error->message ? std::string(": ") + error->message : "") + ")");
+    tray->diagnose("the session bus will not tell of new trays (" + describeError(error) + ")");
   }
   return 0;
 }
@@ -219,14 +252,17 @@ int Tray::onWatcherOwner(sd_bus_message* message, void* userdata, sd_bus_error* 
   auto* const tray = static_cast<Tray*>(userdata);
   const char *name = nullptr, *oldOwner = nullptr, *newOwner = nullptr;
   if (sd_bus_message_read(message, "sss", &name, &oldOwner, &newOwner) < 0) return 0;
-  if (!newOwner || !*newOwner) {
-    // The tray went away: its items wait, silent, for its successor, which is told of them.
-    for (const auto& weak : tray->items_) {
-      if (const auto item = weak.lock()) item->watcherGone();
-    }
+  // Newer than the answer to the first question, which is dropped if it is still to come.
+  tray->firstOwner_ = sd_bus_slot_unref(tray->firstOwner_);
+  if (newOwner && *newOwner) {
+    tray->identifyHost(newOwner);  // then the items register with it
     return 0;
   }
-  tray->identifyHost();  // then the items register with it
+  // The tray went away: its items wait, silent, for its successor, which is told of them.
+  for (HostQuery& query : tray->hostQueries_) query.slot = sd_bus_slot_unref(query.slot);
+  tray->watcherOwner_.clear();
+  tray->hostDecided_ = true;
+  for (TrayStatusItem* const item : tray->items_) item->watcherGone();
   return 0;
 }
 
@@ -260,8 +296,8 @@ std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(Port& port,
   setsockopt(sd_bus_get_fd(bus), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
   // The line is drawn on a terminal, or stands in for the tray; elsewhere it has no use.
   if (line && !line->onTerminal() && fallback != Tray::Fallback::line) line.reset();
-  auto tray = std::make_shared<Tray>(port, bus, where, std::move(line), fallback);
-  if (int result = tray->watch(); result < 0 || (result = port.loop().attach(bus)) < 0) {
+  auto tray = std::make_unique<Tray>(port, bus, where, std::move(line), fallback);
+  if (const int result = tray->watch(); result < 0) {
     problem = std::string("cannot use the session bus: ") + std::strerror(-result);
     return nullptr;
   }
@@ -270,13 +306,13 @@ std::unique_ptr<TrayStatusBar> TrayStatusBar::connect(Port& port,
 
 std::unique_ptr<StatusBarBackend> makeTrayOnConnection(Port& port, sd_bus* connection) {
   return std::make_unique<TrayStatusBar>(
-      std::make_shared<Tray>(port, connection, "(given)", nullptr, Tray::Fallback::end));
+      std::make_unique<Tray>(port, connection, "(given)", nullptr, Tray::Fallback::end));
 }
 
 std::shared_ptr<platform::StatusItem> TrayStatusBar::statusItemWithLength(double /*length*/) {
   // The width of an icon in the tray is the tray's to choose.
-  auto item = std::make_shared<TrayStatusItem>(tray_);
-  item->publish(tray_->addItem(item));
+  auto item = std::make_shared<TrayStatusItem>(*tray_);
+  item->publish(tray_->addItem(*item));
   return item;
 }
 

@@ -1,7 +1,13 @@
 // The status bar of a desktop session: the tray, where each status item is a StatusNotifierItem
-// on the session bus. The bar owns the bus connection, follows the tray's watcher as it comes and
-// goes, and ends the application when the session bus closes. It runs on the port's loop and
-// writes its notices through the port's streams.
+// on the session bus. It follows the tray's watcher as it comes and goes, and ends the application
+// when the session bus closes. It runs on the port's loop and writes its notices through the
+// port's streams.
+//
+// Ownership is a tree: the bar owns the tray; the tray owns the bus connection, its attachment to
+// the loop and the line on standard error. The status items belong to whoever asked for them (the
+// application's delegate) and refer back to the tray, which knows them without owning them and
+// detaches them if it goes first. An item owns its menu; neither holds a reference to the
+// connection.
 #pragma once
 
 #include <systemd/sd-bus.h>
@@ -13,6 +19,7 @@
 #include <vector>
 
 #include "appkit/line_status_bar.h"
+#include "appkit/run_loop.h"
 #include "appkit/status_bar.h"
 #include "appkit/tray_host.h"
 
@@ -21,7 +28,7 @@ namespace appkit {
 class Port;
 class TrayStatusItem;
 
-// What the bar and its items share: the port, the connection, the items in the tray, and the
+// What the bar's items work with: the port, the connection, the tray's watcher and host, and the
 // line on standard error, where the title shows as well (started from a terminal) or instead (in
 // "auto" mode, while the tray cannot be had).
 class Tray {
@@ -36,12 +43,13 @@ class Tray {
   // terminal or, with Fallback::line, stands in for the tray.
   Tray(Port& port, sd_bus* bus, std::string address, std::unique_ptr<LineStatusBar> line,
        Fallback fallback);
+  // Detaches the items still there, then closes the connection.
   ~Tray();
   Tray(const Tray&) = delete;
   Tray& operator=(const Tray&) = delete;
 
-  // Watches for the watcher's owner and for the end of the connection, and gives the bus
-  // kConnectLimit to answer. 0, or a negative errno.
+  // Dispatches the connection from the port's loop, watches for the watcher's owner and for the
+  // end of the connection, and gives the bus kConnectLimit to answer. 0, or a negative errno.
   int watch();
 
   // The connection to the session bus: being made until the bus first answers, then made, until
@@ -57,17 +65,17 @@ class Tray {
   sd_bus* bus() const { return bus_; }
   LineStatusBar* line() const { return line_.get(); }
   bool onTerminal() const { return line_ && line_->onTerminal(); }
-  int addItem(const std::shared_ptr<TrayStatusItem>& item);  // the item's number in the process
+  // An item comes into the tray (its number in the process), or leaves it.
+  int addItem(TrayStatusItem& item);
+  void removeItem(TrayStatusItem& item);
 
   // The host that shows the items, decided for each new owner of the tray's watcher
   // (tray::decideHost); the items register once it is. Until then, and with no watcher, an
   // unknown host.
   const tray::Host& host() const { return host_; }
   bool hostDecided() const { return hostDecided_; }
-
-  // The item could not register because no watcher runs: says once that the program waits for a
-  // tray, then nothing more.
-  void noteNoWatcher();
+  // The unique name of the watcher's owner the host is decided for; empty when no watcher runs.
+  const std::string& watcherOwner() const { return watcherOwner_; }
 
   // Writes "quorvel: " and text on standard error, above the terminal line of an item if there
   // is one; diagnose does so only when the user asked for the program's diagnostics (--verbose).
@@ -81,10 +89,12 @@ class Tray {
   static int onMessage(sd_bus_message* message, void* userdata, sd_bus_error* error);
   static int onWatcherOwner(sd_bus_message* message, void* userdata, sd_bus_error* error);
   static int onWatching(sd_bus_message* message, void* userdata, sd_bus_error* error);
+  static int onFirstOwner(sd_bus_message* reply, void* userdata, sd_bus_error* error);
 
-  // Asks the bus which processes own the watcher and the label hosts' names; once all have
-  // answered, decides the host and registers the items with the watcher.
-  void identifyHost();
+  // Asks the bus which processes own the watcher (owner, its unique name; empty for none) and the
+  // label hosts' names; once all have answered, decides the host and tells the items. Questions
+  // about an owner before are dropped with their answers.
+  void identifyHost(const std::string& owner);
   static int onHostFact(sd_bus_message* reply, void* userdata, sd_bus_error* error);
   void settleHost();
 
@@ -94,16 +104,17 @@ class Tray {
 
   Port& port_;
   sd_bus* bus_;
+  std::unique_ptr<BusAttachment> attachment_;
   std::string address_;
   std::unique_ptr<LineStatusBar> line_;
   Fallback fallback_;
   sd_bus_slot* filter_ = nullptr;
   sd_bus_slot* watcherMatch_ = nullptr;
+  sd_bus_slot* firstOwner_ = nullptr;  // the question of who owns the watcher at the start
   std::shared_ptr<platform::Timer> connectLimit_;
-  std::vector<std::weak_ptr<TrayStatusItem>> items_;
+  std::vector<TrayStatusItem*> items_;  // known, not owned
   int itemsMade_ = 0;
   Connection connection_ = Connection::opening;
-  bool noticeWritten_ = false;
   // One question about the host: whose process owns a name; its answer goes to fact.
   struct HostQuery {
     Tray* tray = nullptr;
@@ -112,10 +123,15 @@ class Tray {
   };
   std::array<HostQuery, 4> hostQueries_{};
   int unansweredQueries_ = 0;
+  std::string identifying_;  // the owner the questions are about
   tray::HostFacts facts_;
   tray::Host host_;
+  std::string watcherOwner_;
   bool hostDecided_ = false;
 };
+
+// "name: message" of a D-Bus error, as a notice quotes it; "no answer" for none.
+std::string describeError(const sd_bus_error* error);
 
 class TrayStatusBar final : public StatusBarBackend {
  public:
@@ -131,10 +147,10 @@ class TrayStatusBar final : public StatusBarBackend {
   void terminalResized() override;
   Tray::Connection connection() const { return tray_->connection(); }
 
-  explicit TrayStatusBar(std::shared_ptr<Tray> tray) : tray_(std::move(tray)) {}
+  explicit TrayStatusBar(std::unique_ptr<Tray> tray) : tray_(std::move(tray)) {}
 
  private:
-  std::shared_ptr<Tray> tray_;
+  std::unique_ptr<Tray> tray_;
 };
 
 }  // namespace appkit

@@ -65,6 +65,57 @@ class FailingBus {
   std::unique_ptr<Child> server_;
 };
 
+// Pings the connection named destination and handles what arrives until it answers: everything it
+// sent before its answer has been handled then. Whether it answered.
+bool roundTrip(sd_bus* bus, const std::string& destination);
+
+// The session bus itself, played by the test for one program, so that the order of what the
+// program hears is the test's to choose. It listens at address(), takes the program's connection
+// (accept, which returns once the program has said hello: nothing the test sends comes before the
+// answer), and answers the calls the program makes of the bus (Hello, AddMatch, GetNameOwner,
+// GetConnectionUnixProcessID) from the names and processes the test sets. The program's requests
+// to the tray's watcher wait until the test answers them, as whichever watcher it chooses; owners
+// change when the test says (setOwner), which the program hears as NameOwnerChanged.
+class PlayedBus {
+ public:
+  static constexpr char kProgram[] = ":1.1";  // the program's unique name on the bus
+
+  PlayedBus();
+  ~PlayedBus();
+  PlayedBus(const PlayedBus&) = delete;
+  PlayedBus& operator=(const PlayedBus&) = delete;
+
+  const std::string& address() const { return address_; }
+  bool accept(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+  sd_bus* bus() const { return bus_.get(); }
+
+  // The unique name that owns a well-known one now; the owner's process (unique name -> pid).
+  std::map<std::string, std::string> owners;
+  std::map<std::string, pid_t> processes;
+  // Gives name to owner (empty: to nobody), and tells the program.
+  void setOwner(const std::string& name, const std::string& owner);
+
+  // The program's requests to the watcher, in order; answered ones are null.
+  std::vector<sd_bus_message*> requests;
+  // Answers request number index as the connection as, accepting or refusing it (with refusal as
+  // the error's message).
+  void answer(std::size_t index, const std::string& as, bool accept, const char* refusal = "No");
+  // The item's signals that arrived, by name.
+  std::map<std::string, int> signals;
+
+  bool roundTrip() { return ::roundTrip(bus(), kProgram); }
+
+ private:
+  static int onCall(sd_bus_message* call, void* userdata, sd_bus_error* error);
+  static int onMessage(sd_bus_message* message, void* userdata, sd_bus_error* error);
+
+  TempDir dir_;
+  std::string address_;
+  int listener_ = -1;
+  BusConnection bus_;
+  bool greeted_ = false;
+};
+
 // Processes what arrives on the connections until done() holds or the time is up; done().
 bool pumpUntil(std::initializer_list<sd_bus*> buses, const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(5));

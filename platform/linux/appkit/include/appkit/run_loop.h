@@ -14,10 +14,26 @@
 #include "platform/port.h"
 
 struct sd_bus;
+struct sd_event_source;
 
 namespace appkit {
 
 class RunLoopTimer;
+
+// A bus connection dispatched from a run loop (RunLoop::attach), until this goes: its owner, the
+// connection's, lets go of it before the connection, and the loop outlives both.
+class BusAttachment {
+ public:
+  ~BusAttachment();
+  BusAttachment(const BusAttachment&) = delete;
+  BusAttachment& operator=(const BusAttachment&) = delete;
+
+ private:
+  friend class RunLoop;
+  BusAttachment() = default;
+  sd_bus* bus_ = nullptr;
+  sd_event_source* closing_ = nullptr;  // finishes the connection once it is found closing
+};
 
 class RunLoop {
  public:
@@ -46,8 +62,9 @@ class RunLoop {
   using SignalAction = std::function<void()>;
   int watchSignals(std::initializer_list<int> signals, const SignalAction& action);
 
-  // Dispatches a bus connection's messages from the loop. 0, or a negative errno.
-  int attach(sd_bus* bus);
+  // Dispatches a bus connection's messages from the loop until attachment goes; it holds no
+  // reference to the connection. 0, or a negative errno (and no attachment).
+  int attach(sd_bus* bus, std::unique_ptr<BusAttachment>& attachment);
 
   // A timer on this loop; without an action, or on a loop that could not be made, a timer that
   // is never valid.

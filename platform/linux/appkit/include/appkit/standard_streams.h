@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace appkit {
@@ -40,9 +41,12 @@ class StandardStreams {
   // program's to write to now; never EINTR).
   ssize_t write(int fd, const void* data, std::size_t size) const;
 
-  // Writes "quorvel: ", text and a newline on standard error, as far as the reader takes them now:
+  // Writes noticeLine(text) and a newline on standard error, as far as the reader takes them now:
   // the program's notices, never waited on.
   void notice(std::string_view text) const;
+  // "quorvel: " and text, a control character in it written as '?': a notice is one line, and
+  // never moves the cursor or retitles the terminal, whatever it carries.
+  static std::string noticeLine(std::string_view text);
 
  private:
   enum class Way : unsigned char { asOpened, send, withinATimeLimit };
@@ -53,6 +57,11 @@ class StandardStreams {
   bool alarmInterrupts_ = false;  // SIGALRM ends a write that waits
   FILE* stdioOutput_ = nullptr;   // standard output's own stream, while ours stands in for it
 };
+
+// Text from outside the program (a value given, a path, a name or an error on the bus) as a notice
+// quotes it: printable ASCII, any other byte written as '?', cut after limit characters with
+// "...".
+std::string printable(std::string_view text, std::size_t limit = 64);
 
 // Makes signal interrupt a write that waits, and do nothing else: a handler that does nothing,
 // without SA_RESTART. Whether it could.
