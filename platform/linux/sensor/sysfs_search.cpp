@@ -261,7 +261,9 @@ class Walk {
     for (Source& source : sources_) {
       const std::string base = escaped(source.name) + source.suffix;
       for (const auto& [channel, channelName] : channelNames(source)) {
-        sensors.push_back({source.zone ? base : base + "/" + channelName, channel->input,
+        std::string name = base;
+        if (!source.zone) name.append("/").append(channelName);
+        sensors.push_back({std::move(name), channel->input,
                            cpuRuleRank(source.zone, source.name, channelName), source.order,
                            channel->number});
       }
