@@ -9,6 +9,7 @@
 
 #include "iokit/smc_device.h"
 #include "iokit_test_support.h"
+#include "sensor/sensor_list.h"
 #include "sensor/sensor_text.h"
 #include "smc/cpu_temperature.h"
 
@@ -171,7 +172,9 @@ TEST_F(SysfsSensor, KeptOpenUntilItVanishesThenFoundAgain) {
   EXPECT_TRUE(readsAs(readTc0p(), 42'000));
 }
 
-TEST_F(SysfsSensor, BadContentsFailThatReadingAndTheNextOneTriesAgain) {
+// A sensor that holds no temperature fails that reading; the search that follows passes it over
+// (here nothing else is left), and finds it again once it holds one.
+TEST_F(SysfsSensor, BadContentsFailThatReadingAndTheNextSearchPassesThemOver) {
   const std::string input = "class/hwmon/hwmon2/temp1_input";
   tree.addChip("hwmon2", "coretemp", 1, "Package id 0", "40000\n");
   EXPECT_TRUE(readsAs(readTc0p(), 40'000));
@@ -179,28 +182,31 @@ TEST_F(SysfsSensor, BadContentsFailThatReadingAndTheNextOneTriesAgain) {
            "", "garbage\n", "4O000\n", "99999999999999999999999\n", std::string(40, '0') + "4\n"}) {
     tree.write(input, bad);
     EXPECT_TRUE(readFails(readTc0p())) << '"' << bad << '"';
-    EXPECT_TRUE(readFails(readTc0p())) << '"' << bad << '"';
+    EXPECT_TRUE(noService(readTc0p())) << '"' << bad << '"';
     tree.write(input, "45000\n");
     EXPECT_TRUE(readsAs(readTc0p(), 45'000)) << "after \"" << bad << '"';
   }
-  // The program shows such a reading as 0.0 and prints nothing.
+  // The program shows such a reading as 0.0 and prints nothing; the next finds no sensor.
   tree.write(input, "garbage\n");
   double celsius = 99.0;
   ::testing::internal::CaptureStdout();
   EXPECT_TRUE(readCpuTemperature(celsius));
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(celsius, 0.0);
+  ::testing::internal::CaptureStdout();
+  EXPECT_FALSE(readCpuTemperature(celsius));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Error: no SMC found\n");
 }
 
-TEST_F(SysfsSensor, ReadErrorsFailTheReadingWithoutHanging) {
+TEST_F(SysfsSensor, ReadErrorsPassTheSensorOverWithoutHanging) {
   const std::string input = "class/hwmon/hwmon2/temp1_input";
   tree.addChip("hwmon2", "coretemp", 1, "Package id 0", "40000\n");
   std::filesystem::remove(tree.path(input));
   std::filesystem::create_directory(tree.path(input));  // read() gives EISDIR
-  EXPECT_TRUE(readFails(readTc0p()));
+  EXPECT_TRUE(noService(readTc0p()));
   std::filesystem::remove(tree.path(input));
   ASSERT_EQ(::mkfifo(tree.path(input).c_str(), 0644), 0);  // a FIFO with no writer
-  EXPECT_TRUE(readFails(readTc0p()));
+  EXPECT_TRUE(noService(readTc0p()));
 
   // FIFOs as a chip's name or a channel's label are passed over, not waited on.
   FakeSysfs planted;
@@ -250,10 +256,14 @@ TEST_F(SysfsSensor, PermissionErrorsKeepTheirMeaning) {
   expect("class/hwmon", notPermitted);
   expect("class/hwmon/hwmon2", notPermitted);
   expect("class/hwmon/hwmon2/name", notPermitted);  // and none in device/ to fall back on
-  // The sensor is found but cannot be opened: not privileged, 0xe00002c1.
+  // The CPU's sensor cannot be read: passed over, and with nothing else found, not permitted.
+  expect("class/hwmon/hwmon2/temp1_input", notPermitted);
+  // The sensor the user named is found but cannot be opened: not privileged, 0xe00002c1.
+  sensor::showSensorNamed("coretemp/Package id 0");
   expect("class/hwmon/hwmon2/temp1_input", [](const Reading& r) {
     return r.lookup == 0 && r.found && r.open == static_cast<kern_return_t>(0xe00002c1);
   });
+  sensor::showSensorNamed("");
 }
 
 int openFds() {

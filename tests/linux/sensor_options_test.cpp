@@ -1,5 +1,6 @@
 // --list-sensors and --sensor=NAME, on the built program: names that survive renumbering, two
-// chips of one driver, names that name nothing. (A named sensor that goes and comes back is in
+// chips of one driver (drives by their PCI address, not the number the driver gave them), names
+// that name nothing. (A named sensor that goes and comes back is in
 // program_test.cpp, beside the CPU's.)
 #include <gtest/gtest.h>
 
@@ -28,11 +29,11 @@ TEST_F(Program, ListsEverySensorOnceAndMarksTheCpusWhateverTheNumbers) {
       "drivetemp/temp1\tunreadable: no data\n"
       "iwlwifi_1\t53.0\u00b0C\n"
       "k10temp/Tctl\t52.9\u00b0C\t*\n"
-      "nvme@nvme0/Composite\t69.8\u00b0C\n"
-      "nvme@nvme0/Sensor 1\t69.8\u00b0C\n"
-      "nvme@nvme1/Composite\t59.9\u00b0C\n"
-      "nvme@nvme1/Sensor 1\t59.9\u00b0C\n"
-      "nvme@nvme1/Sensor 2\t63.9\u00b0C\n";
+      "nvme@0000:01:00.0/Composite\t69.8\u00b0C\n"
+      "nvme@0000:01:00.0/Sensor 1\t69.8\u00b0C\n"
+      "nvme@0000:05:00.0/Composite\t59.9\u00b0C\n"
+      "nvme@0000:05:00.0/Sensor 1\t59.9\u00b0C\n"
+      "nvme@0000:05:00.0/Sensor 2\t63.9\u00b0C\n";
   for (const FakeSysfs* sysfs : {&tree, &renumbered}) {
     // It lists and ends: no title, whatever the bundle's interval.
     Running list(program_, {"--list-sensors"}, sysfs->root());

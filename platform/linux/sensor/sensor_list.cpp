@@ -1,8 +1,5 @@
 #include "sensor/sensor_list.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,27 +21,16 @@ std::string& chosenName() {
 
 // One reading of a sensor's file, as the title would show it; false with the reason otherwise.
 bool readAsTitle(const std::string& path, std::string& reading, std::string& problem) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    problem = std::strerror(errno);
-    return false;
-  }
-  char text[32];
-  const ssize_t count = ::pread(fd, text, sizeof text, 0);
-  const int error = errno;
-  ::close(fd);
-  int64_t millidegrees = 0;
-  if (count < 0) {
-    problem = std::strerror(error);
-  } else if (count == 0) {
+  const iokit::SensorFileReading read = iokit::readSensorFile(path);
+  if (read.error != 0) {
+    problem = std::strerror(read.error);
+  } else if (read.text == iokit::SensorText::empty) {
     problem = "no data";
-  } else if (static_cast<std::size_t>(count) == sizeof text ||
-             !iokit::parseMillidegrees(std::string_view(text, static_cast<std::size_t>(count)),
-                                       millidegrees)) {
+  } else if (read.text == iokit::SensorText::garbage) {
     problem = "not a temperature";
   } else {
     char title[64];
-    const auto sp78 = static_cast<uint16_t>(iokit::millidegreesToSp78(millidegrees));
+    const auto sp78 = static_cast<uint16_t>(iokit::millidegreesToSp78(read.millidegrees));
     std::snprintf(title, sizeof title, "%.1f\u00b0C",
                   sp78ToCelsius(static_cast<uint8_t>(sp78 >> 8), static_cast<uint8_t>(sp78)));
     reading = title;

@@ -1,6 +1,8 @@
 // Which temperature sensor is the CPU's: one list of rules, best first. A rule's rank is its
 // place in the list; adding a sensor is one row here, in its place, and one row in the tests.
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -10,10 +12,11 @@ namespace iokit {
 
 namespace {
 
-// A hwmon channel, by its chip's name and its channel's name (the label, or tempN without one),
-// or a thermal zone, by its type (compared in lower case, '-' as '_'). In a pattern '#' stands
-// for a number.
-enum class Source { hwmon, zone };
+// A hwmon channel, by its chip's name and its channel's name (the label, or tempN without one);
+// a thermal zone, by its type (compared in lower case, '-' as '_'); or a channel of any chip that
+// is not plainly another device's, by its label alone, compared whole and in any case. In a
+// pattern '#' stands for a number.
+enum class Source { hwmon, zone, label };
 struct Rule {
   Source source;
   std::string_view chip;
@@ -53,6 +56,15 @@ constexpr Rule kRules[] = {
     {Source::zone, "littlecore_thermal", ""},
     {Source::zone, "cpu_big#_thermal", ""},  // MediaTek
     {Source::zone, "cpu_little#_thermal", ""},
+    {Source::zone, "cluster#_thermal", ""},  // SpacemiT K1 (Ky X1) on its vendor kernel
+    // The die as a driver labels it, on a chip that is not the CPU's own driver: the monitor of
+    // an ARM server's SoC (xgene-hwmon on X-Gene and Ampere Altra), the PVT block of a RISC-V or
+    // MIPS SoC (ESWIN EIC7700, Baikal-T1), an external sensor's diode named for the SoC. A
+    // reading of the die itself, so before the board firmware's; but after every rule of the
+    // CPU's own, so that no machine those rules serve changes its choice. Only these whole
+    // labels: a board's "CPU", a "CPU Fan" or a graphics card's "Core" are not the die.
+    {Source::label, "", "SoC Temperature"},
+    {Source::label, "", "CPU Core Temperature"},
     // Firmware and ACPI interfaces last: the board's reading of the CPU, where nothing of the
     // CPU's own is loaded. A generic ACPI zone (acpitz) is not one: on many boards it is a fixed
     // or chassis reading.
@@ -64,8 +76,35 @@ constexpr Rule kRules[] = {
     {Source::hwmon, "dell_smm", "CPU"},
 };
 
+// Chips that are plainly another device, whatever their channels are labelled: graphics cards,
+// drives, network and Wi-Fi cards, memory modules, batteries and power supplies. A name ending in
+// '*' stands for every name that begins so.
+constexpr std::string_view kOtherDevices[] = {
+    "amdgpu",         "radeon", "nouveau", "i915",   "xe",  "nvme",
+    "drivetemp",      "jc42",   "spd5118", "i350bb", "igb", "ixgbe",
+    "iwlwifi*",       "mt7*",   "ath1*",   "BAT*",   "AC",  "ucsi_source_psy*",
+    "hidpp_battery*",
+};
+
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
+}
+
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalInAnyCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return lower(x) == lower(y); });
+}
+
+bool isOtherDevice(std::string_view chip) {
+  return std::any_of(
+      std::begin(kOtherDevices), std::end(kOtherDevices), [&](std::string_view other) {
+        return other.ends_with('*') ? chip.starts_with(other.substr(0, other.size() - 1))
+                                    : chip == other;
+      });
 }
 
 // Whether text matches pattern, where '#' in the pattern stands for one or more digits.
@@ -87,24 +126,29 @@ bool matches(std::string_view pattern, std::string_view text) {
 // A zone's type as the rules spell it: lower case, '-' as '_' (as its hwmon twin is named).
 std::string zoneKey(std::string_view type) {
   std::string key(type);
-  for (char& c : key) {
-    if (c == '-') c = '_';
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : key) c = c == '-' ? '_' : lower(c);
   return key;
+}
+
+bool takes(const Rule& rule, bool zone, std::string_view chip, std::string_view channel,
+           const std::string& zoneType) {
+  switch (rule.source) {
+    case Source::zone:
+      return zone && matches(rule.chip, zoneType);
+    case Source::hwmon:
+      return !zone && rule.chip == chip && matches(rule.channel, channel);
+    case Source::label:
+      return !zone && equalInAnyCase(rule.channel, channel) && !isOtherDevice(chip);
+  }
+  return false;
 }
 
 }  // namespace
 
 int cpuRuleRank(bool zone, std::string_view chip, std::string_view channel) {
-  const std::string key = zone ? zoneKey(chip) : std::string();
+  const std::string zoneType = zone ? zoneKey(chip) : std::string();
   for (std::size_t rank = 0; rank < std::size(kRules); ++rank) {
-    const Rule& rule = kRules[rank];
-    if (zone
-            ? rule.source == Source::zone && matches(rule.chip, key)
-            : rule.source == Source::hwmon && rule.chip == chip && matches(rule.channel, channel)) {
-      return static_cast<int>(rank);
-    }
+    if (takes(kRules[rank], zone, chip, channel, zoneType)) return static_cast<int>(rank);
   }
   return kNoRule;
 }

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -14,6 +16,8 @@
 #include <set>
 #include <string_view>
 #include <utility>
+
+#include "sensor/sensor_text.h"
 
 namespace iokit {
 
@@ -118,13 +122,49 @@ std::optional<unsigned> inputChannel(std::string_view name) {
   return number;
 }
 
-// Text from the tree made fit for a name: a byte that is not printable ASCII becomes '?'.
-std::string printable(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c < ' ' || c > '~') c = '?';
+// Text from the tree made fit for a name that no other text gives: a byte outside printable ASCII,
+// the characters that join a name's parts ('/', '@', '#') and the escape itself are written \xHH.
+std::string escaped(std::string_view text) {
+  constexpr char kHex[] = "0123456789abcdef";
+  std::string result;
+  result.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < ' ' || byte > '~' || c == '\\' || c == '/' || c == '@' || c == '#') {
+      result += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xf]};
+    } else {
+      result += c;
+    }
   }
   return result;
+}
+
+bool hasAny(std::string_view text, std::string_view characters) {
+  return text.find_first_of(characters) != std::string_view::npos;
+}
+
+// Whether a folder's name is a word and a number and nothing else ("nvme0", "phy1").
+bool isNumberedInstance(std::string_view name) {
+  const std::size_t digits = name.find_last_not_of("0123456789") + 1;
+  return digits > 0 && digits < name.size() &&
+         std::all_of(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(digits), [](char c) {
+           return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+         });
+}
+
+// The name of a device (its real path) that stays put across reboots. A class device its driver
+// numbered in the order it found them (.../0000:02:00.0/nvme/nvme1, .../ieee80211/phy0) is named
+// by the bus device it hangs from, which the kernel places two folders up: "0000:02:00.0".
+std::string stableDeviceName(std::string_view device) {
+  const std::string_view name = baseName(device);
+  std::string_view parent = device.substr(0, device.size() - name.size());
+  if (parent.ends_with('/')) parent.remove_suffix(1);
+  const std::string_view glue = baseName(parent);
+  std::string_view bus = parent.substr(0, parent.size() - glue.size());
+  if (bus.ends_with('/')) bus.remove_suffix(1);
+  const std::string_view busName = baseName(bus);
+  const bool numbered = isNumberedInstance(name) && !hasAny(glue, ":.") && hasAny(busName, ":.");
+  return std::string(numbered ? busName : name);
 }
 
 // A zone's type as its hwmon twin is named: '-' as '_'.
@@ -146,6 +186,7 @@ struct Source {
   std::string name;    // the chip's name, or the zone's type
   std::string order;   // its device's real path (a zone's: its type, then its real path)
   std::string device;  // its device's own name, empty without one
+  std::string folder;  // its own folder's real path
   std::vector<Channel> channels;
   std::string suffix;  // what tells it apart from sources of the same name
 };
@@ -165,13 +206,10 @@ class Walk {
       return;
     }
     if (type.empty() || !exists(zone + "/temp")) return;
-    const std::string real = realPath(zone);
-    sources_.push_back({true,
-                        type,
-                        twinName(type) + "/" + (real.empty() ? zone : real),
-                        "",
-                        {{1, "", zone + "/temp"}},
-                        ""});
+    std::string real = realPath(zone);
+    if (real.empty()) real = zone;
+    sources_.push_back(
+        {true, type, twinName(type) + "/" + real, "", real, {{1, "", zone + "/temp"}}, ""});
     zoneTwins_.insert(twinName(type));
   }
 
@@ -196,9 +234,10 @@ class Walk {
             : baseName(device).starts_with("thermal_zone") && exists(folders[1] + "/type")) {
       return;
     }
-    Source source{false, name, device, std::string(baseName(device)), {}, ""};
-    if (source.order.empty()) source.order = realPath(chip);
-    if (source.order.empty()) source.order = chip;
+    std::string real = realPath(chip);
+    if (real.empty()) real = chip;
+    Source source{false, name, device, stableDeviceName(device), real, {}, ""};
+    if (source.order.empty()) source.order = real;
     for (const std::string& folder : folders) {
       const int error = forEachEntry(folder, [&](std::string_view entry) {
         const auto number = inputChannel(entry);
@@ -218,29 +257,59 @@ class Walk {
   // Names every sensor, ranks it, and chooses the CPU's.
   void finish() {
     nameSources();
+    auto& sensors = inventory_.sensors;
     for (Source& source : sources_) {
+      const std::string base = escaped(source.name) + source.suffix;
       for (const auto& [channel, channelName] : channelNames(source)) {
-        FoundSensor sensor{source.zone ? printable(source.name) + source.suffix
-                                       : printable(source.name) + source.suffix + "/" + channelName,
-                           channel->input, cpuRuleRank(source.zone, source.name, channelName),
-                           source.order, channel->number};
-        inventory_.sensors.push_back(std::move(sensor));
+        std::string name = base;
+        if (!source.zone) name.append("/").append(channelName);
+        sensors.push_back({std::move(name), channel->input,
+                           cpuRuleRank(source.zone, source.name, channelName), source.order,
+                           channel->number});
       }
     }
-    auto& sensors = inventory_.sensors;
     std::sort(sensors.begin(), sensors.end(), [](const FoundSensor& a, const FoundSensor& b) {
-      return naturalLess(a.name, b.name);
+      if (a.name != b.name) return naturalLess(a.name, b.name);
+      return a.order != b.order ? naturalLess(a.order, b.order) : a.channel < b.channel;
     });
+    keepNamesApart();
+    chooseTheCpus();
+  }
+
+ private:
+  // The names as printed are told apart by construction (each part escaped, each suffix unique);
+  // should two still meet, the later one in order takes a place number, so that every name chooses
+  // back its own sensor.
+  void keepNamesApart() {
+    std::set<std::string> taken;
+    for (FoundSensor& sensor : inventory_.sensors) {
+      std::string name = sensor.name;
+      for (int i = 2; !taken.insert(name).second; ++i) name = sensor.name + "#" + std::to_string(i);
+      sensor.name = std::move(name);
+    }
+  }
+
+  // The CPU's sensor: the best the rules take that reads, at this search, what a running CPU
+  // can. Each candidate is read once, in order, until one does.
+  void chooseTheCpus() {
+    const auto& sensors = inventory_.sensors;
+    std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < sensors.size(); ++i) {
-      if (sensors[i].rank == kNoRule) continue;
-      const auto best = inventory_.automatic;
-      if (best < 0 || better(sensors[i], sensors[static_cast<std::size_t>(best)])) {
+      if (sensors[i].rank != kNoRule) candidates.push_back(i);
+    }
+    std::sort(candidates.begin(), candidates.end(),
+              [&](std::size_t a, std::size_t b) { return better(sensors[a], sensors[b]); });
+    for (const std::size_t i : candidates) {
+      const SensorFileReading reading = readSensorFile(sensors[i].path);
+      noteError(reading.error);
+      if (reading.error == 0 && reading.text == SensorText::temperature &&
+          plausibleCpuReading(reading.millidegrees)) {
         inventory_.automatic = static_cast<std::ptrdiff_t>(i);
+        return;
       }
     }
   }
 
- private:
   // A channel's label, beside its input or in the other folder; empty when it has none or it
   // cannot be read (it is then named by its number).
   std::string label(const std::string (&folders)[2], unsigned number) {
@@ -263,7 +332,7 @@ class Walk {
     std::vector<std::pair<const Channel*, std::string>> named;
     std::set<std::string> taken;
     for (const Channel& channel : source.channels) {
-      const std::string label = printable(channel.label);
+      const std::string label = escaped(channel.label);
       const bool labelled = !label.empty() && taken.insert(label).second;
       named.emplace_back(&channel, labelled ? label : "");
     }
@@ -280,17 +349,20 @@ class Walk {
   // that does not tell them apart.
   void nameSources() {
     std::map<std::pair<bool, std::string>, std::vector<Source*>> groups;
+    // In the order of their own folders first, so that chips of one device keep their places.
+    std::sort(sources_.begin(), sources_.end(),
+              [](const Source& a, const Source& b) { return naturalLess(a.folder, b.folder); });
     for (Source& source : sources_) groups[{source.zone, source.name}].push_back(&source);
     for (auto& [key, group] : groups) {
       if (group.size() < 2) continue;
-      std::sort(group.begin(), group.end(),
-                [](const Source* a, const Source* b) { return naturalLess(a->order, b->order); });
+      std::stable_sort(group.begin(), group.end(), [](const Source* a, const Source* b) {
+        return naturalLess(a->order, b->order);
+      });
       std::set<std::string> devices;
       for (const Source* source : group) devices.insert(source->device);
       const bool byDevice = !key.first && devices.size() == group.size() && !devices.contains("");
       for (std::size_t i = 0; i < group.size(); ++i) {
-        group[i]->suffix =
-            byDevice ? "@" + printable(group[i]->device) : "#" + std::to_string(i + 1);
+        group[i]->suffix = byDevice ? "@" + escaped(group[i]->device) : "#" + std::to_string(i + 1);
       }
     }
   }
@@ -331,6 +403,39 @@ kern_return_t searchStatus(int error) {
     default:
       return kIOReturnError;
   }
+}
+
+SensorText readSensorText(const char* text, std::size_t count, std::size_t capacity,
+                          int64_t& millidegrees) {
+  if (count == 0) return SensorText::empty;
+  const bool number =
+      count < capacity && parseMillidegrees(std::string_view(text, count), millidegrees);
+  return number ? SensorText::temperature : SensorText::garbage;
+}
+
+SensorFileReading readSensorFile(const std::string& path) {
+  SensorFileReading reading;
+  // O_NONBLOCK: a FIFO in place of the sensor must not hang the search (sysfs ignores it).
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    reading.error = errno;
+    return reading;
+  }
+  char text[32];
+  const ssize_t count = ::pread(fd, text, sizeof text, 0);
+  reading.error = count < 0 ? errno : 0;
+  ::close(fd);
+  if (count > 0) {
+    reading.text =
+        readSensorText(text, static_cast<std::size_t>(count), sizeof text, reading.millidegrees);
+  }
+  return reading;
+}
+
+bool plausibleCpuReading(int64_t millidegrees) {
+  constexpr int64_t kColdest = -20'000;
+  constexpr int64_t kHottest = 150'000;
+  return millidegrees != 0 && millidegrees >= kColdest && millidegrees <= kHottest;
 }
 
 kern_return_t takeSensorInventory(const std::string& root, SensorInventory& inventory) {

@@ -5,6 +5,7 @@
 #include <IOKit/IOKitLib.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,11 @@ struct FoundSensor {
   // Stable across reboots and module reloads, never a hwmonN or thermal_zoneN number: a hwmon
   // channel is "<chip>/<label>" ("coretemp/Package id 0"), or "<chip>/tempN" without a label; a
   // thermal zone is its type ("cpu-thermal"). Where two chips share a name, each carries its
-  // device's name ("k10temp@0000:00:19.3/Tctl"), or its place among them ("#2") when that does
-  // not tell them apart; so do zones of one type.
+  // device's name ("k10temp@0000:00:19.3/Tctl"; a device its driver numbered as it found it, as
+  // nvme/nvme1, by the device it hangs from: "nvme@0000:02:00.0/Composite"), or its place among
+  // them ("#2") when that does not tell them apart; so do zones of one type. In the text taken
+  // from the tree, a byte outside printable ASCII and each of '\\', '/', '@' and '#' is written
+  // \xHH, so that no two sensors are named alike and a name is one line.
   std::string name;
   std::string path;   // the file a reading reads
   int rank;           // the place of the first rule that takes it as the CPU's; kNoRule when none
@@ -28,10 +32,11 @@ inline constexpr int kNoRule = 1 << 30;
 
 // Every temperature sensor under root (a sysfs mount, or a tree laid out like one), ordered by
 // name, and which one is the CPU's: the one the earliest rule takes, the first in natural order
-// of their devices (socket 0 before socket 1) among equals. A thermal zone's hwmon twin is the
-// zone, listed once. Returns kIOReturnNotPermitted when the root or a class folder cannot be
-// searched, or when nothing was found and something could not be searched; a root that does
-// not exist holds no sensor.
+// of their devices (socket 0 before socket 1) among equals, that reads, there and then, what a
+// running CPU can (plausibleCpuReading); one that cannot be read, or reads otherwise, is passed
+// over for the next. A thermal zone's hwmon twin is the zone, listed once. Returns
+// kIOReturnNotPermitted when the root or a class folder cannot be searched, or when nothing was
+// found and something could not be searched; a root that does not exist holds no sensor.
 struct SensorInventory {
   std::vector<FoundSensor> sensors;
   std::ptrdiff_t automatic = -1;  // the CPU's sensor in sensors, -1 when there is none
@@ -51,5 +56,27 @@ int cpuRuleRank(bool zone, std::string_view chip, std::string_view channel);
 
 // The IOKit status for the errno of a failed search.
 kern_return_t searchStatus(int error);
+
+// What the text of one read of a sensor's file holds, given count bytes in a buffer of capacity
+// bytes. A full buffer may hold a cut-off number: no temperature is that long.
+enum class SensorText { temperature, empty, garbage };
+SensorText readSensorText(const char* text, std::size_t count, std::size_t capacity,
+                          int64_t& millidegrees);
+
+// One reading of a sensor's file: open, one pread, close. error is the errno of a failed open or
+// read (0 otherwise); text and millidegrees say what a read gave.
+struct SensorFileReading {
+  int error = 0;
+  SensorText text = SensorText::empty;
+  int64_t millidegrees = 0;
+};
+SensorFileReading readSensorFile(const std::string& path);
+
+// Whether a reading is one a running CPU can give: not exactly 0 (what k10temp reads on a CPU its
+// kernel does not know yet, and many drivers on a channel with nothing behind it), not below
+// -20 degrees (a running CPU is warmer than its surroundings; below lie an open diode's -128 and
+// the thermal framework's invalid -274) and not above 150 (the highest junction temperature any
+// silicon is rated for; above lie 8-bit registers read unsigned, 255, and unconnected inputs).
+bool plausibleCpuReading(int64_t millidegrees);
 
 }  // namespace iokit

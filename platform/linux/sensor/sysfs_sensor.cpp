@@ -115,11 +115,11 @@ kern_return_t SysfsSensor::readBytes(uint32_t key, uint32_t dataSize, uint8_t (&
     return readStatus(error);
   }
   int64_t millidegrees = 0;
-  // A full buffer may hold a cut-off number: no temperature is that long.
-  if (count == 0 || static_cast<std::size_t>(count) == sizeof text ||
-      !parseMillidegrees(std::string_view(text, static_cast<std::size_t>(count)), millidegrees)) {
+  const SensorText got =
+      readSensorText(text, static_cast<std::size_t>(count), sizeof text, millidegrees);
+  if (got != SensorText::temperature) {
     forget();
-    return count == 0 ? kIOReturnNotResponding : kIOReturnNotReadable;
+    return got == SensorText::empty ? kIOReturnNotResponding : kIOReturnNotReadable;
   }
   const auto raw = static_cast<uint16_t>(millidegreesToSp78(millidegrees));
   bytes[0] = static_cast<uint8_t>(raw >> 8);
