@@ -1,0 +1,54 @@
+// The small files the program keeps in the user's configuration folder (its settings, the entry
+// that starts it at login): read with a size limit and without ever waiting, written whole or not
+// at all, and never through a symbolic link at the file's name.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace appkit {
+
+// The user's configuration folder, from the values of XDG_CONFIG_HOME and HOME (either may be
+// null): XDG_CONFIG_HOME when it is an absolute path, else HOME's ".config" when HOME is one, else
+// "" (a relative path in either counts as unset). Trailing slashes are dropped.
+std::string userConfigFolder(const char* xdgConfigHome, const char* home);
+
+struct SmallFile {
+  enum class Status : unsigned char {
+    absent,   // nothing at the name (or a folder on the way is missing or not a folder)
+    read,     // text holds the file's bytes
+    refused,  // something is at the name, but not a regular file of at most the limit we may read
+  };
+  Status status = Status::absent;
+  std::string text;
+  std::string problem;  // refused: why, naming the file ("... is a symbolic link")
+};
+
+// Reads the regular file at path, at most limit bytes of it. Opened without following a symbolic
+// link at the name and without waiting (a FIFO or a device opens at once, and is refused unread);
+// refused is a symbolic link, anything that is not a regular file, a file larger than limit (told
+// by its size, and by reading at most limit + 1 bytes, should it grow meanwhile) and one that
+// cannot be opened or read (the system's error text).
+SmallFile readSmallFile(const std::string& path, std::size_t limit);
+
+// Replaces the file at path (an absolute path) with text, atomically: text goes into a new file
+// of a unique name in the same folder, is written whole and synced to the disk, and is then
+// renamed over path, so that a reader sees the old file or the new one, never part of either, and
+// of two writers at once the last one wins. A symbolic link at path is replaced, never written
+// through. The new file keeps the permissions of the regular file it replaces, and is private to
+// the user (0600) otherwise. The folder, and those it is in, are made when missing (0700, as
+// "mkdir -p" would). Refused, changing nothing and leaving no temporary file behind, when the
+// folder is not a folder, belongs to another user than the effective one, or cannot be written
+// (read-only, full, over quota, not permitted): false, with why in problem ("/home/u/.config/
+// autostart is not a folder", ".../autostart is owned by another user", ".../autostart: No space
+// left on device").
+bool replaceFile(const std::string& path, std::string_view text, std::string& problem);
+
+// Removes whatever is at path but a folder (a symbolic link is removed itself, not what it points
+// to). Nothing at path, or no folder, is success. Refused, as replaceFile is, when the folder is
+// not a folder or is another user's, or when the file cannot be removed: false, with why in
+// problem.
+bool removeFile(const std::string& path, std::string& problem);
+
+}  // namespace appkit
