@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -186,6 +187,23 @@ int append(sd_bus_message* message, const std::string& type, Input& input, int d
   }
 }
 
+// A folder of the fuzzer's own for what the menu reads and writes (the sensors, the autostart
+// entry, the settings), never the user's; removed when the fuzzer ends.
+struct OwnFolders {
+  std::string path;
+  OwnFolders() {
+    char folder[] = "/tmp/quorvel-fuzz-XXXXXX";
+    check(mkdtemp(folder) != nullptr);
+    path = folder;
+    setenv("XDG_CONFIG_HOME", folder, 1);
+    setenv("SYSFS_PATH", folder, 1);
+  }
+  ~OwnFolders() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
 // The tray's end and the host's end of a socket pair, connected as a server and its client.
 struct Connections {
   sd_bus* tray = nullptr;
@@ -228,6 +246,7 @@ int onReply(sd_bus_message* /*reply*/, void* userdata, sd_bus_error* /*error*/) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  static const OwnFolders folders;
   static Connections* const connections = new Connections();  // kept for every input
   Input input(data, size);
   int sent = 0, answered = 0;

@@ -10,7 +10,7 @@
 # $shots (where screenshots go), $buslogs (where bus logs go), $results (one line a check).
 
 # The checks, in the order of the table.
-checks="appears stays shows follows restart quit"
+checks="appears stays shows follows restart menu quit"
 
 say() { printf '  %s: %s\n' "$desktop" "$*"; }
 
@@ -52,6 +52,10 @@ desktop_begin() {
   echo coretemp >"$sensor/name"
   echo 'Package id 0' >"$sensor/temp1_label"
   echo 47750 >"$sensor/temp1_input"
+  # A second sensor, at 35 degrees, for the menu to choose.
+  mkdir -p "$home/sys/class/thermal/thermal_zone0"
+  echo acpitz >"$home/sys/class/thermal/thermal_zone0/type"
+  echo 35000 >"$home/sys/class/thermal/thermal_zone0/temp"
   chmod -R a+rX "$home/sys"
   started_at=$(date +%s)
 }
@@ -291,6 +295,8 @@ run_checks() {
     result restart fail "not shown within 20 s of the panel's return${shown:+: $shown}"
   fi
 
+  menu_check
+
   # Quit, as a host sends it: the event "clicked" on item 1 of the menu the item names.
   quit_pid=$pid_item
   locate_item || true
@@ -307,6 +313,40 @@ run_checks() {
 }
 
 panel_changed() { panel_picture "$home/now.ppm" && differs "$home/at47.ppm" "$home/now.ppm"; }
+
+# menu_item TEXT: clicks the entry of the item's menu whose text starts with TEXT, as a host does
+# when the user chooses it.
+menu_item() {
+  # shellcheck disable=SC2086
+  locate_item && $as "$probe" --click "$item" "$1" >>"$home/log/menu.log" 2>&1
+}
+
+# menu_check: from the item's menu, a sensor chosen becomes the title (and what the host shows,
+# where it shows the number) and is still shown after the program starts again; Start at login
+# writes the autostart entry, and unchecked, removes it; Automatic shows the CPU's again.
+menu_check() {
+  entry=$XDG_CONFIG_HOME/autostart/org.quorvel.Quorvel.desktop
+  if ! menu_item acpitz; then
+    result menu fail "no sensor acpitz to choose: $(locate_item && $as "$probe" --menu "$item" | tr '\n\t' '; ')"
+  elif ! wait_until 5 item_shows_title "35.0°C" ||
+    { [ -n "$number_read" ] && ! wait_until 5 reads "35.0°C"; }; then
+    result menu fail "acpitz chosen, 35.0°C not shown within 5 s${shown:+: $shown}"
+  elif ! { menu_item "Start at login" && wait_until 5 test -f "$entry"; }; then
+    result menu fail "Start at login checked, no $entry"
+  elif ! { menu_item "Start at login" && wait_until 5 test ! -e "$entry"; }; then
+    result menu fail "Start at login unchecked, $entry still there"
+  else
+    stop item
+    start_item
+    if ! wait_until 15 item_shows_title "35.0°C"; then
+      result menu fail "started again, the program does not show acpitz's 35.0°C"
+    elif ! { menu_item Automatic && wait_until 5 item_shows_title "50.0°C"; }; then
+      result menu fail "Automatic chosen, the CPU's 50.0°C not shown"
+    else
+      result menu pass "acpitz shown at once and after a new start; the autostart entry written and removed"
+    fi
+  fi
+}
 
 # stays_check: the item is still shown 3 s after it appeared; desktops with a known race replace it.
 stays_check() {

@@ -34,9 +34,11 @@ std::string automatic(const std::vector<sensor::ListedSensor>& sensors) {
   return found == sensors.end() ? "none" : found->name;
 }
 
-// What the program's own reading of "TC0P" shows as its title, or "none" without a service.
-std::string programTitle(const FakeSysfs& tree) {
-  iokit_test::useSysfs(tree);
+// What the program's own reading of "TC0P" shows as its title, or "none" without a service: of
+// the CPU's sensor, or of the one the user named.
+std::string programTitle(const FakeSysfs& tree, const std::string& name = {}) {
+  sensor::ShownSensor shown(tree.root());
+  shown.show(name);
   const iokit_test::Reading r = iokit_test::readTc0p();
   iokit::setSmcDevice(nullptr);
   if (r.lookup == 0 && !r.found) return "none";
@@ -45,14 +47,6 @@ std::string programTitle(const FakeSysfs& tree) {
   const auto sp78 = static_cast<uint16_t>(r.sp78);
   std::snprintf(title, sizeof title, "%.1f\u00b0C",
                 sp78ToCelsius(static_cast<uint8_t>(sp78 >> 8), static_cast<uint8_t>(sp78)));
-  return title;
-}
-
-// What the program shows when the user names a sensor, as programTitle does for the CPU's.
-std::string namedTitle(const FakeSysfs& tree, const std::string& name) {
-  sensor::showSensorNamed(name);
-  std::string title = programTitle(tree);
-  sensor::showSensorNamed("");
   return title;
 }
 
@@ -138,7 +132,7 @@ TEST(SensorNames, TellEverySensorApartStayPutAndChooseItBack) {
     for (const auto& s : listed(tree)) {
       shown.push_back(s.name);
       EXPECT_TRUE(printable(s.name)) << s.name;
-      EXPECT_EQ(namedTitle(tree, s.name), s.reading) << s.name;
+      EXPECT_EQ(programTitle(tree, s.name), s.reading) << s.name;
     }
     EXPECT_EQ(shown, names);
   }
@@ -214,7 +208,7 @@ TEST(SensorRules, APlausibleReadingAtTheSearchDecides) {
           std::find_if(sensors.begin(), sensors.end(),
                        [&](const sensor::ListedSensor& s) { return s.name == package; });
       ASSERT_NE(shown, sensors.end()) << row;
-      EXPECT_EQ(namedTitle(tree, package), shown->problem.empty() ? shown->reading : "failed")
+      EXPECT_EQ(programTitle(tree, package), shown->problem.empty() ? shown->reading : "failed")
           << row;
     }
   }

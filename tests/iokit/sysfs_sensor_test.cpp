@@ -238,10 +238,11 @@ TEST_F(SysfsSensor, NothingAtTheRootIsNoSensor) {
 
 TEST_F(SysfsSensor, PermissionErrorsKeepTheirMeaning) {
   tree.addChip("hwmon2", "coretemp", 1, "Package id 0", "40000\n");
-  const auto expect = [&](const std::string& folder, auto check) {
+  const auto expect = [&](const std::string& folder, auto check, const std::string& named = {}) {
     ::chmod(tree.path(folder).c_str(), 0);
     const std::string result = iokit_test::runUnprivileged([&]() -> std::string {
-      useSysfs(tree);
+      sensor::ShownSensor shown(tree.root());
+      shown.show(named);
       const Reading r = readTc0p();
       return check(r) ? ""
                       : "lookup " + std::to_string(r.lookup) + " open " + std::to_string(r.open);
@@ -259,11 +260,12 @@ TEST_F(SysfsSensor, PermissionErrorsKeepTheirMeaning) {
   // The CPU's sensor cannot be read: passed over, and with nothing else found, not permitted.
   expect("class/hwmon/hwmon2/temp1_input", notPermitted);
   // The sensor the user named is found but cannot be opened: not privileged, 0xe00002c1.
-  sensor::showSensorNamed("coretemp/Package id 0");
-  expect("class/hwmon/hwmon2/temp1_input", [](const Reading& r) {
-    return r.lookup == 0 && r.found && r.open == static_cast<kern_return_t>(0xe00002c1);
-  });
-  sensor::showSensorNamed("");
+  expect(
+      "class/hwmon/hwmon2/temp1_input",
+      [](const Reading& r) {
+        return r.lookup == 0 && r.found && r.open == static_cast<kern_return_t>(0xe00002c1);
+      },
+      "coretemp/Package id 0");
 }
 
 int openFds() {

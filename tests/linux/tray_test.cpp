@@ -283,12 +283,12 @@ TEST_F(TrayItem, AnswersEveryCallAndQuitsFromItsMenu) {
       {"the whole layout", menu("GetLayout", "iias", 0, -1, 0), true},
       {"the layout at the lowest depth", menu("GetLayout", "iias", 0, INT32_MIN, 0), true},
       {"the layout of no item", menu("GetLayout", "iias", 99, -1, 0), false},
-      {"a property of no item", menu("GetProperty", "is", 7, "label"), false},
+      {"a property of no item", menu("GetProperty", "is", 9999, "label"), false},
       {"an unknown property", menu("GetProperty", "is", 1, "colour"), false},
       {"AboutToShow", menu("AboutToShow", "i", 0), true},
-      {"AboutToShow no item", menu("AboutToShow", "i", 5), false},
-      {"an event for no item", menu("Event", "isvu", 9, "clicked", "s", "", 0u), false},
-      {"events for no item", menu("EventGroup", "a(isvu)", 1, 9, "clicked", "s", "", 0u), false},
+      {"AboutToShow no item", menu("AboutToShow", "i", 9999), false},
+      {"an event for no item", menu("Event", "isvu", 9999, "clicked", "s", "", 0u), false},
+      {"events for no item", menu("EventGroup", "a(isvu)", 1, 9999, "clicked", "s", "", 0u), false},
       {"GetGroupProperties", menu("GetGroupProperties", "aias", 2, 0, 1, 0), true},
   };
   sd_bus* const host = watcher.bus();
@@ -302,22 +302,12 @@ TEST_F(TrayItem, AnswersEveryCallAndQuitsFromItsMenu) {
     sd_bus_message_unref(reply);
   }
 
-  // The menu as a host lays it out: a root whose one child is Quit.
-  sd_bus_message* layout = nullptr;
-  ASSERT_GE(menu("GetLayout", "iias", 0, -1, 0)(host, name.c_str(), nullptr, &layout), 0);
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  FILE* const file = open_memstream(&buffer, &size);
-  sd_bus_message_dump(layout, file, 0);
-  fclose(file);
-  const std::string dump(buffer, size);
-  free(buffer);
-  sd_bus_message_unref(layout);
-  EXPECT_NE(dump.find("\"Quit\""), std::string::npos) << dump;
-  EXPECT_EQ(dump.find("\"Quit\""), dump.rfind("\"Quit\"")) << dump;
-
-  ASSERT_GE(menu("Event", "isvu", 1, "clicked", "s", "", 0u)(host, name.c_str(), nullptr, nullptr),
-            0);
+  // Quit, at the root of the menu as a host lays it out.
+  const auto layout = readMenu(host, name, "/MenuBar");
+  const MenuEntry* const quit = findEntry(layout, "Quit");
+  ASSERT_NE(quit, nullptr);
+  EXPECT_EQ(quit->parent, 0);
+  ASSERT_TRUE(clickEntry(host, name, "/MenuBar", quit->id));
   const auto status = quorvel.wait();
   EXPECT_TRUE(exitedWithZero(status)) << describe(status);
 }
@@ -614,4 +604,104 @@ TEST_F(TrayItem, TakesWhatComesFromOutsideAsTextAndStillShowsWhole) {
         << line;
   }
   EXPECT_NE(quorvel.err.find("did not take the item"), std::string::npos) << quorvel.err;
+}
+
+TEST_F(TrayItem, ItsMenuChoosesTheSensorAndStartAtLoginAndTheChoiceLasts) {
+  sysfs_.addZone("thermal_zone0", "acpitz", "35000\n");
+  const fs::path autostart = configHome() / "autostart/org.quorvel.Quorvel.desktop";
+  const std::string acpitz = "35.0\u00b0C";
+  FakeWatcher watcher(bus_);
+  FakeHost host(bus_);
+  Running quorvel = run();
+  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+  const std::string item = watcher.registrations[0].sender;
+  const auto entry = [&](std::string_view text) {
+    const auto menu = readMenu(host.bus(), item, "/MenuBar");
+    const MenuEntry* const found = findEntry(menu, text);
+    return found ? *found : MenuEntry{-1, -1, {}, {}, {}, -1, true, {}};
+  };
+
+  // As a host shows it: Automatic (the CPU's) chosen, each sensor with its reading, Start at
+  // login not checked, Quit.
+  const std::tuple<const char*, const char*, int> shown[] = {
+      {"Sensor", "", -1},
+      {"Automatic (coretemp/Package id 0)", "radio", 1},
+      {"coretemp/Package id 0: 47.8\u00b0C", "radio", 0},
+      {"acpitz: 35.0\u00b0C", "radio", 0},
+      {"Start at login", "checkmark", 0},
+      {"Quit", "", -1},
+  };
+  for (const auto& [text, toggleType, state] : shown) {
+    const MenuEntry found = entry(text);
+    EXPECT_NE(found.id, -1) << text;
+    EXPECT_EQ(found.toggleType, toggleType) << text;
+    EXPECT_EQ(found.toggleState, state) << text;
+  }
+
+  // A sensor chosen shows at once, as the title, the label and the tooltip.
+  ASSERT_TRUE(clickEntry(host.bus(), item, "/MenuBar", entry("acpitz").id));
+  ASSERT_TRUE(pumpUntil({host.bus()}, [&] { return host.lastLabel == acpitz; }));
+  ASSERT_TRUE(pumpUntil({host.bus()}, [&] { return host.signals["NewToolTip"] > 0; }));
+  const char *tipIcon = nullptr, *tipTitle = nullptr, *tipText = nullptr;
+  sd_bus_message* tip = property(host.bus(), item, "ToolTip", "(sa(iiay)ss)");
+  ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &tipIcon, 0, &tipTitle, &tipText), 0);
+  EXPECT_STREQ(tipText, "acpitz");
+  EXPECT_EQ(entry("acpitz").toggleState, 1);
+  EXPECT_EQ(entry("Automatic").toggleState, 0);
+
+  // Start at login, checked then unchecked: the entry is written, then removed.
+  for (const bool checked : {true, false}) {
+    ASSERT_TRUE(clickEntry(host.bus(), item, "/MenuBar", entry("Start at login").id));
+    EXPECT_TRUE(pumpUntil({host.bus()}, [&] { return fs::exists(autostart) == checked; }));
+    EXPECT_EQ(entry("Start at login").toggleState, checked ? 1 : 0);
+  }
+  quorvel.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+
+  // The next start shows the sensor chosen from the first title on; once that sensor has gone,
+  // the CPU's, with one notice, and the program runs on.
+  for (const bool gone : {false, true}) {
+    if (gone) sysfs_.vanish("class/thermal/thermal_zone0");
+    Running again = run();
+    ASSERT_TRUE(again.readTitles(gone ? 2 : 1)) << again.err;
+    const auto said = lines(again.err);
+    EXPECT_EQ(said.back(), gone ? kTitle : acpitz) << again.err;
+    EXPECT_EQ(said.size() == 2 && said[0].find("\"acpitz\"") != std::string::npos, gone)
+        << again.err;
+    again.send(SIGTERM);
+    EXPECT_TRUE(exitedWithZero(again.wait()));
+  }
+}
+
+TEST_F(TrayItem, ItsSensorMenuStaysUsableWithHundredsOfSensors) {
+  // Four chips of 60 channels each, beside the CPU's: a submenu per chip, each listing 40 and
+  // saying how many more.
+  for (int chip = 0; chip < 4; ++chip) {
+    for (int channel = 1; channel <= 60; ++channel) {
+      sysfs_.addChip("hwmon" + std::to_string(chip + 1), "chip" + std::to_string(chip), channel,
+                     "t" + std::to_string(channel), "40000\n");
+    }
+  }
+  FakeWatcher watcher(bus_);
+  Running quorvel = run();
+  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+  const auto menu = readMenu(watcher.bus(), watcher.registrations[0].sender, "/MenuBar");
+  const MenuEntry* const sensors = findEntry(menu, "Sensor");
+  ASSERT_NE(sensors, nullptr);
+  std::vector<std::string> groups;
+  for (const MenuEntry& entry : menu) {
+    if (entry.parent != sensors->id || entry.children.empty()) continue;
+    groups.push_back(entry.text());
+    if (entry.text() == "coretemp") continue;
+    EXPECT_EQ(entry.children.size(), 41u) << entry.text();
+    const auto last = std::find_if(menu.begin(), menu.end(), [&](const MenuEntry& each) {
+      return each.id == entry.children.back();
+    });
+    ASSERT_NE(last, menu.end());
+    EXPECT_EQ(last->text(), "20 more: quorvel --list-sensors lists them");
+    EXPECT_FALSE(last->enabled);
+  }
+  EXPECT_EQ(groups, (std::vector<std::string>{"chip0", "chip1", "chip2", "chip3", "coretemp"}));
+  quorvel.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
 }

@@ -284,6 +284,92 @@ std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item) {
   return pixmaps;
 }
 
+namespace {
+
+// One (ia{sv}av) of a layout, and the entries under it, into menu.
+int readMenuNode(sd_bus_message* reply, int parent, std::vector<MenuEntry>& menu) {
+  int result = sd_bus_message_enter_container(reply, 'r', "ia{sv}av");
+  if (result <= 0) return result;
+  MenuEntry entry;
+  entry.parent = parent;
+  sd_bus_message_read(reply, "i", &entry.id);
+  sd_bus_message_enter_container(reply, 'a', "{sv}");
+  while (sd_bus_message_enter_container(reply, 'e', "sv") > 0) {
+    const char* name = nullptr;
+    sd_bus_message_read(reply, "s", &name);
+    const std::string key = name;
+    char type = 0;
+    const char* contents = nullptr;
+    sd_bus_message_peek_type(reply, &type, &contents);
+    sd_bus_message_enter_container(reply, 'v', contents);
+    if (contents[0] == 's') {
+      const char* text = nullptr;
+      sd_bus_message_read(reply, "s", &text);
+      if (key == "label") entry.label = text;
+      if (key == "type") entry.type = text;
+      if (key == "toggle-type") entry.toggleType = text;
+    } else if (contents[0] == 'i' && key == "toggle-state") {
+      sd_bus_message_read(reply, "i", &entry.toggleState);
+    } else if (contents[0] == 'b' && key == "enabled") {
+      int enabled = 1;
+      sd_bus_message_read(reply, "b", &enabled);
+      entry.enabled = enabled != 0;
+    } else {
+      sd_bus_message_skip(reply, contents);
+    }
+    sd_bus_message_exit_container(reply);
+    sd_bus_message_exit_container(reply);
+  }
+  sd_bus_message_exit_container(reply);
+  const std::size_t at = menu.size();
+  menu.push_back(entry);
+  sd_bus_message_enter_container(reply, 'a', "v");
+  while (sd_bus_message_enter_container(reply, 'v', "(ia{sv}av)") > 0) {
+    const std::size_t child = menu.size();
+    if (readMenuNode(reply, entry.id, menu) > 0) menu[at].children.push_back(menu[child].id);
+    sd_bus_message_exit_container(reply);
+  }
+  sd_bus_message_exit_container(reply);
+  sd_bus_message_exit_container(reply);
+  return 1;
+}
+
+}  // namespace
+
+std::string MenuEntry::text() const {
+  std::string shown;
+  for (std::size_t i = 0; i < label.size(); ++i) {
+    if (label[i] == '_' && ++i == label.size()) break;
+    shown.push_back(label[i]);
+  }
+  return shown;
+}
+
+std::vector<MenuEntry> readMenu(sd_bus* bus, const std::string& item, const std::string& path) {
+  std::vector<MenuEntry> menu;
+  sd_bus_message* reply = nullptr;
+  uint32_t revision = 0;
+  if (sd_bus_call_method(bus, item.c_str(), path.c_str(), "com.canonical.dbusmenu", "GetLayout",
+                         nullptr, &reply, "iias", 0, -1, 0) >= 0 &&
+      sd_bus_message_read(reply, "u", &revision) > 0) {
+    readMenuNode(reply, -1, menu);
+  }
+  sd_bus_message_unref(reply);
+  return menu;
+}
+
+const MenuEntry* findEntry(const std::vector<MenuEntry>& menu, std::string_view text) {
+  for (const MenuEntry& entry : menu) {
+    if (entry.text().starts_with(text)) return &entry;
+  }
+  return nullptr;
+}
+
+bool clickEntry(sd_bus* bus, const std::string& item, const std::string& path, int id) {
+  return sd_bus_call_method(bus, item.c_str(), path.c_str(), "com.canonical.dbusmenu", "Event",
+                            nullptr, nullptr, "isvu", id, "clicked", "s", "", 0u) >= 0;
+}
+
 const sd_bus_vtable FakeWatcher::kVtable[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", &FakeWatcher::onRegister, 0),

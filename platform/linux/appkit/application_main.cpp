@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "appkit/port.h"
+#include "appkit/settings.h"
+#include "appkit/user_files.h"
 #include "sensor/sensor_list.h"
 
 namespace {
@@ -157,6 +160,21 @@ int listSensors() {
   return finishOutput(0);
 }
 
+// The sensor the user chose in the tray's menu before, when it is still there; else (and when the
+// settings cannot be read) the CPU's, said once: a sensor taken out of the machine must not keep
+// the program from starting at login.
+std::string storedSensor() {
+  const appkit::Settings settings(
+      appkit::userConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+  std::string problem;
+  std::string stored = settings.sensor(problem);
+  if (!problem.empty()) notice("the settings are left aside: " + problem);
+  if (stored.empty() || sensor::hasSensorNamed(sensor::sysfsRoot(), stored)) return stored;
+  notice("the sensor chosen before, \"" + appkit::printable(stored) +
+         "\", is not here; the CPU's is shown");
+  return {};
+}
+
 // The options, in the order --help lists them.
 constexpr std::array kOptions{
     Option{"--help", false,
@@ -253,10 +271,11 @@ int applicationMain(int argc, char* argv[]) {
              "\"; quorvel --list-sensors lists them");
       return 2;
     }
-    sensor::showSensorNamed(std::string(request.sensorName));
   }
 
   appkit::Port port;
+  // The sensor named on the command line, for this run; else the one the user chose before.
+  port.sensor().show(request.sensorName.empty() ? storedSensor() : std::string(request.sensorName));
   port.setVerbose(request.verbose);
   // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
   ::signal(SIGPIPE, SIG_IGN);

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "sensor/sensor_list.h"
+
 namespace appkit {
 
 namespace {
@@ -48,6 +50,11 @@ int Port::setStatusBar(std::unique_ptr<StatusBarBackend> bar) {
   return loop_.watchSignals({SIGWINCH}, [this] {
     if (statusBar_) statusBar_->terminalResized();
   });
+}
+
+sensor::ShownSensor& Port::sensor() {
+  if (!sensor_) sensor_ = std::make_unique<sensor::ShownSensor>(sensor::sysfsRoot());
+  return *sensor_;
 }
 
 Bundle& Port::mainBundle() {

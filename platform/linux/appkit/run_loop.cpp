@@ -51,6 +51,16 @@ void RunLoop::fireDueTimers() {
   }
 }
 
+void RunLoop::refreshNow() {
+  std::vector<std::shared_ptr<RunLoopTimer>> repeating;
+  for (const auto& [key, timer] : timers_) {
+    if (timer->repeats_) repeating.push_back(timer);
+  }
+  for (const auto& timer : repeating) {
+    if (timer->isValid() && !timer->firing_) timer->runAction();  // never within its own firing
+  }
+}
+
 uint64_t RunLoop::nextTimerDeadline() const {
   uint64_t next = UINT64_MAX;
   for (const auto& [key, timer] : timers_) next = std::min(next, timer->due());
@@ -180,13 +190,18 @@ RunLoopTimer::RunLoopTimer(TimerSchedule schedule, platform::TimerAction action,
       repeats_(repeats),
       action_(std::move(action)) {}
 
-void RunLoopTimer::fire() {
-  if (!valid_ || monotonicNow() < due_) return;  // never early
-  const auto self = shared_from_this();          // the action may let go of every other reference
+void RunLoopTimer::runAction() {
+  const auto self = shared_from_this();  // the action may let go of every other reference
   firing_ = true;
   action_(*this);
   firing_ = false;
   retired_ = nullptr;
+}
+
+void RunLoopTimer::fire() {
+  if (!valid_ || monotonicNow() < due_) return;  // never early
+  const auto self = shared_from_this();
+  runAction();
   if (!valid_) return;  // the action invalidated it
   if (!repeats_) {
     invalidate();

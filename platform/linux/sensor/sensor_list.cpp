@@ -14,11 +14,6 @@ namespace sensor {
 
 namespace {
 
-std::string& chosenName() {
-  static std::string name;
-  return name;
-}
-
 // One reading of a sensor's file, as the title would show it; false with the reason otherwise.
 bool readAsTitle(const std::string& path, std::string& reading, std::string& problem) {
   const iokit::SensorFileReading read = iokit::readSensorFile(path);
@@ -66,12 +61,23 @@ bool hasSensorNamed(const std::string& root, std::string_view name) {
          !found.path.empty();
 }
 
-std::string shownSensorName() {
-  return iokit::lastFoundSensorName();
+ShownSensor::ShownSensor(std::string root) : root_(std::move(root)) {
+  auto device = std::make_shared<iokit::SysfsSensor>(root_);
+  device_ = device;
+  iokit::setSmcDevice(std::move(device));
 }
 
-void showSensorNamed(std::string name) {
-  chosenName() = std::move(name);
+ShownSensor::~ShownSensor() = default;
+
+void ShownSensor::show(std::string name) {
+  chosen_ = std::move(name);
+  if (const auto device = device_.lock()) device->show(chosen_);
+}
+
+const std::string& ShownSensor::foundName() const {
+  static const std::string none;
+  const auto device = device_.lock();  // the stand-in holds it on
+  return device ? device->foundName() : none;
 }
 
 std::string sysfsRoot() {
@@ -79,16 +85,3 @@ std::string sysfsRoot() {
 }
 
 }  // namespace sensor
-
-namespace iokit {
-
-const std::string& chosenSensorName() {
-  return sensor::chosenName();
-}
-
-std::string& lastFoundSensorName() {
-  static std::string name;
-  return name;
-}
-
-}  // namespace iokit

@@ -127,6 +127,11 @@ kern_return_t SysfsSensor::readBytes(uint32_t key, uint32_t dataSize, uint8_t (&
   return kIOReturnSuccess;
 }
 
+void SysfsSensor::show(std::string name) {
+  forget();
+  name_ = std::move(name);
+}
+
 kern_return_t SysfsSensor::search() {
   forget();
   // The search builds paths as strings; running out of memory there fails this lookup only.
@@ -134,11 +139,11 @@ kern_return_t SysfsSensor::search() {
     FoundSensor found;
     const kern_return_t status = findCpuSensor(root_, found, name_);
     path_ = std::move(found.path);
-    lastFoundSensorName() = std::move(found.name);
+    foundName_ = std::move(found.name);
     return status;
   } catch (const std::bad_alloc&) {
     path_.clear();
-    lastFoundSensorName().clear();
+    foundName_.clear();
     return kIOReturnNoMemory;
   }
 }
@@ -159,9 +164,10 @@ void SysfsSensor::forget() {
 }
 
 std::shared_ptr<SmcDevice> makeMachineSmcDevice() {
-  // On Linux the machine's SMC is its CPU sensor in sysfs, under SYSFS_PATH (default /sys), or
-  // the sensor the user named.
-  return std::make_shared<SysfsSensor>(SysfsSensor::rootFromEnvironment(), chosenSensorName());
+  // On Linux the machine's SMC is its CPU sensor in sysfs, under SYSFS_PATH (default /sys); the
+  // program's port puts one in its place that reads the sensor the user chose
+  // (sensor::ShownSensor).
+  return std::make_shared<SysfsSensor>(SysfsSensor::rootFromEnvironment());
 }
 
 }  // namespace iokit

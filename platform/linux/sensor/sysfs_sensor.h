@@ -20,6 +20,11 @@ class SysfsSensor final : public SmcDevice {
   // $SYSFS_PATH, or "/sys" when it is unset or empty.
   static std::string rootFromEnvironment();
 
+  // Reads the sensor of that name from the next reading on (empty: the CPU's), searching anew.
+  void show(std::string name);
+  // The name of the sensor the last search found, empty when it found none.
+  const std::string& foundName() const { return foundName_; }
+
   kern_return_t probe(bool& present) override;
   kern_return_t open() override;
   void close() override;
@@ -34,14 +39,8 @@ class SysfsSensor final : public SmcDevice {
   std::string root_;
   std::string name_;
   std::string path_;  // the sensor found by the last search, empty when none
-  int fd_ = -1;       // the sensor, open from a successful open() until it stops answering
+  std::string foundName_;
+  int fd_ = -1;  // the sensor, open from a successful open() until it stops answering
 };
-
-// The sensor the user named (sensor::showSensorNamed), empty for the CPU's.
-const std::string& chosenSensorName();
-
-// The name of the sensor a device's last search found, empty when it found none: in the program,
-// the one sensor its machine's device reads.
-std::string& lastFoundSensorName();
 
 }  // namespace iokit

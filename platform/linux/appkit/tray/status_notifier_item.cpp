@@ -207,9 +207,8 @@ void TrayStatusItem::publish(int number) {
   std::string suffix;  // built in steps: GCC 12 warns falsely of "/" + to_string at -O3
   if (number != 1) suffix.append("/").append(std::to_string(number));
   path_ = "/StatusNotifierItem" + suffix;
-  menu_ = std::make_unique<DbusMenu>(tray_->bus(), "/MenuBar" + suffix,
-                                     [&port = tray_->port()] { port.terminate(); });
-  sensorName_ = sensor::shownSensorName();
+  menu_ = std::make_unique<TrayMenu>(*tray_, "/MenuBar" + suffix);
+  sensorName_ = tray_->port().sensor().foundName();
   // Without its objects the item is one the tray cannot show; the program goes on showing the
   // title wherever else it can, as with a tray that never comes.
   int result = menu_->publish();
@@ -333,25 +332,28 @@ void TrayStatusItem::setTitle(const std::string& title) {
   if (line_ && (!tray_ || tray_->lineStandsIn() || (changed && line_->isTerminal()))) {
     line_->setTitle(title);
   }
-  // An unchanged title sends nothing and draws nothing; a set of signals that waited for the bus
-  // goes once the bus has taken what came before.
-  if (!changed) {
-    if (unsent_) sendChanges();
-    return;
+  if (!tray_) return;
+  // The sensor is searched for at the first reading, after the item was published, again when it
+  // stops answering, and when the user chooses another: the tooltip names the one read. A
+  // comparison of two names, without a system call.
+  const std::string& found = tray_->port().sensor().foundName();
+  const bool otherSensor = found != sensorName_;
+  if (otherSensor) sensorName_ = found;
+  if (changed) {
+    title_ = title;
+    pixmapsDrawn_ = false;
   }
-  title_ = title;
-  pixmapsDrawn_ = false;
-  // The sensor is searched for at the first reading, after the item was published, and again
-  // when it stops answering: the tooltip names it once it is found.
-  const bool sensorFound =
-      sensorName_.empty() && !(sensorName_ = sensor::shownSensorName()).empty();
   // Until the connection is made the item is on no tray: the tray reads every property when the
-  // item registers, which comes after.
-  if (!tray_ || tray_->connection() != Tray::Connection::made) return;
-  unsent_ |= (host().hearsLabel ? kNewLabel : 0u) | (iconShowsTitle() ? kNewIcon : 0u) |
-             (sensorFound ? kNewToolTip : 0u);
-  ++heldChanges_;
-  sendChanges();
+  // item registers, which comes after. An unchanged title and sensor send nothing and draw
+  // nothing; a set of signals that waited for the bus goes once the bus has taken what came
+  // before.
+  if (tray_->connection() != Tray::Connection::made) return;
+  if (changed || otherSensor) {
+    unsent_ |= (changed && host().hearsLabel ? kNewLabel : 0u) |
+               (changed && iconShowsTitle() ? kNewIcon : 0u) | (otherSensor ? kNewToolTip : 0u);
+    ++heldChanges_;
+  }
+  if (unsent_) sendChanges();
 }
 
 void TrayStatusItem::sendChanges() {

@@ -2,7 +2,7 @@
 // depends on the tray's host (appkit/tray_host.h): hosts that show the Ayatana label get the
 // title there and a themed thermometer as the icon; the others get the title drawn into the icon's
 // pixmaps. Its title is the program's name and its tooltip names the sensor read; neither changes
-// with the reading. Its menu holds one item, Quit.
+// with the reading. Its menu is a TrayMenu: the sensor shown, Start at login, Quit.
 #pragma once
 
 #include <systemd/sd-bus.h>
@@ -17,7 +17,7 @@
 #include "appkit/title_icon.h"
 #include "appkit/tray_host.h"
 #include "platform/port.h"
-#include "tray/dbus_menu.h"
+#include "tray/tray_menu.h"
 
 namespace appkit {
 
@@ -109,11 +109,11 @@ class TrayStatusItem final : public platform::StatusItem {
   Tray* tray_;                            // nullptr once the tray has gone
   std::shared_ptr<LineStatusItem> line_;  // the line on standard error, when the tray has one
   std::string path_;                      // the item's object, which the watcher is told
-  std::unique_ptr<DbusMenu> menu_;
+  std::unique_ptr<TrayMenu> menu_;
   sd_bus_slot* object_ = nullptr;
   sd_bus_slot* registration_ = nullptr;
   std::string themePath_;
-  std::string sensorName_;  // empty while no sensor is found
+  std::string sensorName_;  // the sensor the tooltip names; empty while none is found
   std::string title_;
   unsigned unsent_ = 0;   // the pending set: the change signals still to send
   int heldChanges_ = 0;   // the new titles the pending set tells of

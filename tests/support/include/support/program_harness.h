@@ -207,11 +207,16 @@ class Program : public testing::Test {
   }
   void removeSensor() { sysfs_.vanish("class/hwmon/hwmon0"); }
 
+  // The program keeps what the user chooses under XDG_CONFIG_HOME: this test's folder (config/ in
+  // dir_) unless the test names another, never the user's own.
   Running run(const std::vector<std::string>& arguments = {}, bool onTerminal = false,
               int columns = 0) {
-    return {program_,     arguments, sysfs_.root(), onTerminal,
-            environment_, columns,   beforeStart_,  asBackgroundJob_};
+    Running::Environment environment = environment_;
+    environment.try_emplace("XDG_CONFIG_HOME", configHome().string());
+    return {program_,    arguments, sysfs_.root(), onTerminal,
+            environment, columns,   beforeStart_,  asBackgroundJob_};
   }
+  fs::path configHome() const { return dir_.path() / "config"; }
 
   static inline TempDir* copy_ = nullptr;
   TempDir dir_;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/child_process.h"
@@ -131,6 +132,25 @@ struct Pixmap {
   std::vector<uint32_t> argb;
 };
 std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item);
+
+// An item's menu as a host reads it (com.canonical.dbusmenu GetLayout of the whole menu): each
+// entry, the root first and every submenu's entries after it, with the properties hosts show.
+struct MenuEntry {
+  int id = 0;
+  int parent = -1;         // -1 for the root
+  std::string label;       // as sent: '_' marks a mnemonic
+  std::string type;        // "separator", or empty
+  std::string toggleType;  // "checkmark", "radio", or empty
+  int toggleState = -1;
+  bool enabled = true;
+  std::vector<int> children;
+  std::string text() const;  // the label as shown: mnemonics taken out
+};
+std::vector<MenuEntry> readMenu(sd_bus* bus, const std::string& item, const std::string& path);
+// The first entry whose shown text starts with text, or nullptr.
+const MenuEntry* findEntry(const std::vector<MenuEntry>& menu, std::string_view text);
+// Sends the menu the event "clicked" on item id, as a host does when the user chooses it.
+bool clickEntry(sd_bus* bus, const std::string& item, const std::string& path, int id);
 
 // The tray's watcher, org.kde.StatusNotifierWatcher, writing down who registers. It answers each
 // registration as told; its name goes when it is destroyed, as when a panel ends. Its connection

@@ -53,6 +53,11 @@ class RunLoop {
   // deadline, never before.
   int runOnce(uint64_t timeout);
 
+  // Runs the action of every repeating timer once now, leaving its schedule as it is (as
+  // NSTimer's fire does): what the application shows is brought up to date at once, after the
+  // user changed what it reads.
+  void refreshNow();
+
   // Ends the loop once the work at hand is done; run then returns status.
   void stop(int status = 0);
 
@@ -107,6 +112,8 @@ class RunLoopTimer final : public platform::Timer,
 
  private:
   friend class RunLoop;
+
+  void runAction();  // once, whatever the time
 
   TimerSchedule schedule_;
   uint64_t due_;  // the firing before this time has been served

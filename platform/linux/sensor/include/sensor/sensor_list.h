@@ -3,9 +3,14 @@
 // C++: the program's runner reaches the sensor through it without IOKit.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace iokit {
+class SysfsSensor;
+}
 
 namespace sensor {
 
@@ -24,14 +29,33 @@ bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors, st
 // or an overlong text name no sensor, and no file is opened by them.
 bool hasSensorNamed(const std::string& root, std::string_view name);
 
-// From now on the machine's sensor device reads the sensor of that name instead of the CPU's
-// (an empty name: the CPU's again). A device already made keeps what it had.
-void showSensorNamed(std::string name);
+// The sensor the program shows: what the device behind IOKit's "AppleSMC" service reads, the CPU's
+// sensor or the one the user chose. Made once by the port, which owns it; the device itself is
+// the IOKit stand-in's, as a platform's service owns its device, and this only tells it what to
+// read. Another device put in the stand-in's place later (a test's) is left alone.
+class ShownSensor {
+ public:
+  // Puts a device in the stand-in's place that reads the CPU's sensor under root.
+  explicit ShownSensor(std::string root);
+  ~ShownSensor();
+  ShownSensor(const ShownSensor&) = delete;
+  ShownSensor& operator=(const ShownSensor&) = delete;
 
-// The name of the sensor the machine's sensor device reads, as its last search found it: the one
-// named by showSensorNamed when that is there, else the CPU's; empty when there is none. Reads
-// nothing: the device's search has walked the tree already.
-std::string shownSensorName();
+  // From the next reading on, the sensor of that name (a name listSensors gives); an empty name:
+  // the CPU's again. The device searches for it then, once; a reading stays one pread after.
+  void show(std::string name);
+  // The name last asked for; empty for the CPU's.
+  const std::string& chosen() const { return chosen_; }
+  // The name of the sensor the device's last search found, the one a reading reads; empty when
+  // there is none. Reads nothing; good until the next reading.
+  const std::string& foundName() const;
+  const std::string& root() const { return root_; }
+
+ private:
+  std::string root_;
+  std::string chosen_;
+  std::weak_ptr<iokit::SysfsSensor> device_;
+};
 
 // The sysfs mount: $SYSFS_PATH, or "/sys" when it is unset or empty.
 std::string sysfsRoot();
