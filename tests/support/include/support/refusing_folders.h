@@ -1,87 +1,64 @@
-// Folders that refuse the program's writes in the ways a user's home can (another user's folder,
-// a read-only one, a full disk), made so that they refuse root too: the tests run as root in CI,
-// and root ignores permission bits.
+// Folders that refuse the program's writes as a user's home can (another user's folder, a
+// read-only one, a full disk), made so that they refuse root too, who ignores permission bits: the
+// tests run as root in CI.
 #pragma once
 
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
-#include <string>
-
-// The user nobody, owner of the folders made another user's.
-inline constexpr uid_t kNobody = 65534;
 
 inline bool runningAsRoot() {
   return ::geteuid() == 0;
 }
 
-// Makes the folder at path nobody's. Only root can: the test must check runningAsRoot first.
+// Gives the folder at path to the user nobody (65534). Only root can.
 inline void giveToNobody(const std::filesystem::path& path) {
-  if (::chown(path.c_str(), kNobody, kNobody) != 0) {
-    throw std::runtime_error("cannot give " + path.string() + " to nobody");
-  }
+  if (::chown(path.c_str(), 65534, 65534) != 0) throw std::runtime_error("cannot chown");
 }
 
-// While it lives, the folder at path is the process's effective user's, who cannot write in it:
-// its mode is 0500, and a process running as root acts as nobody (its effective user), who is
-// given the folder, so that the mode counts. The folders from top down to it are opened to
-// everyone (0755), so that nobody reaches it.
+// While it lives, the folder at path (below top) is the effective user's, who cannot write in it:
+// its mode is 0500, and root acts as nobody (seteuid), whose folder it becomes. The folders from
+// top down to it are opened to everyone, so that nobody reaches it.
 class UnwritableFolder {
  public:
-  UnwritableFolder(const std::filesystem::path& top, const std::filesystem::path& folder)
-      : folder_(folder), actingAsNobody_(runningAsRoot()) {
+  UnwritableFolder(const std::filesystem::path& top, const std::filesystem::path& folder) {
     namespace fs = std::filesystem;
-    fs::create_directories(folder);
-    for (fs::path part = folder;; part = part.parent_path()) {
+    for (fs::path part = folder; part.has_relative_path() && part != top.parent_path();
+         part = part.parent_path()) {
       fs::permissions(part, fs::perms(0755));
-      if (part == top || part == part.parent_path()) break;
     }
     fs::permissions(folder, fs::perms(0500));
-    if (actingAsNobody_) {
-      giveToNobody(folder);
-      if (::seteuid(kNobody) != 0) throw std::runtime_error("cannot act as nobody");
-    }
+    if (runningAsRoot()) giveToNobody(folder);
+    if (runningAsRoot() && ::seteuid(65534) != 0) throw std::runtime_error("cannot seteuid");
   }
   ~UnwritableFolder() {
-    if (actingAsNobody_ && ::seteuid(0) != 0) std::terminate();
-    std::filesystem::permissions(folder_, std::filesystem::perms(0700));
+    if (::getuid() == 0 && ::seteuid(0) != 0) std::terminate();
   }
   UnwritableFolder(const UnwritableFolder&) = delete;
   UnwritableFolder& operator=(const UnwritableFolder&) = delete;
-
- private:
-  std::filesystem::path folder_;
-  bool actingAsNobody_;
 };
 
 // While it lives, no file the process writes grows past bytes: a write beyond fails with EFBIG
-// (SIGXFSZ ignored), as one on a full disk fails with ENOSPC, root's as well.
+// (SIGXFSZ ignored), as one on a full disk fails with ENOSPC.
 class FileSizeLimit {
  public:
   explicit FileSizeLimit(rlim_t bytes) {
-    if (::getrlimit(RLIMIT_FSIZE, &before_) != 0) throw std::runtime_error("getrlimit failed");
-    rlimit limited = before_;
-    limited.rlim_cur = bytes;
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    if (::sigaction(SIGXFSZ, &ignore, &signalBefore_) != 0 ||
-        ::setrlimit(RLIMIT_FSIZE, &limited) != 0) {
-      throw std::runtime_error("cannot limit the size of files");
-    }
+    ::getrlimit(RLIMIT_FSIZE, &before_);
+    const rlimit limited{bytes, before_.rlim_max};
+    ::signal(SIGXFSZ, SIG_IGN);
+    if (::setrlimit(RLIMIT_FSIZE, &limited) != 0) throw std::runtime_error("cannot setrlimit");
   }
   ~FileSizeLimit() {
     ::setrlimit(RLIMIT_FSIZE, &before_);
-    ::sigaction(SIGXFSZ, &signalBefore_, nullptr);
+    ::signal(SIGXFSZ, SIG_DFL);
   }
   FileSizeLimit(const FileSizeLimit&) = delete;
   FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
  private:
   rlimit before_{};
-  struct sigaction signalBefore_ {};
 };

@@ -41,8 +41,9 @@ SmallFile readSmallFile(const std::string& path, std::size_t limit);
 // "mkdir -p" would). Refused, changing nothing and leaving no temporary file behind, when the
 // folder is not a folder, belongs to another user than the effective one, or cannot be written
 // (read-only, full, over quota, not permitted): false, with why in problem ("/home/u/.config/
-// autostart is not a folder", ".../autostart is owned by another user", ".../autostart: No space
-// left on device").
+// autostart is not a folder", ".../autostart is owned by another user", ".../autostart: Read-only
+// file system" when the new file cannot be made, ".../autostart/x.desktop: No space left on
+// device" when it cannot be written whole).
 bool replaceFile(const std::string& path, std::string_view text, std::string& problem);
 
 // Removes whatever is at path but a folder (a symbolic link is removed itself, not what it points
