@@ -218,13 +218,29 @@ label_read() {
 shows() { pixmap_shown; }
 
 # present: the host shows the item at all, if not the number ($shown says what): by default the
-# number, or a panel that has changed since before the item started.
+# number, or an item the watcher lists and a panel that has changed since before the item started.
 present() {
   locate_item || true  # here, not in the subshells of what follows
   shows && return 0
   detail=$shown
-  panel_picture "$home/now.ppm" && differs "$home/before.ppm" "$home/now.ppm" &&
+  listed_by_watcher && panel_picture "$home/now.ppm" && differs "$home/before.ppm" "$home/now.ppm" &&
     shown="the panel shows something new ($detail)"
+}
+
+# listed_items: the items the watcher lists, as busctl prints them ("" when there is no watcher).
+listed_items() {
+  bus get-property org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | cut -d' ' -f3-
+}
+
+# listed_by_watcher: whether the watcher lists the item, by its connection (with its object path
+# or without).
+listed_by_watcher() {
+  locate_item || return 1
+  for entry in $(listed_items); do
+    case $entry in "\"$item\"" | "\"$item/"*) return 0 ;; esac
+  done
+  return 1
 }
 
 # shows_title TITLE: the item shows TITLE and the host shows it too (the label, or the pixmap
@@ -261,8 +277,7 @@ run_checks() {
   if reads "47.8°C"; then number_read=1; fi
   # Who hosts it: the watcher's process, and how it lists the item.
   watcher=$(owner_pid org.kde.StatusNotifierWatcher)
-  listed=$(bus get-property org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-    org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | cut -d' ' -f3-)
+  listed=$(listed_items)
   result watcher info "$(cat "/proc/$watcher/comm" 2>/dev/null || echo none) lists ${listed:-nothing}"
 
   # stays: still shown 3 s later (on GNOME, in each of 10 fresh starts of the program).
@@ -282,10 +297,11 @@ run_checks() {
   sleep 1  # hosts that take the label from the signal draw the icon a little later
   save_shot "$desktop"
 
-  # comes back after the panel restarts (with the number, where the host showed it).
+  # comes back after the panel restarts: the item itself, as the host shows it (a panel that only
+  # looks different is not the item), with the number where the host showed it.
   if ! restart_panel; then
     result restart fail "the panel did not start again"
-  elif wait_until 20 present && { [ -z "$number_read" ] || wait_until 5 reads "50.0°C"; }; then
+  elif wait_until 20 shows && { [ -z "$number_read" ] || wait_until 5 reads "50.0°C"; }; then
     result restart pass "$shown"
   else
     result restart fail "not shown within 20 s of the panel's return${shown:+: $shown}"
