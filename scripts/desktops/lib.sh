@@ -243,6 +243,63 @@ listed_by_watcher() {
   return 1
 }
 
+# ayatana_checks: the host's view of the item for desktops whose applet shows what Ayatana's
+# application service hands it (each item's icon name, label and title): the service hands it the
+# item with its label and an icon the applet finds, and the panel reads the label ($crop of the
+# screen, by OCR: the applet's widgets cannot be asked, and the service stays when the panel
+# restarts). The label follows the reading even where the icon is missing.
+ayatana_checks() {
+  shows() { ayatana_application && ayatana_icon && ayatana_label_read; }
+  reads() { item_shows_title "$1" && ayatana_application && ayatana_label_read; }
+  present() {
+    locate_item || true
+    shows && return 0
+    [ -n "$application" ] && shown="the service hands the applet the item ($shown)"
+  }
+}
+
+# ayatana_application: the service's entry for the item, labelled with its title ($application;
+# $shown says why there is none).
+ayatana_application() {
+  title=$(item_title)
+  application=$(gdbus call --address "$DBUS_SESSION_BUS_ADDRESS" -d org.ayatana.indicator.application \
+    -o /org/ayatana/indicator/application/service \
+    -m org.ayatana.indicator.application.service.GetApplications 2>/dev/null |
+    sed 's/), (/\n/g' | grep -F "'$title'") || application=""
+  [ -n "$application" ] || { shown="the service hands the applet no item labelled \"$title\""; return 1; }
+  shown="label \"$title\""
+}
+
+# ayatana_icon: the icon the applet draws for $application: its name in the theme folder the item
+# gives, or in the system's ($shown says which file, or why none).
+ayatana_icon() {
+  icon=$(printf '%s\n' "$application" | sed "s/^[[(]*'\([^']*\)'.*/\1/")
+  if [ -z "$icon" ]; then
+    shown="label \"$title\", but no icon name: the applet draws GTK's image-missing"
+    return 1
+  fi
+  themes=$(bus get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem IconThemePath 2>/dev/null | sed -n 's/^s "\(.*\)"$/\1/p')
+  file=""
+  for folder in ${themes:+"$themes"} /usr/share/icons; do
+    for candidate in "$folder"/hicolor/*/apps/"$icon".png; do
+      if [ -r "$candidate" ]; then file=$candidate; break 2; fi
+    done
+  done
+  if [ -z "$file" ]; then
+    shown="label \"$title\", icon \"$icon\", which no theme holds: the applet draws GTK's image-missing"
+    return 1
+  fi
+  shown="label \"$title\", icon \"$icon\" ($file)"
+}
+
+# ayatana_label_read: the panel shows the label the service hands the applet ($shown adds what the
+# OCR read).
+ayatana_label_read() {
+  handed=$shown
+  label_read || { shown="$handed; $shown"; return 1; }
+  shown="$handed; $shown"
+}
+
 # shows_title TITLE: the item shows TITLE and the host shows it too (the label, or the pixmap
 # drawn for it).
 shows_title() { item_shows_title "$1" && shows; }
