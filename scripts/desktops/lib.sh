@@ -238,7 +238,7 @@ listed_items() {
 listed_by_watcher() {
   locate_item || return 1
   for entry in $(listed_items); do
-    case $entry in "\"$item\"" | "\"$item/"*) return 0 ;; esac
+    case $entry in "\"$item\"" | "\"$item/"* | "\"$item@/"*) return 0 ;; esac
   done
   return 1
 }
