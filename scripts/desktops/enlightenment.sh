@@ -1,7 +1,7 @@
-# Enlightenment 0.25 under Xvfb with its standard profile, as its first start sets it up: the
-# compositor draws the shelf at the bottom, whose System Tray gadget (the systray module) owns the
-# watcher inside enlightenment itself. enlightenment_start launches it and starts it again when
-# it restarts.
+# Enlightenment 0.25 under Xvfb with its standard profile (the "default" one only runs the
+# first-start wizard): the compositor draws the profile's shelf at the bottom, whose System Tray
+# gadget (the systray module) owns the watcher inside enlightenment itself. enlightenment_start
+# launches it and starts it again when it restarts.
 crop=640x40+0+160
 
 start_desktop() {
