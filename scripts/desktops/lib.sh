@@ -222,13 +222,86 @@ label_read() {
 shows() { pixmap_shown; }
 
 # present: the host shows the item at all, if not the number ($shown says what): by default the
-# number, or a panel that has changed since before the item started.
+# number, or an item the watcher lists and a panel that has changed since before the item started.
 present() {
   locate_item || true  # here, not in the subshells of what follows
   shows && return 0
   detail=$shown
-  panel_picture "$home/now.ppm" && differs "$home/before.ppm" "$home/now.ppm" &&
+  listed_by_watcher && panel_picture "$home/now.ppm" && differs "$home/before.ppm" "$home/now.ppm" &&
     shown="the panel shows something new ($detail)"
+}
+
+# listed_items: the items the watcher lists, as busctl prints them ("" when there is no watcher).
+listed_items() {
+  bus get-property org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | cut -d' ' -f3-
+}
+
+# listed_by_watcher: whether the watcher lists the item, by its connection (with its object path
+# or without).
+listed_by_watcher() {
+  locate_item || return 1
+  for entry in $(listed_items); do
+    case $entry in "\"$item\"" | "\"$item/"* | "\"$item@/"*) return 0 ;; esac
+  done
+  return 1
+}
+
+# ayatana_checks: the host's view of the item for desktops whose applet shows what Ayatana's
+# application service hands it (each item's icon name, label and title): the service hands it the
+# item with its label and an icon the applet finds, and the panel reads the label ($crop of the
+# screen, by OCR: the applet's widgets cannot be asked, and the service stays when the panel
+# restarts). The label follows the reading even where the icon is missing.
+ayatana_checks() {
+  shows() { ayatana_application && ayatana_icon && ayatana_label_read; }
+  reads() { item_shows_title "$1" && ayatana_application && ayatana_label_read; }
+  present() {
+    locate_item || true
+    shows && return 0
+    [ -n "$application" ] && shown="the service hands the applet the item ($shown)"
+  }
+}
+
+# ayatana_application: the service's entry for the item, labelled with its title ($application;
+# $shown says why there is none).
+ayatana_application() {
+  title=$(item_title)
+  application=$(gdbus call --address "$DBUS_SESSION_BUS_ADDRESS" -d org.ayatana.indicator.application \
+    -o /org/ayatana/indicator/application/service \
+    -m org.ayatana.indicator.application.service.GetApplications 2>/dev/null |
+    sed 's/), (/\n/g' | grep -F "'$title'") || application=""
+  [ -n "$application" ] || { shown="the service hands the applet no item labelled \"$title\""; return 1; }
+  shown="label \"$title\""
+}
+
+# ayatana_icon: the icon the applet draws for $application: its name in the theme folder the item
+# gives, or in the system's ($shown says which file, or why none).
+ayatana_icon() {
+  icon=$(printf '%s\n' "$application" | sed "s/^[[(]*'\([^']*\)'.*/\1/")
+  if [ -z "$icon" ]; then
+    shown="label \"$title\", but no icon name: the applet draws GTK's image-missing"
+    return 1
+  fi
+  themes=$(bus get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem IconThemePath 2>/dev/null | sed -n 's/^s "\(.*\)"$/\1/p')
+  file=""
+  for folder in ${themes:+"$themes"} /usr/share/icons; do
+    for candidate in "$folder"/hicolor/*/apps/"$icon".png; do
+      if [ -r "$candidate" ]; then file=$candidate; break 2; fi
+    done
+  done
+  if [ -z "$file" ]; then
+    shown="label \"$title\", icon \"$icon\", which no theme holds: the applet draws GTK's image-missing"
+    return 1
+  fi
+  shown="label \"$title\", icon \"$icon\" ($file)"
+}
+
+# ayatana_label_read: the panel shows the label the service hands the applet ($shown adds what the
+# OCR read).
+ayatana_label_read() {
+  handed=$shown
+  label_read || { shown="$handed; $shown"; return 1; }
+  shown="$handed; $shown"
 }
 
 # shows_title TITLE: the item shows TITLE and the host shows it too (the label, or the pixmap
@@ -265,8 +338,7 @@ run_checks() {
   if reads "47.8°C"; then number_read=1; fi
   # Who hosts it: the watcher's process, and how it lists the item.
   watcher=$(owner_pid org.kde.StatusNotifierWatcher)
-  listed=$(bus get-property org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-    org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | cut -d' ' -f3-)
+  listed=$(listed_items)
   result watcher info "$(cat "/proc/$watcher/comm" 2>/dev/null || echo none) lists ${listed:-nothing}"
 
   # stays: still shown 3 s later (on GNOME, in each of 10 fresh starts of the program).
@@ -286,10 +358,11 @@ run_checks() {
   sleep 1  # hosts that take the label from the signal draw the icon a little later
   save_shot "$desktop"
 
-  # comes back after the panel restarts (with the number, where the host showed it).
+  # comes back after the panel restarts: the item itself, as the host shows it (a panel that only
+  # looks different is not the item), with the number where the host showed it.
   if ! restart_panel; then
     result restart fail "the panel did not start again"
-  elif wait_until 20 present && { [ -z "$number_read" ] || wait_until 5 reads "50.0°C"; }; then
+  elif wait_until 20 shows && { [ -z "$number_read" ] || wait_until 5 reads "50.0°C"; }; then
     result restart pass "$shown"
   else
     result restart fail "not shown within 20 s of the panel's return${shown:+: $shown}"

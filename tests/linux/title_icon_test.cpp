@@ -67,7 +67,8 @@ Crop crop(const Rows& icon, int top, int bottom) {
 struct Lines {
   int size, outline, numberEnd;
 };
-constexpr Lines kLines[] = {{16, 1, 9}, {22, 1, 11}, {32, 1, 18}, {44, 2, 22}};
+constexpr Lines kLines[] = {{16, 1, 9},  {22, 1, 11}, {24, 1, 12},
+                            {29, 1, 18}, {32, 1, 18}, {44, 2, 22}};
 
 }  // namespace
 
@@ -173,7 +174,7 @@ TEST(TitleIcon, AnyBytesStayInTheIconAsOutlinedStrokes) {
   }
 }
 
-// Each size has a font of its own, drawn at that size: the rows of "4." over "°C" at the sizes
+// Each size has fonts of its own, drawn at that size: the rows of "4." over "°C" at the sizes
 // besides 22 (the test above draws that one), each line cut to where it is drawn, and the column it
 // starts at, which centres it.
 TEST(TitleIcon, EachSizeDrawsItsOwnGlyphs) {
@@ -181,6 +182,12 @@ TEST(TitleIcon, EachSizeDrawsItsOwnGlyphs) {
     int size;
     Crop number, unit;
   };
+  // "4." in the 32-pixel digits, which 29 pixels draw too.
+  const Rows fourPoint32 = {"oooo.oooo...", "o##o.o##o...", "o##o.o##o...", "o##o.o##o...",
+                            "o##o.o##o...", "o##o.o##o...", "o##o.o##o...", "o##ooo##o...",
+                            "o#######o...", "oo######o...", ".ooooo##o...", ".....o##o...",
+                            ".....o##o...", ".....o##o...", ".....o##oooo", ".....o##o##o",
+                            ".....o##o##o", ".....ooooooo"};
   const Case cases[] = {
       {16,
        {4,
@@ -189,12 +196,24 @@ TEST(TitleIcon, EachSizeDrawsItsOwnGlyphs) {
        {3,
         {"ooooooooo", "o###o###o", "o#o#o#ooo", "o###o#o..", "ooooo#ooo", "....o###o",
          "....ooooo"}}},
+      // The 22-pixel glyphs, a pixel further from each edge.
+      {24,
+       {7,
+        {"..........", "...ooo....", "..oo#o....", ".oo##o....", "oo#o#o....", "o#oo#o....",
+         "o#oo#oo...", "o#####o...", "oooo#ooooo", "...o#oo##o", "...o#oo##o", "...ooooooo"}},
+       {6,
+        {"oooooooooo.", "o###oo###oo", "o#o#o#ooo#o", "o###o#o.ooo", "ooooo#o....", "....o#o....",
+         "....o#o....", "....o#o.ooo", "....o#ooo#o", "....oo###oo", ".....ooooo.",
+         "..........."}}},
+      // The 32-pixel digits over a "°C" of their own.
+      {29,
+       {8, fourPoint32},
+       {7,
+        {".ooooo.ooooooo", "oo###ooo#####o", "o#####o######o", "o##o##o##ooooo", "o#####o##o....",
+         "oo###oo##o....", ".oooooo##o....", "......o##ooooo", "......o######o", "......oo#####o",
+         ".......ooooooo"}}},
       {32,
-       {10,
-        {"oooo.oooo...", "o##o.o##o...", "o##o.o##o...", "o##o.o##o...", "o##o.o##o...",
-         "o##o.o##o...", "o##o.o##o...", "o##ooo##o...", "o#######o...", "oo######o...",
-         ".ooooo##o...", ".....o##o...", ".....o##o...", ".....o##o...", ".....o##oooo",
-         ".....o##o##o", ".....o##o##o", ".....ooooooo"}},
+       {10, fourPoint32},
        {8,
         {".oooooo.oooooooo", "oo####ooo######o", "o######o#######o", "o##oo##o##oooooo",
          "o##oo##o##o.....", "o######o##o.....", "oo####oo##o.....", ".ooooooo##o.....",
@@ -246,6 +265,14 @@ TEST(TitleIcon, ATitleTooWideForTheDigitsTakesNarrowerOnesThenIsCut) {
       {22, "100.0", 3, "oo#oo#oo#o#oo#o.o#oo#o"},
       {22, "-10.5", 3, "....oo#oo#oo#o.o#ooo.."},
       {22, "1000.0", 3, "oo#oo#o#o#o#o#o#o.o#o#"},
+      {24, "47.8", 4, ".oo#o#o...oo#o..o#o.o#o."},
+      {24, "100.0", 4, ".oo#oo#oo#o#oo#o.o#oo#o."},
+      {24, "-10.5", 4, ".....oo#oo#oo#o.o#ooo..."},
+      {24, "1000.0", 4, "oo#oo#o#o#o#o#o#o.o#o#o."},
+      {29, "47.8", 3, "o##o.o##oooooo##o..o##ooo##o."},
+      {29, "100.0", 3, ".o###o##o##o##o##o..o##o##o.."},
+      {29, "-10.5", 3, ".....o###o##ooo##o..o##oooooo"},
+      {29, "1000.0", 3, "o###o##o##o##o##o##o##o..o##o"},
       {32, "47.8", 3, "..o##o.o##oooooo##o..o##ooo##o.."},
       {32, "100.0", 3, "o###o##ooo##o##ooo##o..o##ooo##o"},
       {32, "-10.5", 3, "......o###o##ooo##o..o##oooooo.."},
@@ -262,10 +289,10 @@ TEST(TitleIcon, ATitleTooWideForTheDigitsTakesNarrowerOnesThenIsCut) {
 
 // Any size asked for gives the nearest one drawn, the larger of two as near.
 TEST(TitleIcon, AnySizeGivesTheNearestDrawn) {
-  EXPECT_EQ(kTitleIconSizes, (std::array{16, 22, 32, 44}));
-  const std::pair<int, int> nearest[] = {{INT_MIN, 16}, {-1, 16}, {0, 16},  {18, 16},
-                                         {19, 22},      {22, 22}, {26, 22}, {27, 32},
-                                         {37, 32},      {38, 44}, {48, 44}, {INT_MAX, 44}};
+  EXPECT_EQ(kTitleIconSizes, (std::array{16, 22, 24, 29, 32, 44}));
+  const std::pair<int, int> nearest[] = {
+      {INT_MIN, 16}, {-1, 16}, {0, 16},  {18, 16}, {19, 22}, {22, 22}, {23, 24},     {26, 24},
+      {27, 29},      {30, 29}, {31, 32}, {37, 32}, {38, 44}, {48, 44}, {INT_MAX, 44}};
   for (const auto& [asked, drawn] : nearest) {
     const appkit::tray::TitleIcon icon = appkit::tray::drawTitleIcon("47.8\u00b0C", asked);
     EXPECT_EQ(icon.size, drawn) << asked;

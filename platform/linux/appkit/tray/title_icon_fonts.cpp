@@ -325,6 +325,43 @@ constexpr std::string_view k44Condensed[][18] = {
     },
 };
 
+// 29 pixels, the size Enlightenment's tray draws at: the 32-pixel digits, with condensed ones of
+// their height (5 by 16, one-column gaps) for a title such as "100.0"; "°C" in the same two-pixel
+// strokes, 9 rows high.
+constexpr std::string_view k29Condensed[][16] = {
+    {
+        "#####|.##|#####|#####|##.##|#####|#####|#####|#####|#####|....|..",
+        "#####|.##|#####|#####|##.##|#####|#####|#####|#####|#####|....|..",
+        "##.##|###|...##|...##|##.##|##...|##...|...##|##.##|##.##|....|..",
+        "##.##|###|...##|...##|##.##|##...|##...|...##|##.##|##.##|....|..",
+        "##.##|.##|...##|...##|##.##|##...|##...|...##|##.##|##.##|....|..",
+        "##.##|.##|...##|...##|##.##|##...|##...|...##|##.##|##.##|....|..",
+        "##.##|.##|...##|...##|##.##|##...|##...|...##|##.##|##.##|....|..",
+        "##.##|.##|#####|#####|#####|#####|#####|...##|#####|#####|####|..",
+        "##.##|.##|#####|#####|#####|#####|#####|...##|#####|#####|####|..",
+        "##.##|.##|##...|...##|...##|...##|##.##|...##|##.##|...##|....|..",
+        "##.##|.##|##...|...##|...##|...##|##.##|...##|##.##|...##|....|..",
+        "##.##|.##|##...|...##|...##|...##|##.##|...##|##.##|...##|....|..",
+        "##.##|.##|##...|...##|...##|...##|##.##|...##|##.##|...##|....|..",
+        "##.##|.##|##...|...##|...##|...##|##.##|...##|##.##|...##|....|..",
+        "#####|.##|#####|#####|...##|#####|#####|...##|#####|#####|....|##",
+        "#####|.##|#####|#####|...##|#####|#####|...##|#####|#####|....|##",
+    },
+};
+constexpr std::string_view k29Unit[][9] = {
+    {
+        ".###.|.#####",
+        "#####|######",
+        "##.##|##....",
+        "#####|##....",
+        ".###.|##....",
+        ".....|##....",
+        ".....|##....",
+        ".....|######",
+        ".....|.#####",
+    },
+};
+
 // clang-format on
 
 constexpr auto k16NumberFont = parse<14>(k16Number);
@@ -336,11 +373,14 @@ constexpr auto k22CondensedFont = parse<12>(k22Condensed);
 constexpr auto k32NumberFont = parse<14>(k32Number);
 constexpr auto k32NumberNarrowFont = parse<2>(k32NumberNarrow);
 constexpr auto k32UnitFont = parse<2>(k32Unit);
+constexpr auto k29CondensedFont = parse<12>(k29Condensed);
+constexpr auto k29UnitFont = parse<2>(k29Unit);
 constexpr auto k44NumberFont = parse<14>(k44Number);
 constexpr auto k44MiddleFont = parse<12>(k44Middle);
 constexpr auto k44CondensedFont = parse<12>(k44Condensed);
 static_assert(k16NumberFont.wellFormed && k16NumberNarrowFont.wellFormed && k16UnitFont.wellFormed);
 static_assert(k22NumberFont.wellFormed && k22MiddleFont.wellFormed && k22CondensedFont.wellFormed);
+static_assert(k29CondensedFont.wellFormed && k29UnitFont.wellFormed);
 static_assert(k32NumberFont.wellFormed && k32NumberNarrowFont.wellFormed && k32UnitFont.wellFormed);
 static_assert(k44NumberFont.wellFormed && k44MiddleFont.wellFormed && k44CondensedFont.wellFormed);
 
@@ -349,6 +389,10 @@ constexpr FontView k16Ladder[] = {view(kAll, k16NumberFont),
 constexpr FontView k16UnitLadder[] = {view(kUnit, k16UnitFont)};
 constexpr FontView k22Ladder[] = {view(kAll, k22NumberFont), view(kDigitsAndSigns, k22MiddleFont),
                                   view(kDigitsAndSigns, k22CondensedFont)};
+constexpr FontView k29Ladder[] = {view(kAll, k32NumberFont),
+                                  view(kOneAndMinus, k32NumberNarrowFont),
+                                  view(kDigitsAndSigns, k29CondensedFont)};
+constexpr FontView k29UnitLadder[] = {view(kUnit, k29UnitFont)};
 constexpr FontView k32Ladder[] = {view(kAll, k32NumberFont),
                                   view(kOneAndMinus, k32NumberNarrowFont)};
 constexpr FontView k32UnitLadder[] = {view(kUnit, k32UnitFont)};
@@ -357,12 +401,16 @@ constexpr FontView k44Ladder[] = {view(kAll, k44NumberFont), view(kDigitsAndSign
 
 }  // namespace
 
-// The rows of each line: its strokes from top; above them, and below, outline rows. 44 pixels, the
-// 22-pixel icon at twice the scale, outlines two pixels wide as well: on a panel at twice the
-// scale, one pixel of the panel's, as at 22.
+// The rows of each line: its strokes from top; above them, and below, outline rows. 24 pixels draw
+// the 22-pixel fonts one pixel further from each edge: a host that draws 24 shows them pixel for
+// pixel, where the 22-pixel icon would be scaled by 12/11. 44 pixels, the 22-pixel icon at twice
+// the scale, outlines two pixels wide as well: on a panel at twice the scale, one pixel of the
+// panel's, as at 22.
 constexpr std::array<Face, kTitleIconSizes.size()> kFaces = {{
     {16, 1, {1, k16Ladder}, {10, k16UnitLadder}},
     {22, 1, {1, k22Ladder}, {12, {k22Ladder, 1}}},
+    {24, 1, {2, k22Ladder}, {13, {k22Ladder, 1}}},
+    {29, 1, {1, k29Ladder}, {19, k29UnitLadder}},
     {32, 1, {1, k32Ladder}, {19, k32UnitLadder}},
     {44, 2, {2, k44Ladder}, {24, {k44Ladder, 1}}},
 }};

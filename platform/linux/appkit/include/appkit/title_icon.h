@@ -13,10 +13,11 @@
 
 namespace appkit::tray {
 
-// The sizes the item's pixmaps are drawn at, each crisply with a pixel font of its own: 16 for
-// small panels (waybar's default icon size), 22 for most trays (KDE, LXQt, Xfce), 32 for large
-// panels and 16-pixel ones at twice the scale, 44 for 22-pixel trays at twice the scale.
-inline constexpr std::array<int, 4> kTitleIconSizes{16, 22, 32, 44};
+// The sizes the item's pixmaps are drawn at, each crisply with pixel fonts of their own: 16 for
+// small panels (waybar's default icon size), 22 for most trays (KDE, LXQt, Xfce), 24 for
+// Cinnamon's (the 22-pixel fonts, unscaled), 29 for Enlightenment's shelf (the 32-pixel digits), 32
+// for large panels and 16-pixel ones at twice the scale, 44 for 22-pixel trays at twice the scale.
+inline constexpr std::array<int, 6> kTitleIconSizes{16, 22, 24, 29, 32, 44};
 
 inline constexpr uint32_t kTitleIconStroke = 0xFFFFFFFF;   // opaque white
 inline constexpr uint32_t kTitleIconOutline = 0xFF000000;  // opaque black

@@ -1,14 +1,16 @@
 // What the tray's host shows best of an item, decided from the process that owns the tray's
 // watcher (org.kde.StatusNotifierWatcher), since hosts differ and none says what it draws:
 //   - label hosts (GNOME Shell's AppIndicator extension, Ayatana's application service behind
-//     MATE's Indicator Applet, MATE's Notification Area) show the Ayatana label as text: they get
-//     the themed thermometer as the icon and the reading as the label;
+//     MATE's Indicator Applet and Budgie's AppIndicator Applet, MATE's Notification Area) show
+//     the Ayatana label as text: they get the themed thermometer as the icon and the reading as
+//     the label;
 //   - every other host shows only an icon: it gets no icon name (hosts prefer a name over the
 //     pixmap) and the reading drawn into pixmaps. Hosts that draw the largest pixmap offered,
-//     scaled to their icon size (Xfce's Status Tray, waybar), are offered only the size they
-//     draw by default; hosts that pick the nearest size (KDE, LXQt) get every size; an unknown
-//     host gets 16 and 22, which both kinds draw sharply at the usual 16 and 22. Hosts known to
-//     show no label are not sent it: a change costs them one signal, and one fetch, fewer.
+//     scaled to their icon size (Xfce's Status Tray, waybar, Cinnamon's XApp status applet), and
+//     Enlightenment, which draws the first one, are offered only the size they draw by default;
+//     hosts that pick the nearest size (KDE, LXQt) get every size; an unknown host gets 16 and
+//     22, which both kinds draw sharply at the usual 16 and 22. Hosts known to show no label are
+//     not sent it: a change costs them one signal, and one fetch, fewer.
 #pragma once
 
 #include <sys/types.h>
