@@ -555,7 +555,9 @@ TEST_F(TrayItem, TakesWhatComesFromOutsideAsTextAndStillShowsWhole) {
   // A watcher whose program lies in a folder named to forge a line and retitle the terminal, and
   // that refuses the item with such a message; a bundle under a folder whose name is Latin-1, not
   // UTF-8, which a label host is given as the theme path.
-  const std::string forged = "\033]0;owned\007\nquorvel: forged\r";
+  const std::string forged =
+      "\033]0;owned\007\nquorvel: forged\r\xc2\x9b"
+      "2J";
   const fs::path watcherProgram = dir_.path() / forged / "watcher";
   fs::create_directories(watcherProgram.parent_path());
   fs::copy_file("/bin/sleep", watcherProgram);
@@ -597,7 +599,7 @@ TEST_F(TrayItem, TakesWhatComesFromOutsideAsTextAndStillShowsWhole) {
   ASSERT_TRUE(bus.roundTrip());
   quorvel.send(SIGTERM);
   EXPECT_TRUE(exitedWithZero(quorvel.wait()));
-  EXPECT_EQ(quorvel.err.find_first_of("\033\007\r"), std::string::npos) << quorvel.err;
+  EXPECT_EQ(quorvel.err.find_first_of("\033\007\r\x9b"), std::string::npos) << quorvel.err;
   for (const auto& line : lines(quorvel.err)) {
     EXPECT_TRUE(line == kTitle ||
                 (line.starts_with("quorvel: ") && !line.starts_with("quorvel: forged")))

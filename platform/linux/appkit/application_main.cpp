@@ -168,7 +168,7 @@ std::string storedSensor() {
       appkit::userConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
   std::string problem;
   std::string stored = settings.sensor(problem);
-  if (!problem.empty()) notice("the settings are left aside: " + problem);
+  if (!problem.empty()) notice("the settings are left aside: " + appkit::printable(problem, 300));
   if (stored.empty() || sensor::hasSensorNamed(sensor::sysfsRoot(), stored)) return stored;
   notice("the sensor chosen before, \"" + appkit::printable(stored) +
          "\", is not here; the CPU's is shown");

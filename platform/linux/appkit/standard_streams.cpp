@@ -122,7 +122,15 @@ ssize_t StandardStreams::write(int fd, const void* data, std::size_t size) const
 
 std::string StandardStreams::noticeLine(std::string_view text) {
   std::string line = "quorvel: ";
-  for (const char c : text) line.push_back((c >= 0 && c < ' ') || c == '\x7f' ? '?' : c);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    // The C0 controls and DEL, and the C1 controls as UTF-8 writes them (0xc2 0x80 to 0x9f),
+    // which some terminals act on too.
+    const bool c1 = byte == 0xc2 && i + 1 < text.size() &&
+                    (static_cast<unsigned char>(text[i + 1]) & 0xe0) == 0x80;
+    if (c1) ++i;
+    line.push_back(byte < ' ' || byte == 0x7f || c1 ? '?' : text[i]);
+  }
   return line;
 }
 

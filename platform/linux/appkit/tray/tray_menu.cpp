@@ -35,6 +35,8 @@ enum : int {
 // (sub)menu lists more than kMostEntries: what is left is one line pointing at --list-sensors.
 constexpr std::size_t kMostUngrouped = 30;
 constexpr std::size_t kMostEntries = 40;
+// The longest reason a notice quotes.
+constexpr std::size_t kQuotedProblem = 300;
 // How long the readings last read stay good for a host that asks again (AboutToShow, then
 // GetLayout, as most hosts do when the menu opens).
 constexpr uint64_t kReadingsLast = 1'000'000;  // microseconds
@@ -199,12 +201,14 @@ void TrayMenu::choose(const std::string& name) {
 }
 
 void TrayMenu::report(bool& said, const std::string& what) {
+  // The reason names the user's folders, which come from outside.
+  const std::string text = printable(what, kQuotedProblem);
   if (said) {
-    tray_.diagnose(what);
+    tray_.diagnose(text);
     return;
   }
   said = true;
-  tray_.notice(what);
+  tray_.notice(text);
 }
 
 }  // namespace appkit
