@@ -23,10 +23,11 @@ constexpr std::string_view kDescription =
     "seconds, as the Info.plist of its application bundle says (5 when it does not).\n"
     "\n"
     "In a desktop session (a session bus is reachable) the temperature is an item in the\n"
-    "desktop's tray, drawn into its icon; its menu has Quit. Started from a terminal, it is\n"
-    "also a line there. Without a session bus it goes to standard error: on a terminal one\n"
-    "line redrawn in place, otherwise one line per reading, as status bars such as i3blocks,\n"
-    "polybar and waybar read it. Standard output gets a line for every reading at which the\n"
+    "desktop's tray, drawn into its icon; its menu chooses the sensor (kept for the next\n"
+    "start), Start at login, and Quit. Started from a terminal, it is also a line there.\n"
+    "Without a session bus it goes to standard error: on a terminal one line redrawn in\n"
+    "place, otherwise one line per reading, as status bars such as i3blocks, polybar and\n"
+    "waybar read it. Standard output gets a line for every reading at which the\n"
     "sensor cannot be opened. SIGINT, SIGTERM and SIGHUP end the program; other arguments are\n"
     "ignored.\n";
 
