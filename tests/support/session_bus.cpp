@@ -14,6 +14,24 @@
 
 #include <stdexcept>
 
+namespace {
+
+// A Unix socket listening at path.
+int listeningSocket(const std::string& path) {
+  const int listening = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  if (listening < 0 || bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
+      listen(listening, 16) < 0) {
+    if (listening >= 0) close(listening);
+    throw std::runtime_error("cannot listen on " + path);
+  }
+  return listening;
+}
+
+}  // namespace
+
 PrivateBus::PrivateBus() {
   Pipe address;
   daemon_ = std::make_unique<ChildProcess>(
@@ -56,14 +74,7 @@ FailingBus::FailingBus(Kind kind) {
   const std::string path = (dir_.path() / "bus").string();
   address_ = "unix:path=" + path;
   if (kind == Kind::nobody) return;
-  socket_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  path.copy(address.sun_path, sizeof address.sun_path - 1);
-  if (socket_ < 0 || bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
-      listen(socket_, 16) < 0) {
-    throw std::runtime_error("cannot listen on " + path);
-  }
+  socket_ = listeningSocket(path);
   server_ = std::make_unique<Child>([this, kind] {
     std::vector<int> kept;  // the mute one's connections stay open, unanswered
     for (;;) {
@@ -83,14 +94,7 @@ FailingBus::~FailingBus() {
 PlayedBus::PlayedBus() {
   const std::string path = (dir_.path() / "bus").string();
   address_ = "unix:path=" + path;
-  listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  path.copy(address.sun_path, sizeof address.sun_path - 1);
-  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
-      listen(listener_, 1) < 0) {
-    throw std::runtime_error("cannot listen on " + path);
-  }
+  listener_ = listeningSocket(path);
 }
 
 PlayedBus::~PlayedBus() {
