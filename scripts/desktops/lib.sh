@@ -401,9 +401,9 @@ menu_check() {
   entry=$XDG_CONFIG_HOME/autostart/org.quorvel.Quorvel.desktop
   if ! menu_item acpitz; then
     result menu fail "no sensor acpitz to choose: $(locate_item && $as "$probe" --menu "$item" | tr '\n\t' '; ')"
-  elif ! wait_until 5 item_shows_title "35.0°C" ||
-    { [ -n "$number_read" ] && ! wait_until 5 reads "35.0°C"; }; then
-    result menu fail "acpitz chosen, 35.0°C not shown within 5 s${shown:+: $shown}"
+  elif ! wait_until 10 item_shows_title "35.0°C" ||
+    { [ -n "$number_read" ] && ! wait_until 10 reads "35.0°C"; }; then
+    result menu fail "acpitz chosen, 35.0°C not shown within 10 s${shown:+: $shown}"
   elif ! { menu_item "Start at login" && wait_until 5 test -f "$entry"; }; then
     result menu fail "Start at login checked, no $entry"
   elif ! { menu_item "Start at login" && wait_until 5 test ! -e "$entry"; }; then
