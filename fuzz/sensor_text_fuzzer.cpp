@@ -51,13 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   int64_t parsed = 0x5a5a5a5a;  // must stay as it is when the text is refused
   int64_t expected = 0;
-  const bool accepted = iokit::parseMillidegrees(text, parsed);
+  const bool accepted = sensor::parseMillidegrees(text, parsed);
   check(accepted == slowParse(text, expected));
   if (!accepted) {
     check(parsed == 0x5a5a5a5a);
     return 0;
   }
   check(parsed == expected);
-  check(iokit::millidegreesToSp78(parsed) == slowSp78(parsed));
+  check(sensor::millidegreesToSp78(parsed) == slowSp78(parsed));
   return 0;
 }

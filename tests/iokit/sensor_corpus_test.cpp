@@ -215,7 +215,7 @@ TEST(SensorRules, APlausibleReadingAtTheSearchDecides) {
   FakeSysfs tree;
   tree.addChip("hwmon0", "coretemp", 1, "Package id 0", "45000\n");
   iokit_test::useSysfs(tree);
-  EXPECT_EQ(iokit_test::readTc0p().sp78, iokit::millidegreesToSp78(45'000));
+  EXPECT_EQ(iokit_test::readTc0p().sp78, sensor::millidegreesToSp78(45'000));
   tree.write("class/hwmon/hwmon0/temp1_input", "0\n");
   const iokit_test::Reading kept = iokit_test::readTc0p();
   EXPECT_TRUE(kept.read == 0 && kept.sp78 == 0) << kept.read;

@@ -8,8 +8,8 @@
 
 namespace {
 
-using iokit::millidegreesToSp78;
-using iokit::parseMillidegrees;
+using sensor::millidegreesToSp78;
+using sensor::parseMillidegrees;
 
 TEST(Sp78Encoding, RoundsToTheNearestCountAndDecodesBack) {
   EXPECT_EQ(millidegreesToSp78(0), 0);

@@ -15,10 +15,10 @@
 
 namespace {
 
-using iokit::millidegreesToSp78;
 using iokit_test::Reading;
 using iokit_test::readTc0p;
 using iokit_test::useSysfs;
+using sensor::millidegreesToSp78;
 
 // A reading that went through with the value of millidegrees.
 ::testing::AssertionResult readsAs(const Reading& r, int64_t millidegrees) {

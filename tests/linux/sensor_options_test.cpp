@@ -4,6 +4,10 @@
 // program_test.cpp, beside the CPU's.)
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 #include "support/program_harness.h"
 #include "support/read_file.h"
 #include "support/sysfs_layout.h"
@@ -48,6 +52,15 @@ TEST_F(Program, ListsEverySensorOnceAndMarksTheCpusWhateverTheNumbers) {
   EXPECT_TRUE(exitedWithZero(none.wait()));
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(none.err, "quorvel: no temperature sensor under " + empty.root() + "\n");
+  // A tree that cannot be searched says why, with the system's own reason, and fails.
+  const FakeSysfs looped;
+  std::filesystem::create_directories(looped.path("class"));
+  std::filesystem::create_symlink("hwmon", looped.path("class/hwmon"));
+  Running failed(program_, {"--list-sensors"}, looped.root());
+  EXPECT_TRUE(exitedWith(failed.wait(), 1));
+  EXPECT_EQ(failed.out, "");
+  EXPECT_EQ(failed.err,
+            "quorvel: cannot search " + looped.root() + ": " + std::strerror(ELOOP) + "\n");
 }
 
 TEST_F(Program, ShowsTheNamedSensorOfTwoChipsOfOneDriverOnAnyNumbering) {

@@ -1,6 +1,5 @@
 #include "sensor/sensor_list.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -25,7 +24,7 @@ bool readAsTitle(const std::string& path, std::string& reading, std::string& pro
     problem = "not a temperature";
   } else {
     char title[64];
-    const auto sp78 = static_cast<uint16_t>(iokit::millidegreesToSp78(read.millidegrees));
+    const auto sp78 = static_cast<uint16_t>(sensor::millidegreesToSp78(read.millidegrees));
     std::snprintf(title, sizeof title, "%.1f\u00b0C",
                   sp78ToCelsius(static_cast<uint8_t>(sp78 >> 8), static_cast<uint8_t>(sp78)));
     reading = title;
@@ -42,7 +41,7 @@ bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors,
   iokit::SensorInventory inventory;
   const kern_return_t status = iokit::takeSensorInventory(root, inventory);
   if (status != kIOReturnSuccess) {
-    problem = status == kIOReturnNotPermitted ? std::strerror(EACCES) : std::strerror(EIO);
+    problem = std::strerror(inventory.error);
     return false;
   }
   for (std::size_t i = 0; i < inventory.sensors.size(); ++i) {

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <system_error>
 
-namespace iokit {
+namespace sensor {
 
 namespace {
 
@@ -39,4 +39,4 @@ int16_t millidegreesToSp78(int64_t millidegrees) {
   return static_cast<int16_t>(counts);
 }
 
-}  // namespace iokit
+}  // namespace sensor

@@ -388,11 +388,22 @@ int walkClass(const std::string& folder, Visit visit) {
 
 }  // namespace
 
-kern_return_t searchStatus(int error) {
+kern_return_t ioReturnFor(SysfsStep step, int error) {
   switch (error) {
     case EACCES:
     case EPERM:
-      return kIOReturnNotPermitted;
+      // The sensor's own file refused is the SMC refusing the caller; a folder refused is a
+      // search the caller may not make.
+      return step == SysfsStep::search ? kIOReturnNotPermitted : kIOReturnNotPrivileged;
+    case ENOENT:
+    case ENOTDIR:
+    case ENODEV:
+    case ENXIO:
+      return kIOReturnNoDevice;  // the device went between the search and the call
+    case EAGAIN:
+      return kIOReturnNotReady;
+    case ENODATA:
+      return kIOReturnNotReadable;
     case ENOMEM:
       return kIOReturnNoMemory;
     case EMFILE:
@@ -401,7 +412,7 @@ kern_return_t searchStatus(int error) {
     case EIO:
       return kIOReturnIOError;
     default:
-      return kIOReturnError;
+      return step == SysfsStep::read ? kIOReturnIOError : kIOReturnError;
   }
 }
 
@@ -409,7 +420,7 @@ SensorText readSensorText(const char* text, std::size_t count, std::size_t capac
                           int64_t& millidegrees) {
   if (count == 0) return SensorText::empty;
   const bool number =
-      count < capacity && parseMillidegrees(std::string_view(text, count), millidegrees);
+      count < capacity && sensor::parseMillidegrees(std::string_view(text, count), millidegrees);
   return number ? SensorText::temperature : SensorText::garbage;
 }
 
@@ -446,10 +457,14 @@ kern_return_t takeSensorInventory(const std::string& root, SensorInventory& inve
       walkClass(root + "/class/thermal", [&](const std::string& path, std::string_view entry) {
         if (entry.starts_with("thermal_zone")) walk.addZone(path);
       });
-  if (error != 0) return searchStatus(error);
-  error = walkClass(root + "/class/hwmon",
-                    [&](const std::string& path, std::string_view) { walk.addChip(path); });
-  if (error != 0) return searchStatus(error);
+  if (error == 0) {
+    error = walkClass(root + "/class/hwmon",
+                      [&](const std::string& path, std::string_view) { walk.addChip(path); });
+  }
+  if (error != 0) {
+    inventory.error = error;
+    return ioReturnFor(SysfsStep::search, error);
+  }
   walk.finish();
   return kIOReturnSuccess;
 }

@@ -41,6 +41,7 @@ struct SensorInventory {
   std::vector<FoundSensor> sensors;
   std::ptrdiff_t automatic = -1;  // the CPU's sensor in sensors, -1 when there is none
   bool denied = false;            // something could not be searched for lack of permission
+  int error = 0;                  // the errno of a search that failed
 };
 kern_return_t takeSensorInventory(const std::string& root, SensorInventory& inventory);
 
@@ -54,8 +55,10 @@ kern_return_t findCpuSensor(const std::string& root, FoundSensor& sensor,
 // chip's name, channel the channel's label, or tempN without one).
 int cpuRuleRank(bool zone, std::string_view chip, std::string_view channel);
 
-// The IOKit status for the errno of a failed search.
-kern_return_t searchStatus(int error);
+// The IOKit status for the errno of a system call on the tree that failed, where it failed: the
+// one place where errno becomes IOKit's word.
+enum class SysfsStep { search, open, read };
+kern_return_t ioReturnFor(SysfsStep step, int error);
 
 // What the text of one read of a sensor's file holds, given count bytes in a buffer of capacity
 // bytes. A full buffer may hold a cut-off number: no temperature is that long.

@@ -22,35 +22,6 @@ constexpr uint32_t kCpuKey = encodeSmcKey("TC0P");
 constexpr uint32_t kSp78 = encodeSmcKey("sp78");
 constexpr uint32_t kSp78Size = 2;
 
-kern_return_t openStatus(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM:
-      return kIOReturnNotPrivileged;
-    case ENOENT:
-    case ENOTDIR:
-    case ENODEV:
-    case ENXIO:
-      return kIOReturnNoDevice;
-    default:
-      return searchStatus(error);
-  }
-}
-
-kern_return_t readStatus(int error) {
-  switch (error) {
-    case EAGAIN:
-      return kIOReturnNotReady;
-    case ENODATA:
-      return kIOReturnNotReadable;
-    case ENODEV:
-    case ENXIO:
-      return kIOReturnNoDevice;
-    default:
-      return kIOReturnIOError;
-  }
-}
-
 }  // namespace
 
 SysfsSensor::SysfsSensor(std::string root, std::string name)
@@ -112,7 +83,7 @@ kern_return_t SysfsSensor::readBytes(uint32_t key, uint32_t dataSize, uint8_t (&
   if (count < 0) {
     const int error = errno;
     forget();
-    return readStatus(error);
+    return ioReturnFor(SysfsStep::read, error);
   }
   int64_t millidegrees = 0;
   const SensorText got =
@@ -121,7 +92,7 @@ kern_return_t SysfsSensor::readBytes(uint32_t key, uint32_t dataSize, uint8_t (&
     forget();
     return got == SensorText::empty ? kIOReturnNotResponding : kIOReturnNotReadable;
   }
-  const auto raw = static_cast<uint16_t>(millidegreesToSp78(millidegrees));
+  const auto raw = static_cast<uint16_t>(sensor::millidegreesToSp78(millidegrees));
   bytes[0] = static_cast<uint8_t>(raw >> 8);
   bytes[1] = static_cast<uint8_t>(raw & 0xff);
   return kIOReturnSuccess;
@@ -154,7 +125,7 @@ kern_return_t SysfsSensor::openSensor() {
   if (fd_ >= 0) return kIOReturnSuccess;
   const int error = errno;
   path_.clear();
-  return openStatus(error);
+  return ioReturnFor(SysfsStep::open, error);
 }
 
 void SysfsSensor::forget() {

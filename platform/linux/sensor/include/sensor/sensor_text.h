@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace iokit {
+namespace sensor {
 
 // Reads the text of a sysfs temperature attribute: a decimal number of millidegrees Celsius,
 // optionally negative, optionally followed by white space (the kernel ends it with a newline).
@@ -17,4 +17,4 @@ bool parseMillidegrees(std::string_view text, int64_t& millidegrees);
 // count and clamped to the type's range (-128 to 127.99609375 degrees), never wrapped.
 int16_t millidegreesToSp78(int64_t millidegrees);
 
-}  // namespace iokit
+}  // namespace sensor
