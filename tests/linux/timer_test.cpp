@@ -221,3 +221,13 @@ TEST_F(RunLoopTimers, ANonPositiveIntervalFiresEveryTenthOfAMillisecond) {
   EXPECT_EQ(fired, 3);
   EXPECT_GE(appkit::monotonicNow() - start, 300u);
 }
+
+// Asking for the application or the status bar while no port runs is a fault of the program: it
+// says so in a notice and aborts, rather than give an object of no port.
+TEST(PortDeathTest, TheApplicationOrStatusBarOutsideARunIsNamedAndAborts) {
+  ASSERT_EQ(appkit::Port::running(), nullptr);
+  EXPECT_DEATH(platform::sharedApplication(),
+               "^quorvel: the application asked for before the application runs\n$");
+  EXPECT_DEATH(platform::systemStatusBar(),
+               "^quorvel: the status bar asked for before the application runs\n$");
+}

@@ -3,7 +3,6 @@
 
 #include <signal.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -18,7 +17,7 @@ Port* runningPort = nullptr;
 Port& runningOrEnd(const char* what) {
   if (runningPort) return *runningPort;
   // The display side asks for these only while the runner runs the application.
-  std::fprintf(stderr, "quorvel: %s asked for before the application runs\n", what);
+  StandardStreams().notice(std::string(what) + " asked for before the application runs");
   std::abort();
 }
 
