@@ -88,7 +88,11 @@ TEST(DbusType, ATextThatCannotBeSentGoesAsTheEmptyOne) {
       {"/home/caf\xe9/Quorvel.app", false},    // Latin-1
       {"\xc0\xaf", false},                     // an overlong '/'
       {"\xed\xa0\x80", false},                 // a surrogate
-      {"\xef\xbf\xbe", false},                 // a noncharacter
+      {"\xef\xbf\xbe", false},                 // a noncharacter, U+FFFE
+      {"\xef\xb7\x90", false},                 // U+FDD0, the first of the block of them
+      {"\xf0\x9f\xbf\xbf", false},             // U+1FFFF, a plane's last
+      {"\xef\xb7\xb0\xef\xbf\xbd", true},      // U+FDF0 and U+FFFD, their neighbours
+      {"\xf4\x8f\xbf\xbd", true},              // U+10FFFD
       {"\xf4\x90\x80\x80", false},             // past U+10FFFF
       {"47.8\xc2", false},                     // cut short
       {"\xe2\x82x", false},                    // a lead byte without its continuation

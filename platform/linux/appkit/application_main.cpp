@@ -165,8 +165,7 @@ int listSensors() {
 // settings cannot be read) the CPU's, said once: a sensor taken out of the machine must not keep
 // the program from starting at login.
 std::string storedSensor() {
-  const appkit::Settings settings(
-      appkit::userConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+  const appkit::Settings settings(appkit::userConfigFolder());
   std::string problem;
   std::string stored = settings.sensor(problem);
   if (!problem.empty()) notice("the settings are left aside: " + appkit::printable(problem, 300));

@@ -102,6 +102,10 @@ std::string userConfigFolder(const char* xdgConfigHome, const char* home) {
   return (folder == "/" ? "" : folder) + "/.config";
 }
 
+std::string userConfigFolder() {
+  return userConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
 SmallFile readSmallFile(const std::string& path, std::size_t limit) {
   SmallFile file;
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

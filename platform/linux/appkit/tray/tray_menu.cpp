@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <utility>
 
 #include "appkit/port.h"
@@ -69,17 +68,13 @@ std::string runningProgram() {
              : std::string();
 }
 
-std::string configFolder() {
-  return userConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-}
-
 }  // namespace
 
 TrayMenu::TrayMenu(Tray& tray, std::string path)
     : tray_(tray),
       menu_(tray.bus(), std::move(path), *this),
-      autostart_(configFolder(), runningProgram()),
-      settings_(configFolder()) {
+      autostart_(userConfigFolder(), runningProgram()),
+      settings_(userConfigFolder()) {
   build();
 }
 

@@ -13,6 +13,8 @@ namespace appkit {
 // null): XDG_CONFIG_HOME when it is an absolute path, else HOME's ".config" when HOME is one, else
 // "" (a relative path in either counts as unset). Trailing slashes are dropped.
 std::string userConfigFolder(const char* xdgConfigHome, const char* home);
+// The same, from this process's environment.
+std::string userConfigFolder();
 
 struct SmallFile {
   enum class Status : unsigned char {
