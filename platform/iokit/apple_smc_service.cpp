@@ -15,8 +15,8 @@ std::shared_ptr<SmcDevice>& deviceSlot() {
 }  // namespace
 
 void setSmcDevice(std::shared_ptr<SmcDevice> device) {
-  // A fresh machine device starts over: a sysfs sensor reads SYSFS_PATH anew, so a test can
-  // point it elsewhere.
+  // A fresh machine device starts over, with what the environment says now, so a test can point
+  // it elsewhere.
   deviceSlot() = device != nullptr ? std::move(device) : makeMachineSmcDevice();
 }
 

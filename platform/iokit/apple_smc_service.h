@@ -11,7 +11,7 @@
 namespace iokit {
 
 // The device that new lookups and connections use: the one given to setSmcDevice, else the
-// machine's CPU sensor in sysfs. Never null.
+// platform's machine device (makeMachineSmcDevice). Never null.
 const std::shared_ptr<SmcDevice>& currentSmcDevicePointer();
 inline SmcDevice& currentSmcDevice() {
   return *currentSmcDevicePointer();

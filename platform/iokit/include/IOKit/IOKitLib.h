@@ -1,8 +1,8 @@
 // The IOKit user-client calls that the sensor side makes, declared with Apple's signatures.
-// On Linux they are answered by our stand-in, whose one service is "AppleSMC" backed by the
-// machine's CPU sensor in sysfs.
-#ifndef QUORVEL_LINUX_IOKIT_IOKITLIB_H
-#define QUORVEL_LINUX_IOKIT_IOKITLIB_H
+// Off the Mac they are answered by our stand-in, whose one service is "AppleSMC" backed by the
+// platform's device (see seam/iokit/smc_device.h).
+#ifndef QUORVEL_IOKIT_IOKIT_IOKITLIB_H
+#define QUORVEL_IOKIT_IOKIT_IOKITLIB_H
 
 #include <IOKit/IOReturn.h>
 #include <IOKit/IOTypes.h>

@@ -1,7 +1,7 @@
 // IOKit's status codes, with the values macOS gives them: the IOKit system (0x38) in the top
 // six bits and the common subsystem (0), so that a status prints as on a Mac (0xe00002c2 ...).
-#ifndef QUORVEL_LINUX_IOKIT_IORETURN_H
-#define QUORVEL_LINUX_IOKIT_IORETURN_H
+#ifndef QUORVEL_IOKIT_IOKIT_IORETURN_H
+#define QUORVEL_IOKIT_IOKIT_IORETURN_H
 
 #include <mach/kern_return.h>
 

@@ -1,6 +1,6 @@
 // IOKit's object handles: every one is a Mach port name, as in user space on macOS.
-#ifndef QUORVEL_LINUX_IOKIT_IOTYPES_H
-#define QUORVEL_LINUX_IOKIT_IOTYPES_H
+#ifndef QUORVEL_IOKIT_IOKIT_IOTYPES_H
+#define QUORVEL_IOKIT_IOKIT_IOTYPES_H
 
 #include <IOKit/IOReturn.h>
 #include <mach/port.h>

@@ -1,6 +1,6 @@
 // Mach's result type, declared as macOS declares it.
-#ifndef QUORVEL_LINUX_MACH_KERN_RETURN_H
-#define QUORVEL_LINUX_MACH_KERN_RETURN_H
+#ifndef QUORVEL_IOKIT_MACH_KERN_RETURN_H
+#define QUORVEL_IOKIT_MACH_KERN_RETURN_H
 
 typedef int kern_return_t;
 

@@ -1,6 +1,6 @@
 // The part of <mach/mach.h> that the sensor side uses.
-#ifndef QUORVEL_LINUX_MACH_MACH_H
-#define QUORVEL_LINUX_MACH_MACH_H
+#ifndef QUORVEL_IOKIT_MACH_MACH_H
+#define QUORVEL_IOKIT_MACH_MACH_H
 
 #include <mach/kern_return.h>
 #include <mach/mach_init.h>

@@ -1,7 +1,7 @@
-// The running task's port. On Linux there is one task, this process, and its port is a
+// The running task's port. Off the Mac there is one task, this process, and its port is a
 // constant handle that the IOKit stand-in accepts as the owner of a connection.
-#ifndef QUORVEL_LINUX_MACH_MACH_INIT_H
-#define QUORVEL_LINUX_MACH_MACH_INIT_H
+#ifndef QUORVEL_IOKIT_MACH_MACH_INIT_H
+#define QUORVEL_IOKIT_MACH_MACH_INIT_H
 
 #include <mach/mach_types.h>
 

@@ -1,6 +1,6 @@
 // The task port types of Mach, as macOS declares them.
-#ifndef QUORVEL_LINUX_MACH_MACH_TYPES_H
-#define QUORVEL_LINUX_MACH_MACH_TYPES_H
+#ifndef QUORVEL_IOKIT_MACH_MACH_TYPES_H
+#define QUORVEL_IOKIT_MACH_MACH_TYPES_H
 
 #include <mach/port.h>
 

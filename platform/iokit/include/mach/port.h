@@ -1,6 +1,6 @@
 // Mach port names, declared with the types macOS gives them.
-#ifndef QUORVEL_LINUX_MACH_PORT_H
-#define QUORVEL_LINUX_MACH_PORT_H
+#ifndef QUORVEL_IOKIT_MACH_PORT_H
+#define QUORVEL_IOKIT_MACH_PORT_H
 
 typedef unsigned int natural_t;
 typedef natural_t mach_port_name_t;
