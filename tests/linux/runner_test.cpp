@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "appkit/application.h"
 #include "platform/port.h"
@@ -101,7 +102,7 @@ void appkit::loadMainInterface(ApplicationObject& application) {
 
 TEST(Runner, LaunchesRunsAndEndsInOrderOnASignal) {
   signalAtThirdFiring = SIGHUP;
-  const auto outcome = run({"--ignored", "-Option", "value"});
+  const auto outcome = run({"--status-bar=line", "--verbose"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out,
             "launched NSApplicationDidFinishLaunchingNotification (the same delegate)\n"
@@ -130,15 +131,85 @@ TEST(Runner, FinishesTheTerminalLineAfterTheDelegateIsToldOfTheEnd) {
 TEST(Runner, AnswersHelpAndVersionWithoutLaunching) {
   const auto help = run({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Usage: quorvel [--help] [--version] [--status-bar=tray|line] "
-                           "[--list-sensors]\n               [--sensor=NAME] [--verbose]\n",
+  EXPECT_EQ(help.out.rfind("Usage: quorvel [--status-bar=tray|line] [--sensor=NAME] [--verbose]\n"
+                           "       quorvel --list-sensors\n"
+                           "       quorvel --help | --version\n",
                            0),
             0u);
   EXPECT_EQ(help.err, "");
+  // On an 80-column terminal no line wraps: 79 characters at most (UTF-8, so "°" is one).
+  std::size_t column = 0;
+  for (const char c : help.out) {
+    if (c == '\n') {
+      column = 0;
+    } else if ((static_cast<unsigned char>(c) & 0xc0) != 0x80) {
+      EXPECT_LE(++column, 79u) << help.out;
+    }
+  }
   const auto version = run({"--version"});
   EXPECT_EQ(version.out, "quorvel " QUORVEL_VERSION "\n");
-  // After "--", nothing is an option.
+}
+
+// Each command line, its exit status and the first line on standard error. A command line that is
+// wrong ends before anything starts (nothing on standard output, no delegate told of a launch),
+// with two lines: what is wrong, and where to read more. The runner runs many times here, in one
+// process, as getopt_long's state would carry from one to the next if it were not reset.
+TEST(Runner, EndsAWrongCommandLineWithStatusTwoBeforeAnythingStarts) {
+  const std::string megabyte(1 << 20, 'a');
+  const std::string cut = "'--" + std::string(62, 'a') + "...'";
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string firstError;
+  };
+  const std::vector<Case> cases = {
+      // A typo is never ignored, nor taken for the option it resembles, wherever it stands.
+      {{"--verbos", "--list-sensors"}, 2, "quorvel: unrecognized option '--verbos'"},
+      {{"--bogus", "--version"}, 2, "quorvel: unrecognized option '--bogus'"},
+      {{"--version", "--bogus"}, 2, "quorvel: unrecognized option '--bogus'"},
+      {{"--versionx"}, 2, "quorvel: unrecognized option '--versionx'"},
+      {{"--sens=x"}, 2, "quorvel: unrecognized option '--sens=x'"},
+      {{"-v"}, 2, "quorvel: invalid option -- 'v'"},
+      {{"--help=all"}, 2, "quorvel: option '--help' takes no value"},
+      // Values missing, empty or wrong.
+      {{"--sensor"},
+       2,
+       "quorvel: --sensor takes a sensor's name; quorvel --list-sensors lists them"},
+      {{"--sensor="},
+       2,
+       "quorvel: --sensor takes a sensor's name; quorvel --list-sensors lists them"},
+      {{"--status-bar"}, 2, "quorvel: --status-bar takes tray, line or auto"},
+      {{"--status-bar=nope"}, 2, "quorvel: --status-bar takes tray, line or auto, not \"nope\""},
+      {{"--status-bar=line", "--status-bar="},
+       2,
+       "quorvel: --status-bar takes tray, line or auto, not \"\""},
+      // Words that are not options, after "--" too.
+      {{"foo"}, 2, "quorvel: unexpected argument 'foo'"},
+      {{"--verbose", "foo", "--version"}, 2, "quorvel: unexpected argument 'foo'"},
+      {{"--", "word"}, 2, "quorvel: unexpected argument 'word'"},
+      {{"--", "--version"}, 2, "quorvel: unexpected argument '--version'"},
+      // Quoted as every notice quotes: cut at 64 characters, bytes outside ASCII as '?'.
+      {{"--" + megabyte}, 2, "quorvel: unrecognized option " + cut},
+      {{megabyte}, 2, "quorvel: unexpected argument '" + std::string(64, 'a') + "...'"},
+      {{"--caf\xc3\x28\xff"}, 2, "quorvel: unrecognized option '--caf?(?'"},
+      {{"\x1b]0;title\x07"}, 2, "quorvel: unexpected argument '?]0;title?'"},
+      // Given twice, the last one holds: the tray needs a bus that is not there, the line not.
+      {{"--status-bar=line", "--status-bar=tray"},
+       1,
+       "quorvel: --status-bar=tray needs a session bus, and none is reachable "},
+      {{"--status-bar=tray", "--status-bar", "line"}, 0, "first"},
+      {{"--version", "--version"}, 0, ""},
+  };
   signalAtThirdFiring = 0;
-  const auto ignored = run({"--", "--version"});
-  EXPECT_EQ(ignored.out.rfind("launched", 0), 0u) << ignored.out;
+  for (const auto& [arguments, status, firstError] : cases) {
+    const std::string shown = arguments.front().substr(0, 40);
+    const auto outcome = run(arguments);
+    EXPECT_EQ(outcome.status, status) << shown;
+    EXPECT_EQ(outcome.err.substr(0, outcome.err.find('\n')).substr(0, firstError.size()),
+              firstError)
+        << shown;
+    if (status != 2) continue;
+    EXPECT_EQ(outcome.err, firstError + "\nTry 'quorvel --help' for more information.\n") << shown;
+    EXPECT_EQ(outcome.out, "") << shown;
+  }
 }

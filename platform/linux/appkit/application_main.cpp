@@ -1,5 +1,6 @@
 // The application runner: the options, the port and its status bar, launch, the main loop, and
 // an orderly end on a signal.
+#include <getopt.h>
 #include <signal.h>
 
 #include <array>
@@ -18,79 +19,77 @@
 
 namespace {
 
+// Every line of --help fits 79 columns; the option rows' texts start at column 23, so a line of
+// one holds 56 characters (status_bar.cpp's texts, too).
 constexpr std::string_view kDescription =
     "Shows the CPU temperature, such as \"47.8\u00b0C\", and refreshes it every `interval`\n"
     "seconds, as the Info.plist of its application bundle says (5 when it does not).\n"
     "\n"
-    "In a desktop session (a session bus is reachable) the temperature is an item in the\n"
-    "desktop's tray, drawn into its icon; its menu chooses the sensor (kept for the next\n"
-    "start), Start at login, and Quit. Started from a terminal, it is also a line there.\n"
-    "Without a session bus it goes to standard error: on a terminal one line redrawn in\n"
-    "place, otherwise one line per reading, as status bars such as i3blocks, polybar and\n"
-    "waybar read it. Standard output gets a line for every reading at which the\n"
-    "sensor cannot be opened. SIGINT, SIGTERM and SIGHUP end the program; other arguments are\n"
-    "ignored.\n";
+    "In a desktop session (a session bus is reachable) the temperature is an item in\n"
+    "the desktop's tray, drawn into its icon; its menu chooses the sensor (kept for\n"
+    "the next start), Start at login, and Quit. Started from a terminal, it is also\n"
+    "a line there. Without a session bus it goes to standard error: on a terminal\n"
+    "one line redrawn in place, otherwise one line per reading, as status bars such\n"
+    "as i3blocks, polybar and waybar read it. Standard output gets a line for every\n"
+    "reading at which the sensor cannot be opened. SIGINT, SIGTERM and SIGHUP end\n"
+    "the program.\n";
+
+constexpr std::string_view kTwice = "Of an option given twice, the last one holds.\n";
 
 constexpr std::string_view kEnvironment =
     "Environment:\n"
     "  SYSFS_PATH                where sysfs is mounted (default /sys)\n"
     "  DBUS_SESSION_BUS_ADDRESS  the session bus (default $XDG_RUNTIME_DIR/bus)\n";
 
-// What the command line asks for.
+// What the command line asks for. Of an option given twice the last one holds, as with most
+// programs: a wrapper script can add an option that the command line after it overrides.
 struct Request {
   const appkit::StatusBarKind* statusBar = &appkit::defaultStatusBarKind();
   bool listSensors = false;
+  bool help = false;
+  bool version = false;
   std::string_view sensorName;  // empty: the CPU's
   bool verbose = false;
 };
 
-// --help as the options describe themselves: the usage line, and a row for each way to type one.
-struct Help {
-  std::string usage = "Usage: quorvel";
-  std::string rows;
+// What getopt_long returns for each option: above any character, so that an option is never
+// taken for the character of an unknown short one in optopt.
+enum class Id : int { help = 0x100, version, statusBar, listSensors, sensor, verbose };
 
-  // Adds " [text]" to the usage line, on a line of its own below when it would pass 79 columns.
-  void use(std::string_view text) {
-    constexpr std::string_view kIndent = "               ";
-    const std::size_t lineStart = usage.rfind('\n') + 1;  // 0 on the first line
-    if (usage.size() - lineStart + text.size() + 3 > 79)
-      usage.append("\n").append(kIndent);
-    else
-      usage.push_back(' ');
-    usage.append("[").append(text).append("]");
-  }
-
-  void row(std::string_view typed, std::string_view text) {
-    constexpr std::size_t kTextColumn = 23;
-    std::string line = "  " + std::string(typed);
-    line.append(line.size() < kTextColumn ? kTextColumn - line.size() : 1, ' ');
-    for (const char c : text) {
-      line.push_back(c);
-      if (c == '\n') line.append(kTextColumn, ' ');
-    }
-    rows.append(line).push_back('\n');
-  }
+// An option of the runner: one row of kOptions, the table that getopt_long reads and --help
+// prints (tests check the manual page's OPTIONS section against --help).
+struct Option {
+  Id id;
+  const char* name;  // without "--"
+  bool takesValue;   // as --name=value or --name value
+  // How --help shows it, and what it says of it ('\n' goes on in the next line, under the first);
+  // empty for --status-bar, which has a row for each status bar.
+  std::string_view typed;
+  std::string_view help;
 };
 
-// An option of the runner: one row of kOptions.
-struct Option {
-  std::string_view name;  // as typed, "--status-bar"
-  bool takesValue;        // as --name=value or --name value
-  void (*describe)(Help& help);
-  // Takes the option, with its value when it takes one (nullopt: none was given): nullopt to go
-  // on, or the exit status to end with at once.
-  std::optional<int> (*take)(std::optional<std::string_view> value, Request& request);
+// The options, in the order --help lists them.
+constexpr std::array kOptions{
+    Option{Id::help, "help", false, "--help", "show this help and exit"},
+    Option{Id::version, "version", false, "--version", "show the version and exit"},
+    Option{Id::statusBar, "status-bar", true, "", ""},
+    Option{Id::listSensors, "list-sensors", false, "--list-sensors",
+           "list every temperature sensor and exit: a line each,\n"
+           "with its name, a tab and its reading as the title shows\n"
+           "it (or why it cannot be read); a tab and * mark the one\n"
+           "shown by default"},
+    Option{Id::sensor, "sensor", true, "--sensor=NAME",
+           "show that sensor (a name --list-sensors gives) instead\n"
+           "of the CPU's; exit status 2 when no sensor has that name"},
+    Option{Id::verbose, "verbose", false, "--verbose",
+           "say on standard error what goes wrong on the session\n"
+           "bus: a refused registration, a failed call, a connection\n"
+           "that cannot be made, signals held back for a bus that is\n"
+           "behind"},
 };
 
 int finishOutput(int status) {
   return std::fflush(stdout) == 0 ? status : 1;
-}
-
-std::optional<int> printHelp(std::optional<std::string_view> value, Request& request);
-
-std::optional<int> printVersion(std::optional<std::string_view> /*value*/, Request& /*request*/) {
-  std::printf("quorvel %s\n", QUORVEL_VERSION);
-  return finishOutput(0);
 }
 
 // "tray, line or auto": the names of the status bars.
@@ -112,32 +111,148 @@ void notice(const std::string& text) {
   streams.notice(text);
 }
 
-std::optional<int> chooseStatusBar(std::optional<std::string_view> value, Request& request) {
-  request.statusBar = value ? appkit::findStatusBarKind(*value) : nullptr;
-  if (request.statusBar) return std::nullopt;
-  notice("--status-bar takes " + statusBarNames() + ", not \"" +
-         appkit::printable(value.value_or("")) + "\"");
+// A command line that asks for nothing the program does: the notice, and where to read what it
+// does, before anything starts. The exit status, 2.
+int usageError(const std::string& text) {
+  appkit::StandardStreams streams;
+  streams.keepFromWaiting();
+  streams.notice(text, "Try 'quorvel --help' for more information.");
   return 2;
 }
 
-void describeStatusBar(Help& help) {
-  // The usage line names the choices besides the default.
+// A row of --help: typed, and the text from column 23 on.
+void helpRow(std::string& rows, std::string_view typed, std::string_view text) {
+  constexpr std::size_t kTextColumn = 23;
+  std::string line = "  " + std::string(typed);
+  line.append(line.size() < kTextColumn ? kTextColumn - line.size() : 1, ' ');
+  for (const char c : text) {
+    line.push_back(c);
+    if (c == '\n') line.append(kTextColumn, ' ');
+  }
+  rows.append(line).push_back('\n');
+}
+
+int printHelp() {
+  // The usage line names the status bars besides the default.
   std::string choices;
   for (const auto& kind : appkit::statusBarKinds()) {
     if (&kind == &appkit::defaultStatusBarKind()) continue;
     choices.append(choices.empty() ? "" : "|").append(kind.name);
   }
-  help.use("--status-bar=" + choices);
-  for (const auto& kind : appkit::statusBarKinds()) {
-    help.row("--status-bar=" + std::string(kind.name), kind.help);
+  std::string rows;
+  for (const auto& option : kOptions) {
+    if (option.id != Id::statusBar) {
+      helpRow(rows, option.typed, option.help);
+      continue;
+    }
+    for (const auto& kind : appkit::statusBarKinds()) {
+      helpRow(rows, "--status-bar=" + std::string(kind.name), kind.help);
+    }
   }
+  std::printf(
+      "Usage: quorvel [--status-bar=%s] [--sensor=NAME] [--verbose]\n"
+      "       quorvel --list-sensors\n"
+      "       quorvel --help | --version\n\n%.*s\nOptions:\n%s\n%.*s\n%.*s",
+      choices.c_str(), static_cast<int>(kDescription.size()), kDescription.data(), rows.c_str(),
+      static_cast<int>(kTwice.size()), kTwice.data(), static_cast<int>(kEnvironment.size()),
+      kEnvironment.data());
+  return finishOutput(0);
 }
 
-std::optional<int> chooseSensor(std::optional<std::string_view> value, Request& request) {
-  request.sensorName = value.value_or("");
-  if (!request.sensorName.empty()) return std::nullopt;
-  notice("--sensor takes a sensor's name; quorvel --list-sensors lists them");
-  return 2;
+const Option* findOption(int id) {
+  for (const auto& option : kOptions) {
+    if (static_cast<int>(option.id) == id) return &option;
+  }
+  return nullptr;
+}
+
+constexpr std::string_view kSensorWanted =
+    "--sensor takes a sensor's name; quorvel --list-sensors lists them";
+
+// Takes the value of an option that has one: nullopt to go on, or the exit status.
+std::optional<int> takeValue(const Option& option, std::string_view value, Request& request) {
+  if (option.id == Id::statusBar) {
+    request.statusBar = appkit::findStatusBarKind(value);
+    if (request.statusBar) return std::nullopt;
+    return usageError("--status-bar takes " + statusBarNames() + ", not \"" +
+                      appkit::printable(value) + "\"");
+  }
+  request.sensorName = value;
+  if (value.empty()) return usageError(std::string(kSensorWanted));
+  return std::nullopt;
+}
+
+// Reads argv with getopt_long: nullopt to go on, or the exit status to end with at once.
+//
+// The desktop entry and the autostart entry run the program without arguments (their Exec has no
+// field codes), so no launcher adds arguments of its own, and none is ignored: a word the program
+// does not know, an option misspelt, or a value missing ends it with status 2 before anything
+// starts, rather than leave the user wondering why an option did nothing. That holds for words
+// after "--" too: the program takes no operands, so "--" ends the options and anything after it
+// is still a word too many.
+//
+// An abbreviation ("--verb" for --verbose), which getopt_long takes, is refused as an unknown
+// option: a typo is not silently read as another option, and an option added later does not
+// change what an older command line means.
+std::optional<int> takeOptions(int argc, char* argv[], Request& request) {
+  std::vector<option> longOptions;
+  longOptions.reserve(kOptions.size() + 1);
+  for (const auto& option : kOptions) {
+    longOptions.push_back({option.name, option.takesValue ? required_argument : no_argument,
+                           nullptr, static_cast<int>(option.id)});
+  }
+  longOptions.push_back({});
+  // getopt_long keeps its place in libc's optind and a hidden pointer that only optind = 0 resets
+  // (glibc): each run reads its own argv from the start, as the tests run the program many times
+  // in one process. Its messages are left to us (opterr = 0), to go out as every notice does.
+  optind = 0;
+  opterr = 0;
+  // '+': the options end at the first word that is not one, and argv keeps its order (which we
+  // refuse anyway); ':': a missing value is told from an unknown option.
+  constexpr const char* kShortOptions = "+:";
+  for (;;) {
+    const int id = getopt_long(argc, argv, kShortOptions, longOptions.data(), nullptr);
+    if (id == -1) break;
+    // The word the option came in, before any value in a word of its own.
+    const bool ownWord =
+        id != '?' && id != ':' && optarg != nullptr && optind >= 2 && optarg == argv[optind - 1];
+    const char* word = argv[optind - (ownWord ? 2 : 1)];
+    const Option* option = findOption(id == '?' || id == ':' ? optopt : id);
+    if (id == '?' && optopt != 0 && !option) {
+      return usageError("invalid option -- '" +
+                        appkit::printable(std::string(1, static_cast<char>(optopt))) + "'");
+    }
+    const std::string_view typed = std::string_view(word).substr(0, std::strcspn(word, "="));
+    if (!option || !typed.starts_with("--") || typed.substr(2) != option->name) {
+      return usageError("unrecognized option '" + appkit::printable(word) + "'");
+    }
+    if (id == '?') return usageError("option '--" + std::string(option->name) + "' takes no value");
+    if (id == ':') {
+      return usageError(option->id == Id::statusBar ? "--status-bar takes " + statusBarNames()
+                                                    : std::string(kSensorWanted));
+    }
+    switch (option->id) {
+      case Id::help:
+        request.help = true;
+        break;
+      case Id::version:
+        request.version = true;
+        break;
+      case Id::listSensors:
+        request.listSensors = true;
+        break;
+      case Id::verbose:
+        request.verbose = true;
+        break;
+      case Id::statusBar:
+      case Id::sensor:
+        if (const auto status = takeValue(*option, optarg, request)) return status;
+        break;
+    }
+  }
+  if (optind < argc)
+    return usageError("unexpected argument '" + appkit::printable(argv[optind]) + "'");
+  return std::nullopt;
 }
 
 // Every temperature sensor, one per line: name, tab, reading (or why it cannot be read), and a
@@ -175,87 +290,6 @@ std::string storedSensor() {
   return {};
 }
 
-// The options, in the order --help lists them.
-constexpr std::array kOptions{
-    Option{"--help", false,
-           [](Help& help) {
-             help.use("--help");
-             help.row("--help", "show this help and exit");
-           },
-           printHelp},
-    Option{"--version", false,
-           [](Help& help) {
-             help.use("--version");
-             help.row("--version", "show the version and exit");
-           },
-           printVersion},
-    Option{"--status-bar", true, describeStatusBar, chooseStatusBar},
-    Option{"--list-sensors", false,
-           [](Help& help) {
-             help.use("--list-sensors");
-             help.row("--list-sensors",
-                      "list every temperature sensor and exit: a line each, with its\n"
-                      "name, a tab and its reading as the title shows it (or why it\n"
-                      "cannot be read); a tab and * mark the one shown by default");
-           },
-           [](std::optional<std::string_view> /*value*/, Request& request) {
-             request.listSensors = true;
-             return std::optional<int>();
-           }},
-    Option{"--sensor", true,
-           [](Help& help) {
-             help.use("--sensor=NAME");
-             help.row("--sensor=NAME",
-                      "show that sensor (a name --list-sensors gives) instead of the\n"
-                      "CPU's; exit status 2 when no sensor has that name");
-           },
-           chooseSensor},
-    Option{"--verbose", false,
-           [](Help& help) {
-             help.use("--verbose");
-             help.row("--verbose",
-                      "say on standard error what goes wrong on the session bus: a\n"
-                      "refused registration, a failed call, a connection that\n"
-                      "cannot be made, signals held back for a bus that is behind");
-           },
-           [](std::optional<std::string_view> /*value*/, Request& request) -> std::optional<int> {
-             request.verbose = true;
-             return std::nullopt;
-           }},
-};
-
-std::optional<int> printHelp(std::optional<std::string_view> /*value*/, Request& /*request*/) {
-  Help help;
-  for (const auto& option : kOptions) option.describe(help);
-  std::printf("%s\n\n%.*s\n%s\n%.*s", help.usage.c_str(), static_cast<int>(kDescription.size()),
-              kDescription.data(), help.rows.c_str(), static_cast<int>(kEnvironment.size()),
-              kEnvironment.data());
-  return finishOutput(0);
-}
-
-// Takes the options in argv, in order, up to "--"; other arguments are ignored, as the platform's
-// runner does. nullopt to go on, or the exit status to end with at once.
-std::optional<int> takeOptions(int argc, char* argv[], Request& request) {
-  for (int i = 1; i < argc && argv[i]; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--") break;
-    for (const auto& option : kOptions) {
-      if (!argument.starts_with(option.name)) continue;
-      std::optional<std::string_view> value;
-      if (argument.size() == option.name.size()) {
-        if (option.takesValue && i + 1 < argc && argv[i + 1]) value = argv[++i];
-      } else if (option.takesValue && argument[option.name.size()] == '=') {
-        value = argument.substr(option.name.size() + 1);
-      } else {
-        continue;  // another option that begins alike is not this one
-      }
-      if (const auto status = option.take(value, request)) return status;
-      break;
-    }
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 namespace platform {
@@ -263,6 +297,13 @@ namespace platform {
 int applicationMain(int argc, char* argv[]) {
   Request request;
   if (const auto status = takeOptions(argc, argv, request)) return *status;
+  // Once the whole command line is well formed: --help, else --version, else --list-sensors,
+  // whatever their order.
+  if (request.help) return printHelp();
+  if (request.version) {
+    std::printf("quorvel %s\n", QUORVEL_VERSION);
+    return finishOutput(0);
+  }
   if (request.listSensors) return listSensors();
   if (!request.sensorName.empty()) {
     // Compared with the names of the sensors found, never opened as a path.

@@ -141,8 +141,13 @@ std::string printable(std::string_view text, std::size_t limit) {
 }
 
 void StandardStreams::notice(std::string_view text) const {
+  notice(text, {});
+}
+
+void StandardStreams::notice(std::string_view text, std::string_view nextLine) const {
   std::string line = noticeLine(text);
   line.push_back('\n');
+  if (!nextLine.empty()) line.append(nextLine).push_back('\n');
   std::string_view rest = line;
   while (!rest.empty()) {
     const ssize_t written = write(STDERR_FILENO, rest.data(), rest.size());

@@ -51,12 +51,12 @@ constexpr std::array kKinds{
                   "within 5 s",
                   tray},
     StatusBarKind{"line",
-                  "the line on standard error, even in a desktop session (for\n"
-                  "i3blocks, polybar or a waybar custom module)",
+                  "the line on standard error, even in a desktop session\n"
+                  "(for i3blocks, polybar or a waybar custom module)",
                   line},
     StatusBarKind{"auto",
-                  "the tray once a session bus answers; the line until then, and\n"
-                  "for good when none does (the default)",
+                  "the tray once a session bus answers; the line until\n"
+                  "then, and for good when none does (the default)",
                   automatic},
 };
 

@@ -44,6 +44,8 @@ class StandardStreams {
   // Writes noticeLine(text) and a newline on standard error, as far as the reader takes them now:
   // the program's notices, never waited on.
   void notice(std::string_view text) const;
+  // The same, followed by a line of the program's own, as it is (such as where to read more).
+  void notice(std::string_view text, std::string_view nextLine) const;
   // "quorvel: " and text, a control character in it written as '?': a notice is one line, and
   // never moves the cursor or retitles the terminal, whatever it carries.
   static std::string noticeLine(std::string_view text);

@@ -30,7 +30,8 @@ class StatusBarBackend : public platform::StatusBar {
 // A status bar the user can choose (--status-bar=<name>).
 struct StatusBarKind {
   std::string_view name;
-  // What --help says of it; each '\n' goes on in the next line, under the first.
+  // What --help says of it, from column 23: each '\n' goes on in the next line, under the first,
+  // and a line holds at most 56 characters, for --help to fit 79 columns.
   std::string_view help;
   // The bar, on the port's loop and streams; or nullptr, with what went wrong in problem.
   std::unique_ptr<StatusBarBackend> (*make)(Port& port, std::string& problem);
