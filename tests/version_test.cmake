@@ -29,10 +29,6 @@ set(table
   "${version}b1|no"
   "|no")
 
-foreach(file resources/Info.plist platform/linux/desktop/org.quorvel.Quorvel.metainfo.xml
-             platform/linux/desktop/quorvel.1)
-  configure_file(${SOURCE}/${file} ${WORK}/${file} COPYONLY)
-endforeach()
 file(READ ${SOURCE}/debian/changelog changelog)
 string(REGEX REPLACE "^quorvel \\([^)]*\\)" "quorvel (@VERSION@)" changelog "${changelog}")
 

@@ -3,7 +3,7 @@
 #     each "-" of an option as "\-"), and names none that it does not print;
 #   - the manual page's OPTIONS section has an entry for each row of --help ("--sensor=NAME",
 #     "--status-bar=line") and no other: the two tables say the same options in the same forms.
-# (The version in the manual page and the metadata is made from the project's when the build is
+# (The version in the manual page and the metadata is the project's, put in when the build is
 # configured.)
 # Usage: cmake -DPROGRAM=... -DHELP_OPTION=--help -DMANUAL=quorvel.1 -P check_desktop_files.cmake
 cmake_minimum_required(VERSION 3.25)

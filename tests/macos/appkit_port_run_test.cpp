@@ -79,7 +79,7 @@ class AppKitPortRun : public Program, public testing::WithParamInterface<Scenari
   void SetUp() override {
     const Scenario& scenario = GetParam();
     const fs::path resources = dir_.path() / "Quorvel.app/Resources";
-    std::string info = readFile(QUORVEL_RESOURCES "/Info.plist").value_or("");
+    std::string info = readFile(QUORVEL_INFO_PLIST).value_or("");
     if (*scenario.intervalXml) {
       info.replace(info.find("<dict>"), 6,
                    std::string("<dict><key>interval</key>") + scenario.intervalXml);

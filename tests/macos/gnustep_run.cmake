@@ -61,4 +61,5 @@ quorvel_add_test(macos_appkit_port_run_test PREFIX macos.appkit_port.run. LABEL 
                  SOURCES appkit_port_run_test.cpp LIBS quorvel_test_process)
 add_dependencies(macos_appkit_port_run_test quorvel_gnustep)
 target_compile_definitions(macos_appkit_port_run_test PRIVATE
-  QUORVEL_PROGRAM="$<TARGET_FILE:quorvel_gnustep>" QUORVEL_RESOURCES="${resources}")
+  QUORVEL_PROGRAM="$<TARGET_FILE:quorvel_gnustep>" QUORVEL_RESOURCES="${resources}"
+  QUORVEL_INFO_PLIST="${QUORVEL_INFO_PLIST}")
