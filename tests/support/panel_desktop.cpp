@@ -9,7 +9,7 @@
 
 namespace fs = std::filesystem;
 
-PanelDesktop::PanelDesktop(const PrivateBus& bus, const fs::path& panelConfiguration) {
+PanelDesktop::PanelDesktop(const PrivateBus& bus, const fs::path& panelConfiguration) : bus_(bus) {
   const fs::path home = dir_.path();
   for (const char* folder : {"config", "cache", "data", "run"})
     fs::create_directories(home / folder);
@@ -73,6 +73,11 @@ PanelDesktop::PanelDesktop(const PrivateBus& bus, const fs::path& panelConfigura
       std::chrono::seconds(20));
   if (!up)
     throw std::runtime_error("xfce4-panel's tray did not start (apt-get install xfce4-panel)");
+}
+
+PanelDesktop::~PanelDesktop() {
+  panel_.reset();
+  bus_.endOwnerOf("org.xfce.Xfconf");
 }
 
 Screen PanelDesktop::screenshot() const {

@@ -9,7 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
 #include <utility>
 
 #include <stdexcept>
@@ -206,6 +210,30 @@ bool roundTrip(sd_bus* bus, const std::string& destination) {
   const bool answered = sent && pumpUntil({bus}, [&] { return answer != 0; }) && answer > 0;
   sd_bus_slot_unref(slot);
   return answered;
+}
+
+void PrivateBus::endOwnerOf(const char* name) const {
+  const BusConnection connection = connect();
+  sd_bus_message* reply = nullptr;
+  uint32_t pid = 0;
+  if (sd_bus_call_method(connection.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                         "org.freedesktop.DBus", "GetConnectionUnixProcessID", nullptr, &reply, "s",
+                         name) >= 0) {
+    sd_bus_message_read(reply, "u", &pid);
+  }
+  sd_bus_message_unref(reply);
+  if (pid == 0 || kill(static_cast<pid_t>(pid), SIGTERM) != 0) return;
+  // Not our child, so not ours to wait for: gone once /proc no longer has it, or has it a zombie.
+  const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream file(stat);
+    std::string text;
+    if (!std::getline(file, text)) return;
+    const std::size_t end = text.rfind(')');
+    if (end == std::string::npos || end + 2 >= text.size() || text[end + 2] == 'Z') return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 BusConnection PrivateBus::connect() const {

@@ -16,6 +16,11 @@ class PanelDesktop {
  public:
   // Starts the X server and the panel, and returns once the panel's watcher is on the bus.
   PanelDesktop(const PrivateBus& bus, const std::filesystem::path& panelConfiguration);
+  // Ends the panel, then xfconfd, which the bus started for it and which writes the panel's
+  // settings back as it ends: before the folder it writes to goes, not after.
+  ~PanelDesktop();
+  PanelDesktop(const PanelDesktop&) = delete;
+  PanelDesktop& operator=(const PanelDesktop&) = delete;
 
   // What a program needs to run in this desktop: its display, its bus, its folders.
   const ChildProcess::Environment& environment() const { return environment_; }
@@ -24,6 +29,7 @@ class PanelDesktop {
   Screen screenshot() const;
 
  private:
+  const PrivateBus& bus_;
   TempDir dir_;
   VirtualScreen screen_{640, 200};
   ChildProcess::Environment environment_;

@@ -35,6 +35,9 @@ class PrivateBus {
   // Stops the daemon (SIGSTOP), as a bus that stops reading, and lets it go on (SIGCONT).
   void pause() const;
   void resume() const;
+  // Ends the program that owns name on the bus (SIGTERM), if any, and waits up to 5 s for it to
+  // be gone: a service the bus started, which would outlive the test and write into its folders.
+  void endOwnerOf(const char* name) const;
 
  private:
   TempDir dir_;
