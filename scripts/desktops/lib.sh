@@ -358,6 +358,11 @@ run_checks() {
   sleep 1  # hosts that take the label from the signal draw the icon a little later
   save_shot "$desktop"
 
+  # The menu before the panel's restart: Cinnamon's applet, started anew, now and then keeps an
+  # item that hears no more of its changes (its monitor asks the watcher for its icons twice at
+  # once), and would show the old number after a choice from the menu.
+  menu_check
+
   # comes back after the panel restarts: the item itself, as the host shows it (a panel that only
   # looks different is not the item), with the number where the host showed it.
   if ! restart_panel; then
@@ -367,8 +372,6 @@ run_checks() {
   else
     result restart fail "not shown within 20 s of the panel's return${shown:+: $shown}"
   fi
-
-  menu_check
 
   # Quit, as a host sends it: the event "clicked" on item 1 of the menu the item names.
   quit_pid=$pid_item
@@ -396,7 +399,9 @@ menu_item() {
 
 # menu_check: from the item's menu, a sensor chosen becomes the title (and what the host shows,
 # where it shows the number) and is still shown after the program starts again; Start at login
-# writes the autostart entry, and unchecked, removes it; Automatic shows the CPU's again.
+# writes the autostart entry, and unchecked, removes it; Automatic shows the CPU's again, on the
+# host too (which has by then taken in the program started again: Cinnamon's watcher loses an
+# item that registers as the panel restarts).
 menu_check() {
   entry=$XDG_CONFIG_HOME/autostart/org.quorvel.Quorvel.desktop
   if ! menu_item acpitz; then
@@ -413,8 +418,9 @@ menu_check() {
     start_item
     if ! wait_until 15 item_shows_title "35.0°C"; then
       result menu fail "started again, the program does not show acpitz's 35.0°C"
-    elif ! { menu_item Automatic && wait_until 5 item_shows_title "50.0°C"; }; then
-      result menu fail "Automatic chosen, the CPU's 50.0°C not shown"
+    elif ! { menu_item Automatic && wait_until 5 item_shows_title "50.0°C"; } ||
+      { [ -n "$number_read" ] && ! wait_until 10 reads "50.0°C"; }; then
+      result menu fail "Automatic chosen, the CPU's 50.0°C not shown${shown:+: $shown}"
     else
       result menu pass "acpitz shown at once and after a new start; the autostart entry written and removed"
     fi
