@@ -69,18 +69,24 @@ table=(
   "quorvel --sensor=nothing|nothing|"
   "quorvel --bogus=||"
   "quorvel stray|stray|"
+  # The command as typed, from the user's home.
+  "~/quorvel --li|--li|--list-sensors"
 )
+mkdir "$sysfs/home"
+ln -s "$program" "$sysfs/home/quorvel"
 
 failures=0
 for row in "${table[@]}"; do
   IFS='|' read -r -a fields <<<"$row"
+  command=$program
+  [[ $row == "~/"* ]] && command="~/quorvel" && HOME=$sysfs/home
   line=${fields[0]}
   word=${fields[1]:-}
   expected=("${fields[@]:2}")
   COMP_LINE=$line
   COMP_POINT=${#line}
   COMPREPLY=()
-  _quorvel "$program" "$word" ""
+  _quorvel "$command" "$word" ""
   got=$(IFS='|'; echo "${COMPREPLY[*]}")
   want=$(IFS='|'; echo "${expected[*]}")
   if [ "$got" != "$want" ]; then
