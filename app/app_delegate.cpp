@@ -1,20 +1,11 @@
 #include "app/app_delegate.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "smc/cpu_temperature.h"
 
 namespace {
 constexpr float kDefaultUpdateInterval = 5.0f;
-}
-
-std::string formatTemperatureTitle(double celsius) {
-  // The program never calls setlocale, so the C library formats in the "C" locale: the
-  // separator is a point whatever the user's locale says.
-  char text[64];
-  std::snprintf(text, sizeof text, "%.1f\u00b0C", celsius);
-  return text;
 }
 
 float resolveUpdateInterval(std::optional<float> stored) {

@@ -22,8 +22,12 @@
 #include <memory>
 #include <string>
 
+#include "appkit/bundle.h"
 #include "appkit/port.h"
 #include "appkit/status_bar.h"
+#include "runner/tray_program.h"
+#include "sensor/sensor_list.h"
+#include "tray/tray.h"
 
 namespace {
 
@@ -208,7 +212,9 @@ struct OwnFolders {
 struct Connections {
   sd_bus* tray = nullptr;
   sd_bus* host = nullptr;
+  sensor::ShownSensor shown{sensor::sysfsRoot()};
   appkit::Port port;
+  runner::TrayProgram program{port, shown, appkit::runningProgramPath()};
   std::unique_ptr<appkit::StatusBarBackend> bar;
   std::shared_ptr<platform::StatusItem> item;
 
@@ -222,7 +228,9 @@ struct Connections {
           sd_bus_start(tray) >= 0);
     check(sd_bus_new(&host) >= 0 && sd_bus_set_fd(host, fds[1], fds[1]) >= 0 &&
           sd_bus_set_anonymous(host, 1) >= 0 && sd_bus_start(host) >= 0);
-    bar = appkit::makeTrayOnConnection(port, sd_bus_ref(tray));
+    bar = tray::makeTrayOnConnection(
+        {port.loop(), port.streams(), program, port.mainBundle().contents(), port.verbose()},
+        sd_bus_ref(tray));
     item = bar->statusItemWithLength(-1);
     item->setTitle("47.8\u00b0C");
     for (int i = 0; i < 1000 && sd_bus_is_ready(host) <= 0; ++i) pump();

@@ -5,23 +5,14 @@
 
 namespace iokit {
 
-namespace {
-
-std::shared_ptr<SmcDevice>& deviceSlot() {
-  static std::shared_ptr<SmcDevice> device;
-  return device;
-}
-
-}  // namespace
-
 void setSmcDevice(std::shared_ptr<SmcDevice> device) {
   // A fresh machine device starts over, with what the environment says now, so a test can point
   // it elsewhere.
-  deviceSlot() = device != nullptr ? std::move(device) : makeMachineSmcDevice();
+  smcDeviceSlot() = device != nullptr ? std::move(device) : makeMachineSmcDevice();
 }
 
 const std::shared_ptr<SmcDevice>& currentSmcDevicePointer() {
-  std::shared_ptr<SmcDevice>& device = deviceSlot();
+  std::shared_ptr<SmcDevice>& device = smcDeviceSlot();
   if (device == nullptr) device = makeMachineSmcDevice();
   return device;
 }

@@ -1,4 +1,4 @@
-#include "appkit/autostart.h"
+#include "xdg/autostart.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
-using appkit::Autostart;
+using xdg::Autostart;
 
 namespace {
 

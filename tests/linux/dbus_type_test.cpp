@@ -1,6 +1,6 @@
 // Each C++ type the tray sends: the signature it declares is the one its values are written with,
 // and composed types spell the protocol's signatures.
-#include "appkit/dbus_type.h"
+#include "tray/dbus_type.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <tuple>
 
-using appkit::tray::DbusType;
+using tray::DbusType;
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST(DbusType, EachTypeWritesTheSignatureItDeclares) {
   };
   check(static_cast<const char*>("text"), "s");
   check(std::string("text"), "s");
-  check(appkit::tray::ObjectPath{"/MenuBar"}, "o");
+  check(tray::ObjectPath{"/MenuBar"}, "o");
   check(true, "b");
   check(int32_t{-1}, "i");
   check(uint32_t{3}, "u");
@@ -99,7 +99,7 @@ TEST(DbusType, ATextThatCannotBeSentGoesAsTheEmptyOne) {
   };
   const MessageMaker maker;
   for (const auto& [text, sendable] : texts) {
-    EXPECT_EQ(appkit::tray::sendableText(text), sendable) << text;
+    EXPECT_EQ(tray::sendableText(text), sendable) << text;
     // Written either way: the message goes, with the text or without it.
     EXPECT_EQ(maker.written(std::string(text)), "s") << text;
   }

@@ -1,4 +1,4 @@
-#include "appkit/key_file.h"
+#include "xdg/key_file.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <tuple>
 #include <utility>
 
-using appkit::KeyFile;
+using xdg::KeyFile;
 using namespace std::literals;
 
 namespace {

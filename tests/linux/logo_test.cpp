@@ -7,10 +7,10 @@
 #include <set>
 #include <string>
 
-#include "appkit/title_icon.h"
 #include "support/png_check.h"
 #include "support/read_file.h"
 #include "support/temp_dir.h"
+#include "tray/title_icon.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ TEST(Logo, ResourcesHoldWhatTheDrawingProgramDraws) {
 // panels draw.
 TEST(Logo, IconsFitTheHicolorTheme) {
   const std::string application = "org.quorvel.Quorvel.png";
-  const std::string thermometer = std::string(appkit::tray::kThermometerIconName) + ".png";
+  const std::string thermometer = std::string(tray::kThermometerIconName) + ".png";
   std::set<std::string> applicationSizes, thermometerSizes;
   bool large = false;
   for (const auto& icon : filesUnder(kResources / "icons")) {
@@ -77,11 +77,11 @@ TEST(Logo, IconsFitTheHicolorTheme) {
 // it: where a tray looks for it in the item's IconThemePath.
 TEST(Logo, TheBundleHoldsTheThermometerInItsIconThemeFolder) {
   const std::filesystem::path folder =
-      std::filesystem::path(QUORVEL_BUNDLE_CONTENTS) / appkit::tray::kBundleIconThemeFolder;
+      std::filesystem::path(QUORVEL_BUNDLE_CONTENTS) / tray::kBundleIconThemeFolder;
   const auto inBundle = filesUnder(folder);
   std::set<std::filesystem::path> thermometers;
   for (const auto& icon : filesUnder(kResources / "icons")) {
-    if (icon.stem() == appkit::tray::kThermometerIconName) thermometers.insert(icon);
+    if (icon.stem() == tray::kThermometerIconName) thermometers.insert(icon);
   }
   EXPECT_EQ(inBundle, thermometers);
   for (const auto& icon : inBundle) {

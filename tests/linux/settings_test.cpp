@@ -1,4 +1,4 @@
-#include "appkit/settings.h"
+#include "xdg/settings.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,12 +9,12 @@
 #include <filesystem>
 #include <string>
 
-#include "appkit/user_files.h"
 #include "support/read_file.h"
 #include "support/temp_dir.h"
+#include "xdg/user_files.h"
 
 namespace fs = std::filesystem;
-using appkit::Settings;
+using xdg::Settings;
 
 namespace {
 
@@ -123,11 +123,11 @@ TEST(SettingsFile, IsReadWithinLimitsAndStoredWhole) {
     }
   }
   // The configuration folder: XDG_CONFIG_HOME when it is absolute, else HOME's .config.
-  EXPECT_EQ(appkit::userConfigFolder("/x/conf/", "/home/u"), "/x/conf");
-  EXPECT_EQ(appkit::userConfigFolder("conf", "/home/u/"), "/home/u/.config");
-  EXPECT_EQ(appkit::userConfigFolder(nullptr, "/"), "/.config");
-  EXPECT_EQ(appkit::userConfigFolder("", "home"), "");
-  EXPECT_EQ(appkit::userConfigFolder(nullptr, nullptr), "");
+  EXPECT_EQ(xdg::userConfigFolder("/x/conf/", "/home/u"), "/x/conf");
+  EXPECT_EQ(xdg::userConfigFolder("conf", "/home/u/"), "/home/u/.config");
+  EXPECT_EQ(xdg::userConfigFolder(nullptr, "/"), "/.config");
+  EXPECT_EQ(xdg::userConfigFolder("", "home"), "");
+  EXPECT_EQ(xdg::userConfigFolder(nullptr, nullptr), "");
 }
 
 }  // namespace

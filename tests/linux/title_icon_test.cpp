@@ -1,4 +1,4 @@
-#include "appkit/title_icon.h"
+#include "tray/title_icon.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-using appkit::tray::kTitleIconSizes;
+using tray::kTitleIconSizes;
 using Rows = std::vector<std::string>;
 
 namespace {
@@ -18,21 +18,21 @@ namespace {
 constexpr int kTitleIconSize = 22;
 
 // The icon as rows of text: '#' a stroke, 'o' outline, '.' transparent, '?' any other value.
-Rows art(const appkit::tray::TitleIcon& icon) {
+Rows art(const tray::TitleIcon& icon) {
   const auto side = static_cast<std::size_t>(icon.size);
   Rows rows(side, std::string(side, '?'));
   for (std::size_t i = 0; i < side * side; ++i) {
     const uint32_t pixel = icon.pixels.at(i);
     char& c = rows[i / side][i % side];
-    if (pixel == appkit::tray::kTitleIconStroke) c = '#';
-    if (pixel == appkit::tray::kTitleIconOutline) c = 'o';
-    if (pixel == appkit::tray::kTitleIconClear) c = '.';
+    if (pixel == tray::kTitleIconStroke) c = '#';
+    if (pixel == tray::kTitleIconOutline) c = 'o';
+    if (pixel == tray::kTitleIconClear) c = '.';
   }
   return rows;
 }
 
 Rows drawTitleIcon(std::string_view title, int size = kTitleIconSize) {
-  return art(appkit::tray::drawTitleIcon(title, size));
+  return art(tray::drawTitleIcon(title, size));
 }
 
 // The title's exact bytes, from a buffer of their size, so that reading past the end is caught.
@@ -294,9 +294,9 @@ TEST(TitleIcon, AnySizeGivesTheNearestDrawn) {
       {INT_MIN, 16}, {-1, 16}, {0, 16},  {18, 16}, {19, 22}, {22, 22}, {23, 24},     {26, 24},
       {27, 29},      {30, 29}, {31, 32}, {37, 32}, {38, 44}, {48, 44}, {INT_MAX, 44}};
   for (const auto& [asked, drawn] : nearest) {
-    const appkit::tray::TitleIcon icon = appkit::tray::drawTitleIcon("47.8\u00b0C", asked);
+    const tray::TitleIcon icon = tray::drawTitleIcon("47.8\u00b0C", asked);
     EXPECT_EQ(icon.size, drawn) << asked;
     EXPECT_EQ(icon.pixels.size(), static_cast<std::size_t>(drawn * drawn)) << asked;
-    EXPECT_EQ(icon.pixels, appkit::tray::drawTitleIcon("47.8\u00b0C", drawn).pixels) << asked;
+    EXPECT_EQ(icon.pixels, tray::drawTitleIcon("47.8\u00b0C", drawn).pixels) << asked;
   }
 }

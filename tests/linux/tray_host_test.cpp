@@ -4,10 +4,10 @@
 
 #include <climits>
 
-#include "appkit/tray_host.h"
+#include "tray/tray_host.h"
 
-using appkit::tray::decideHost;
-using appkit::tray::HostFacts;
+using tray::decideHost;
+using tray::HostFacts;
 
 TEST(TrayHost, IsDecidedByTheWatchersProcessAndProgram) {
   struct Case {

@@ -5,9 +5,9 @@
 #include <climits>
 #include <functional>
 
-#include "appkit/title_icon.h"
 #include "support/program_harness.h"
 #include "support/session_bus.h"
+#include "tray/title_icon.h"
 
 using namespace std::chrono_literals;
 
@@ -59,9 +59,9 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
   // whenever a new watcher comes.
   const fs::path themes = program_.parent_path().parent_path() / "Resources/icons";
   const fs::path thermometer =
-      themes / "hicolor/22x22/apps" / (std::string(appkit::tray::kThermometerIconName) + ".png");
+      themes / "hicolor/22x22/apps" / (std::string(tray::kThermometerIconName) + ".png");
   dir_.write(thermometer, "an icon");
-  const std::string thermometerName = appkit::tray::kThermometerIconName;
+  const std::string thermometerName = tray::kThermometerIconName;
   Running quorvel = run();
   struct Host {
     const char* what;
@@ -73,8 +73,7 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
     std::map<std::string, int> signalsPerChange;
   };
   const std::vector<int> upTo22 = {16, 22};
-  std::vector<int> allSizes(appkit::tray::kTitleIconSizes.begin(),
-                            appkit::tray::kTitleIconSizes.end());
+  std::vector<int> allSizes(tray::kTitleIconSizes.begin(), tray::kTitleIconSizes.end());
   const Host hosts[] = {
       {"an unknown host",
        {},
@@ -160,7 +159,7 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
     std::vector<int> sizes;
     for (const auto& pixmap : pixmaps) {
       sizes.push_back(pixmap.width);
-      const auto icon = appkit::tray::drawTitleIcon(titles[now], pixmap.width);
+      const auto icon = tray::drawTitleIcon(titles[now], pixmap.width);
       EXPECT_EQ(pixmap.height, pixmap.width);
       EXPECT_EQ(pixmap.argb, icon.pixels) << pixmap.width << " px";
     }
@@ -564,7 +563,7 @@ TEST_F(TrayItem, TakesWhatComesFromOutsideAsTextAndStillShowsWhole) {
   const ChildProcess watcher({watcherProgram.string(), "60"});
   program_ = makeBundle("<real>0.2</real>", "caf\xe9/Quorvel.app");
   dir_.write(program_.parent_path().parent_path() / "Resources/icons/hicolor/22x22/apps" /
-                 (std::string(appkit::tray::kThermometerIconName) + ".png"),
+                 (std::string(tray::kThermometerIconName) + ".png"),
              "an icon");
   PlayedBus bus;
   bus.owners = {{"org.gnome.Shell", ":1.6"}, {kWatcher, ":1.6"}};
@@ -587,7 +586,7 @@ TEST_F(TrayItem, TakesWhatComesFromOutsideAsTextAndStillShowsWhole) {
   sd_bus_error_free(&error);
   sd_bus_message_unref(all);
   for (const auto& [member, expected] :
-       {std::pair{"IconThemePath", ""}, {"IconName", appkit::tray::kThermometerIconName}}) {
+       {std::pair{"IconThemePath", ""}, {"IconName", tray::kThermometerIconName}}) {
     char* value = nullptr;
     sd_bus_get_property_string(bus.bus(), PlayedBus::kProgram, kItemPath, kItem, member, nullptr,
                                &value);

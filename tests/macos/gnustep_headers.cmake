@@ -67,7 +67,7 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${objc_include_di
 
 # The adapter sees what the program's targets give it: the display side's and the port's headers.
 set(adapter_includes "")
-foreach(target quorvel_app quorvel_port)
+foreach(target quorvel_app quorvel_app_title quorvel_port)
   get_target_property(dirs ${target} INTERFACE_INCLUDE_DIRECTORIES)
   list(TRANSFORM dirs PREPEND -I)
   list(APPEND adapter_includes ${dirs})

@@ -7,10 +7,8 @@
 #include <string>
 
 #include "app/timers_controller.h"
+#include "app/title.h"  // formatTemperatureTitle
 #include "platform/port.h"
-
-// The title for a temperature: "%.1f°C", always with a decimal point, whatever the locale.
-std::string formatTemperatureTitle(double celsius);
 
 // The refresh interval in seconds for what the information dictionary holds under `interval`:
 // the value when it is a finite number above zero, else the default of 5 seconds.

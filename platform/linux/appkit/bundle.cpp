@@ -27,15 +27,14 @@ std::string fileName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The real path of the running program, or "" when it cannot be told (no /proc).
-std::string executablePath() {
+}  // namespace
+
+std::string runningProgramPath() {
   char buffer[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return "";
   return {buffer, static_cast<std::size_t>(length)};
 }
-
-}  // namespace
 
 std::string bundleContentsForExecutable(const std::string& executable) {
   // Only a program in <Name>.app/Contents/MacOS/ has a bundle. Two folders up from a program
@@ -51,7 +50,7 @@ std::string bundleContentsForExecutable(const std::string& executable) {
 }
 
 Bundle Bundle::forRunningProgram() {
-  const std::string executable = executablePath();
+  const std::string executable = runningProgramPath();
   return Bundle(executable.empty() ? "" : bundleContentsForExecutable(executable));
 }
 

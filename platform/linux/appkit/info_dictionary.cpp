@@ -1,17 +1,14 @@
 #include "appkit/info_dictionary.h"
 
-#include <fcntl.h>
 #include <plist/plist.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "appkit/binary_plist_limits.h"
 #include "appkit/float_text.h"
+#include "appkit/small_file.h"
 
 namespace appkit {
 
@@ -19,7 +16,7 @@ namespace {
 
 // An Info.plist is a few kilobytes; anything past this is not one. At this size libplist reads
 // any XML in a few milliseconds, nesting included.
-constexpr std::uintmax_t kMaxInfoPlistSize = 16 << 10;
+constexpr std::size_t kMaxInfoPlistSize = 16 << 10;
 
 }  // namespace
 
@@ -48,34 +45,11 @@ InfoDictionary InfoDictionary::fromBytes(std::string_view bytes) {
 
 InfoDictionary InfoDictionary::fromFile(const std::string& path) {
   // Plain system calls: the C++ streams would set up the whole locale machinery, a good part of
-  // the program's resident memory, for one small file read once. O_NONBLOCK: opening a FIFO
-  // planted in its place returns at once (and then it is no regular file); the open of a device
-  // never makes it the controlling terminal.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return {};
-  std::string bytes;
-  struct stat status {};
-  if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-      static_cast<std::uintmax_t>(status.st_size) <= kMaxInfoPlistSize) {
-    // Room for the file as it is, and one byte more to notice one that grew past the limit.
-    bytes.resize(static_cast<std::size_t>(status.st_size) + 1);
-    std::size_t length = 0;
-    while (length < bytes.size()) {
-      const ssize_t n = ::read(fd, bytes.data() + length, bytes.size() - length);
-      if (n > 0) {
-        length += static_cast<std::size_t>(n);
-      } else if (n == 0) {
-        break;
-      } else if (errno != EINTR) {
-        length = 0;  // unreadable: no dictionary
-        break;
-      }
-    }
-    // A file that grew while it was read is being rewritten: no dictionary rather than part of one.
-    bytes.resize(length > static_cast<std::size_t>(status.st_size) ? 0 : length);
-  }
-  ::close(fd);
-  return fromBytes(bytes);
+  // the program's resident memory, for one small file read once. A file that is not a regular one
+  // (a FIFO planted in its place), larger than the limit, unreadable, or grown past the limit while
+  // it is read gives no dictionary rather than part of one.
+  const SmallFile file = readSmallFile(path, kMaxInfoPlistSize, Links::followed);
+  return file.status == SmallFile::Status::read ? fromBytes(file.text) : InfoDictionary();
 }
 
 std::optional<float> InfoDictionary::floatValue(std::string_view key) const {

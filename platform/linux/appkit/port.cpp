@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "sensor/sensor_list.h"
+#include "appkit/line_status_bar.h"
 
 namespace appkit {
 
@@ -36,10 +36,7 @@ Port* Port::running() {
 }
 
 StatusBarBackend& Port::statusBar() {
-  if (!statusBar_) {
-    std::string unused;
-    setStatusBar(findStatusBarKind("line")->make(*this, unused));
-  }
+  if (!statusBar_) setStatusBar(makeStandardErrorLine(streams_, loop_));
   return *statusBar_;
 }
 
@@ -49,11 +46,6 @@ int Port::setStatusBar(std::unique_ptr<StatusBarBackend> bar) {
   return loop_.watchSignals({SIGWINCH}, [this] {
     if (statusBar_) statusBar_->terminalResized();
   });
-}
-
-sensor::ShownSensor& Port::sensor() {
-  if (!sensor_) sensor_ = std::make_unique<sensor::ShownSensor>(sensor::sysfsRoot());
-  return *sensor_;
 }
 
 Bundle& Port::mainBundle() {

@@ -1,9 +1,9 @@
 #include "sensor/sensor_list.h"
 
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
+#include "app/title.h"
 #include "sensor/sensor_text.h"
 #include "smc/smc_block.h"
 #include "sysfs_search.h"
@@ -23,11 +23,9 @@ bool readAsTitle(const std::string& path, std::string& reading, std::string& pro
   } else if (read.text == iokit::SensorText::garbage) {
     problem = "not a temperature";
   } else {
-    char title[64];
     const auto sp78 = static_cast<uint16_t>(sensor::millidegreesToSp78(read.millidegrees));
-    std::snprintf(title, sizeof title, "%.1f\u00b0C",
-                  sp78ToCelsius(static_cast<uint8_t>(sp78 >> 8), static_cast<uint8_t>(sp78)));
-    reading = title;
+    reading = formatTemperatureTitle(
+        sp78ToCelsius(static_cast<uint8_t>(sp78 >> 8), static_cast<uint8_t>(sp78)));
     return true;
   }
   return false;
@@ -60,23 +58,20 @@ bool hasSensorNamed(const std::string& root, std::string_view name) {
          !found.path.empty();
 }
 
-ShownSensor::ShownSensor(std::string root) : root_(std::move(root)) {
-  auto device = std::make_shared<iokit::SysfsSensor>(root_);
-  device_ = device;
-  iokit::setSmcDevice(std::move(device));
+ShownSensor::ShownSensor(std::string root)
+    : root_(std::move(root)), device_(std::make_shared<iokit::SysfsSensor>(root_)) {
+  iokit::placeSmcDevice(device_);
 }
 
 ShownSensor::~ShownSensor() = default;
 
 void ShownSensor::show(std::string name) {
   chosen_ = std::move(name);
-  if (const auto device = device_.lock()) device->show(chosen_);
+  device_->show(chosen_);
 }
 
 const std::string& ShownSensor::foundName() const {
-  static const std::string none;
-  const auto device = device_.lock();  // the stand-in holds it on
-  return device ? device->foundName() : none;
+  return device_->foundName();
 }
 
 std::string sysfsRoot() {

@@ -28,6 +28,9 @@ class SmcDevice {
 
 // Puts device in place of the machine's device; nullptr puts a new machine device back.
 void setSmcDevice(std::shared_ptr<SmcDevice> device);
+// Puts device (not null) in the machine device's place, as setSmcDevice does; the platform's own
+// device uses this, which the stand-in's seam holds, so that it need not link the stand-in.
+void placeSmcDevice(std::shared_ptr<SmcDevice> device);
 
 // The machine's device, made anew. The platform provides it: the stand-in holds none of its own.
 std::shared_ptr<SmcDevice> makeMachineSmcDevice();

@@ -12,6 +12,9 @@
 
 namespace appkit {
 
+// The real path of the running program, from /proc/self/exe; "" when it cannot be told (no /proc).
+std::string runningProgramPath();
+
 // The bundle's Contents folder for an executable at its real path, <Name>.app/Contents/MacOS/
 // <program>; "" for an executable anywhere else, which has no bundle. Paths are plain text here:
 // std::filesystem would bring the C++ locale machinery into a program that otherwise has no use for

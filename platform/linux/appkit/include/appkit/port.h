@@ -1,6 +1,6 @@
 // The Linux port's state, in one object: the standard streams and how each is written, the main
 // run loop (its timers and the signals it watches), the status bar chosen at launch, the
-// application object, the main bundle and the sensor shown. The runner makes it and hands it to
+// application object and the main bundle. The runner makes it and hands it to
 // what needs it; callbacks carry it, or the part of it they need, as their context. The free
 // functions of platform/port.h forward to the running one, as AppKit's do to NSApp.
 #pragma once
@@ -13,10 +13,6 @@
 #include "appkit/run_loop.h"
 #include "appkit/standard_streams.h"
 #include "appkit/status_bar.h"
-
-namespace sensor {
-class ShownSensor;
-}
 
 namespace appkit {
 
@@ -44,10 +40,6 @@ class Port {
   // The bundle of the running program, found on first use (Bundle::forRunningProgram).
   Bundle& mainBundle();
 
-  // The sensor the application's readings read: the CPU's under sensor::sysfsRoot() until the
-  // user chooses another (a stored choice, --sensor, the tray's menu). Made on first use.
-  sensor::ShownSensor& sensor();
-
   // Whether the user asked for the program's diagnostics (--verbose): a line on standard error for
   // each failure on the session bus that the program otherwise passes over in silence.
   bool verbose() const { return verbose_; }
@@ -65,7 +57,6 @@ class Port {
   std::unique_ptr<StatusBarBackend> statusBar_;
   ApplicationObject application_;
   std::optional<Bundle> mainBundle_;
-  std::unique_ptr<sensor::ShownSensor> sensor_;
   bool verbose_ = false;
   Port* outer_;  // the port that ran before this one
 };

@@ -30,9 +30,10 @@ bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors, st
 bool hasSensorNamed(const std::string& root, std::string_view name);
 
 // The sensor the program shows: what the device behind IOKit's "AppleSMC" service reads, the CPU's
-// sensor or the one the user chose. Made once by the port, which owns it; the device itself is
-// the IOKit stand-in's, as a platform's service owns its device, and this only tells it what to
-// read. Another device put in the stand-in's place later (a test's) is left alone.
+// sensor or the one the user chose. Made once by the runner, which owns it; it shares its device
+// with the IOKit stand-in, which reads through it as a platform's service reads its device, and
+// tells it what to read. Another device put in the stand-in's place later (a test's) is left
+// alone.
 class ShownSensor {
  public:
   // Puts a device in the stand-in's place that reads the CPU's sensor under root.
@@ -54,7 +55,7 @@ class ShownSensor {
  private:
   std::string root_;
   std::string chosen_;
-  std::weak_ptr<iokit::SysfsSensor> device_;
+  std::shared_ptr<iokit::SysfsSensor> device_;
 };
 
 // The sysfs mount: $SYSFS_PATH, or "/sys" when it is unset or empty.

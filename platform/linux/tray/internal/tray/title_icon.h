@@ -1,0 +1,50 @@
+// The tray item's icon: its title drawn with pixel fonts of ours, one for each size, because most
+// tray hosts show an item's icon and no text. The number goes on the top line and a trailing "°C"
+// on the bottom one, each line centred, in light strokes with a one-pixel dark outline (two at 44
+// pixels, twice the 22-pixel icon) so that the text reads on light and dark panels alike. Every
+// pixel is fully transparent or fully opaque, never blended.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace tray {
+
+// The sizes the item's pixmaps are drawn at, each crisply with pixel fonts of their own: 16 for
+// small panels (waybar's default icon size), 22 for most trays (KDE, LXQt, Xfce), 24 for
+// Cinnamon's (the 22-pixel fonts, unscaled), 29 for Enlightenment's shelf (the 32-pixel digits), 32
+// for large panels and 16-pixel ones at twice the scale, 44 for 22-pixel trays at twice the scale.
+inline constexpr std::array<int, 6> kTitleIconSizes{16, 22, 24, 29, 32, 44};
+
+inline constexpr uint32_t kTitleIconStroke = 0xFFFFFFFF;   // opaque white
+inline constexpr uint32_t kTitleIconOutline = 0xFF000000;  // opaque black
+inline constexpr uint32_t kTitleIconClear = 0x00000000;
+
+// ARGB32 (0xAARRGGBB) in host byte order, row-major, top row first; size * size pixels.
+struct TitleIcon {
+  int size = 0;
+  std::vector<uint32_t> pixels;
+};
+
+// The icon for a title in UTF-8 at one of kTitleIconSizes; any other size gives the nearest one
+// drawn (the larger of two as near). Digits, '-', '.', '°' and 'C' have glyphs; any other code
+// point, and each ill-formed UTF-8 sequence, is drawn as a solid block (which no digit resembles).
+// A title that ends in "°C" has that on the bottom line and the rest on the top line; any other
+// title is all on the top line. A line too wide for the icon is drawn with narrower digits, and if
+// it is still too wide, from the left edge and cut at the right one. An empty title gives a fully
+// transparent icon.
+TitleIcon drawTitleIcon(std::string_view title, int size);
+
+// The themed icon hosts that read only IconName show (a thermometer), and where the bundle keeps
+// it: under Contents/, a folder in the hicolor theme's layout (hicolor/<N>x<N>/apps/<name>.png at
+// 16, 22, 24, 32, 48 and 64 pixels), as an item's IconThemePath names it. GTK's hosts (Ayatana's
+// service, GNOME's extension) add that folder after their own search path and find the sizes there
+// through the system's hicolor index.theme; LXQt's tray searches hicolor/*/*/ in it itself; KDE's
+// reads it only when its last folder is "icons". The system's hicolor theme has it too, installed.
+inline constexpr char kThermometerIconName[] = "org.quorvel.Quorvel-thermometer";
+inline constexpr char kBundleIconThemeFolder[] = "Resources/icons";
+
+}  // namespace tray

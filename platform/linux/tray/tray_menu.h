@@ -1,0 +1,55 @@
+// What the tray item's menu holds and does: a Sensor submenu (Automatic, then one radio item per
+// temperature sensor with its reading), Start at login, and Quit. The sensors and their readings
+// are read when a host is about to show the menu, never at a refresh; the layout changes only
+// when they or a choice do.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "dbus_menu.h"
+#include "tray/tray.h"
+
+namespace tray {
+
+class Tray;
+
+class TrayMenu final : public DbusMenu::Owner {
+ public:
+  // The menu at path on the tray's connection.
+  TrayMenu(Tray& tray, std::string path);
+  TrayMenu(const TrayMenu&) = delete;
+  TrayMenu& operator=(const TrayMenu&) = delete;
+
+  // Puts the menu on the bus. 0, or a negative errno.
+  int publish() { return menu_.publish(); }
+  const std::string& path() const { return menu_.path(); }
+
+  void menuWillShow() override;
+  void menuItemClicked(int id) override;
+
+ private:
+  // The items, from the sensors last read, the sensor chosen and whether the program starts at
+  // login.
+  void build();
+  // Says why a choice could not be kept: the first time of each kind always, later ones with
+  // --verbose.
+  void report(bool& said, const std::string& what);
+
+  // The item id of a sensor, or of a group of them: the same for the same name while the program
+  // runs, so that a host's ids stay good across layouts.
+  int idOf(const std::string& key);
+
+  Tray& tray_;
+  DbusMenu menu_;
+  std::vector<OfferedSensor> sensors_;
+  uint64_t readAt_ = 0;  // when sensors_ was read, in monotonic microseconds; 0: never
+  std::map<std::string, int> ids_;
+  std::map<int, std::string> chosenBy_;  // the sensor each item chooses ("" for Automatic)
+  bool autostartFailed_ = false;
+  bool settingsFailed_ = false;
+};
+
+}  // namespace tray

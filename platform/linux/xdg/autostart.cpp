@@ -1,0 +1,139 @@
+#include "xdg/autostart.h"
+
+#include <string_view>
+#include <utility>
+
+#include "appkit/small_file.h"
+#include "appkit/standard_streams.h"
+#include "text/utf8.h"
+#include "xdg/key_file.h"
+#include "xdg/user_files.h"
+
+namespace xdg {
+
+namespace {
+
+constexpr std::string_view kGroup = "Desktop Entry";
+constexpr std::string_view kHidden = "Hidden";
+constexpr std::string_view kGnomeEnabled = "X-GNOME-Autostart-enabled";
+
+// The program's path as the first word of an Exec value: in double quotes when it holds a
+// character the command line reserves (or '=', which a program's name may not hold unquoted),
+// with '"', '`', '$' and '\' escaped inside them; '%' doubled, since it starts a field code.
+std::string execArgument(std::string_view path) {
+  constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`=";
+  const bool quoted = path.find_first_of(kReserved) != std::string_view::npos;
+  std::string argument = quoted ? "\"" : "";
+  for (const char c : path) {
+    if (quoted && (c == '"' || c == '`' || c == '$' || c == '\\')) argument += '\\';
+    argument += c;
+    if (c == '%') argument += '%';
+  }
+  if (quoted) argument += '"';
+  return argument;
+}
+
+bool disabled(const KeyFile& entry) {
+  return entry.value(kGroup, kHidden) == "true" || entry.value(kGroup, kGnomeEnabled) == "false";
+}
+
+// The entry at path as the session would read it: the file as read, and its keys when it is a
+// desktop entry (else why not, in problem).
+struct Entry {
+  appkit::SmallFile file;
+  std::optional<KeyFile> keys;
+  std::string problem;
+};
+
+Entry readEntry(const std::string& path) {
+  Entry entry{appkit::readSmallFile(path, Autostart::kMaxEntryBytes), std::nullopt, {}};
+  if (entry.file.status == appkit::SmallFile::Status::refused) {
+    entry.problem = entry.file.problem;
+  } else if (entry.file.status == appkit::SmallFile::Status::read) {
+    std::string why;
+    entry.keys = KeyFile::parse(entry.file.text, why);
+    if (entry.keys && !entry.keys->hasGroup(kGroup)) why = "no [Desktop Entry] group";
+    if (!why.empty()) {
+      entry.keys.reset();
+      entry.problem = path + " is not a desktop entry (" + why + ")";
+    }
+  }
+  return entry;
+}
+
+}  // namespace
+
+Autostart::Autostart(std::string configFolder, std::string program)
+    : entryPath_(configFolder.empty()
+                     ? ""
+                     : std::move(configFolder) + "/autostart/org.quorvel.Quorvel.desktop"),
+      program_(std::move(program)) {}
+
+std::optional<std::string> Autostart::entryFor(const std::string& program, std::string& problem) {
+  const std::string quoted = "the program's path \"" + appkit::printable(program, 200) + "\"";
+  if (program.empty() || program.front() != '/') {
+    problem = quoted + " is not absolute";
+    return std::nullopt;
+  }
+  if (!text::wellFormedUtf8(program)) {
+    problem = quoted + " is not UTF-8, which a desktop entry cannot hold";
+    return std::nullopt;
+  }
+  for (const char c : program) {
+    if (static_cast<unsigned char>(c) < ' ' || c == '\x7f') {
+      problem = quoted + " holds a control character, which a desktop entry cannot hold";
+      return std::nullopt;
+    }
+  }
+  KeyFile entry;
+  const std::pair<std::string_view, std::string> keys[] = {
+      {"Type", "Application"},
+      {"Name", "Quorvel"},
+      {"Comment", "Show the CPU temperature in the panel"},
+      {"Exec", execArgument(program)},
+      {"TryExec", program},
+      {"Icon", "org.quorvel.Quorvel"},
+      {kGnomeEnabled, "true"},
+  };
+  for (const auto& [key, value] : keys) entry.set(kGroup, key, value);
+  return entry.text();
+}
+
+bool Autostart::enabled() const {
+  if (entryPath_.empty()) return false;
+  const Entry entry = readEntry(entryPath_);
+  if (entry.file.status == appkit::SmallFile::Status::absent) return false;
+  return !entry.keys || !disabled(*entry.keys);
+}
+
+bool Autostart::setEnabled(bool enable, std::string& problem) {
+  if (entryPath_.empty()) {
+    problem = kUnknownConfigFolder;
+    return false;
+  }
+  const Entry entry = readEntry(entryPath_);
+  if (entry.file.status == appkit::SmallFile::Status::absent) {
+    if (!enable) return true;
+    const auto ours = entryFor(program_, problem);
+    return ours && replaceFile(entryPath_, *ours, problem);
+  }
+  if (!entry.keys) {
+    if (enable) return true;
+    problem = entry.problem + ": left as it is";
+    return false;
+  }
+  KeyFile keys = *entry.keys;
+  if (enable != disabled(keys)) return true;  // already as asked
+  if (enable) {
+    keys.remove(kGroup, kHidden);
+    if (keys.value(kGroup, kGnomeEnabled)) keys.set(kGroup, kGnomeEnabled, "true");
+  } else {
+    std::string notOurs;
+    if (entryFor(program_, notOurs) == entry.file.text) return removeFile(entryPath_, problem);
+    keys.set(kGroup, kHidden, "true");
+    if (keys.value(kGroup, kGnomeEnabled)) keys.set(kGroup, kGnomeEnabled, "false");
+  }
+  return replaceFile(entryPath_, keys.text(), problem);
+}
+
+}  // namespace xdg
