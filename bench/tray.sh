@@ -20,15 +20,17 @@
 # times a second, against the same with the sensor unchanged. Prints, per changed reading, the
 # CPU time of the panel (with its tray plugin's process), the bus daemon, the X server and the
 # program (the difference of the two runs, over all their threads, from /proc/PID/task/*/schedstat;
-# targets: the whole desktop at most half of what the build before issue 16 cost), the program's
-# own system calls (strace -c; target: at most 8) and wake-ups (voluntary context switches;
-# target: at most 2), and the bus messages to and from the item (dbus-monitor); and the program's
-# system calls per unchanged reading (target: 2). With --baseline, another build of the program
-# (say the one before a change) is measured the same way in the same panel, the two in turn over
-# six rounds (ABBA), and the whole desktop's cost is given as a ratio to it: over all rounds, and
-# round by round with the median, so that the machine's noise shows. The baseline "least" is bench/least_tray_item.cpp:
-# the least an item that shows a changing pixmap can make the host do (one NewIcon, and a GetAll
-# of five properties), so its cost is the floor that no item goes below in this panel.
+# target: the whole desktop at most half of what the build before the tray sent one change signal
+# per changed reading cost: commit c30f62a, whose item sent NewIcon, NewTitle, NewToolTip and
+# XAyatanaNewLabel at each change), the program's own system calls (strace -c; target: at most 8)
+# and wake-ups (voluntary context switches; target: at most 2), and the bus messages to and from
+# the item (dbus-monitor); and the program's system calls per unchanged reading (target: 2). With
+# --baseline, another build of the program (say the one before a change) is measured the same way
+# in the same panel, the two in turn over six rounds (ABBA), and the whole desktop's cost is given
+# as a ratio to it: over all rounds, and round by round with the median, so that the machine's
+# noise shows. The baseline "least" is bench/least_tray_item.cpp: the least an item that shows a
+# changing pixmap can make the host do (one NewIcon, and a GetAll of five properties), so its cost
+# is the floor that no item goes below in this panel.
 set -eu
 . "$(dirname "$0")/common.sh"
 command -v dbus-daemon >/dev/null || die "dbus-daemon is needed (apt-get install dbus-daemon)"
@@ -49,10 +51,12 @@ if [ "${1:-}" = --panel ]; then
 fi
 find_app "${1:-}"
 
-# cpu_ns PID...: the CPU time each of the processes has used, all threads, in nanoseconds.
+# cpu_ns PID...: the CPU time each of the processes has used, all threads, in nanoseconds. Printed
+# with "%.0f", exact to 2^53 ns (104 days): mawk, Debian's awk, prints "%d" of anything past
+# 2^31 - 1 as 2147483647, so a process past 2.1 s of CPU time would read the same before and after.
 cpu_ns() {
   for pid in "$@"; do
-    cat /proc/"$pid"/task/*/schedstat 2>/dev/null | awk '{ ns += $1 } END { printf "%d ", ns }'
+    cat /proc/"$pid"/task/*/schedstat 2>/dev/null | awk '{ ns += $1 } END { printf "%.0f ", ns }'
   done
 }
 
@@ -108,7 +112,7 @@ measure_panel() (
     flip "$seconds" "$1" "$2"
     for role in $roles; do
       eval "after=\$(cpu_ns \$pids_$role) before=\$before_$role"
-      echo "$before" "$after" | awk '{ n = NF / 2; for (i = 1; i <= n; ++i) d += $(n + i) - $i; printf "%d ", d }'
+      echo "$before" "$after" | awk '{ n = NF / 2; for (i = 1; i <= n; ++i) d += $(n + i) - $i; printf "%.0f ", d }'
     done
     echo $(($(status_field "$pid_item" voluntary_ctxt_switches) - switches))
   }
