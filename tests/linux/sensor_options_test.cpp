@@ -4,6 +4,7 @@
 // program_test.cpp, beside the CPU's.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -38,13 +39,36 @@ TEST_F(Program, ListsEverySensorOnceAndMarksTheCpusWhateverTheNumbers) {
       "nvme@0000:05:00.0/Composite\t59.9\u00b0C\n"
       "nvme@0000:05:00.0/Sensor 1\t59.9\u00b0C\n"
       "nvme@0000:05:00.0/Sensor 2\t63.9\u00b0C\n";
+  const Running::Environment mine = {{"XDG_CONFIG_HOME", configHome().string()}};
   for (const FakeSysfs* sysfs : {&tree, &renumbered}) {
     // It lists and ends: no title, whatever the bundle's interval.
-    Running list(program_, {"--list-sensors"}, sysfs->root());
+    Running list(program_, {"--list-sensors"}, sysfs->root(), false, mine);
     const auto status = list.wait();
     EXPECT_TRUE(exitedWithZero(status)) << describe(status);
     EXPECT_EQ(list.out, expected);
     EXPECT_EQ(list.err, "");
+  }
+  // The * goes where this run's title comes from: the sensor named, by --sensor over the one
+  // chosen in the menu before, saying which; none where the name names nothing.
+  const std::string drive = "nvme@0000:05:00.0/Composite\t59.9\u00b0C";
+  const std::string cpus = "k10temp/Tctl\t52.9\u00b0C";
+  dir_.write(configHome() / "quorvel" / "quorvel.conf", "[Quorvel]\nSensor=iwlwifi_1\n");
+  const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> rows = {
+      {{"--sensor=nvme@0000:05:00.0/Composite"}, {drive + "\t* --sensor\n", cpus + "\n"}},
+      {{}, {"iwlwifi_1\t53.0\u00b0C\t* chosen\n", cpus + "\n"}},
+      {{"--sensor=k10temp/Tctl"}, {cpus + "\t*\n", "iwlwifi_1\t53.0\u00b0C\n"}},
+      {{"--sensor=gone"}, {cpus + "\n", drive + "\n"}},
+  };
+  for (const auto& [options, lines] : rows) {
+    std::vector<std::string> arguments = {"--list-sensors"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    Running list(program_, arguments, tree.root(), false, mine);
+    EXPECT_TRUE(exitedWithZero(list.wait()));
+    for (const std::string& line : lines) EXPECT_NE(list.out.find(line), std::string::npos) << line;
+    EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '*'), options == rows[3].first ? 0 : 1);
+    EXPECT_EQ(list.err, options == rows[3].first
+                            ? "quorvel: none is shown: no sensor is named \"gone\"\n"
+                            : "");
   }
   // A machine without a sensor (a virtual machine) lists nothing, and says so on standard error.
   const FakeSysfs empty;

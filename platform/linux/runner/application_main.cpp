@@ -3,6 +3,7 @@
 #include <getopt.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -116,7 +117,9 @@ constexpr std::array kOptions{
            "list every temperature sensor and exit: a line each,\n"
            "with its name, a tab and its reading as the title shows\n"
            "it (or why it cannot be read); a tab and * mark the one\n"
-           "shown by default"},
+           "a run with the same options shows, followed by\n"
+           "\"--sensor\" or \"chosen\" (in the menu) where that is not\n"
+           "the CPU's"},
     Option{Id::sensor, "sensor", takeSensor, sensorWanted, "--sensor=NAME",
            "show that sensor (a name --list-sensors gives) instead\n"
            "of the CPU's; exit status 2 when no sensor has that name"},
@@ -267,23 +270,29 @@ std::optional<int> takeOptions(int argc, char* argv[], Request& request) {
   return std::nullopt;
 }
 
+// Below: the sensor chosen in the menu before, when it is still there.
+std::string storedSensor();
+
 // Every temperature sensor, one per line: name, tab, reading (or why it cannot be read), and a
-// tab and * on the automatic choice.
-int listSensors() {
+// tab and * on the one a run with these options shows, with why where that is not the CPU's.
+int listSensors(std::string_view named) {
+  const std::string chosen = named.empty() ? storedSensor() : std::string();
   std::vector<sensor::ListedSensor> sensors;
   std::string problem;
-  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem)) {
+  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem, named.empty() ? chosen : named)) {
     notice("cannot search " + appkit::printable(sensor::sysfsRoot(), 200) + ": " + problem);
     return 1;
   }
   // Standard output stays empty for a script to read; a person is told why.
   if (sensors.empty())
     notice("no temperature sensor under " + appkit::printable(sensor::sysfsRoot(), 200));
-  for (const auto& listed : sensors) {
-    std::printf(
-        "%s\t%s%s\n", listed.name.c_str(),
-        listed.problem.empty() ? listed.reading.c_str() : ("unreadable: " + listed.problem).c_str(),
-        listed.automatic ? "\t*" : "");
+  for (const auto& listed : sensors)
+    std::printf("%s\n", sensor::listedLine(listed, named.empty() ? "chosen" : "--sensor").c_str());
+  if (!sensors.empty() && std::none_of(sensors.begin(), sensors.end(),
+                                       [](const sensor::ListedSensor& s) { return s.shown; })) {
+    notice(named.empty()
+               ? "none is shown: none of them is the CPU's (--sensor=NAME shows one)"
+               : "none is shown: no sensor is named \"" + appkit::printable(named) + "\"");
   }
   return finishOutput(0);
 }
@@ -316,7 +325,7 @@ int applicationMain(int argc, char* argv[]) {
     std::printf("quorvel %s\n", QUORVEL_VERSION);
     return finishOutput(0);
   }
-  if (request.listSensors) return listSensors();
+  if (request.listSensors) return listSensors(request.sensorName);
   if (!request.sensorName.empty()) {
     // Compared with the names of the sensors found, never opened as a path.
     if (!sensor::hasSensorNamed(sensor::sysfsRoot(), request.sensorName)) {

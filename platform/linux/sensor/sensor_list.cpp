@@ -33,8 +33,8 @@ bool readAsTitle(const std::string& path, std::string& reading, std::string& pro
 
 }  // namespace
 
-bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors,
-                 std::string& problem) {
+bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors, std::string& problem,
+                 std::string_view named) {
   sensors.clear();
   iokit::SensorInventory inventory;
   const kern_return_t status = iokit::takeSensorInventory(root, inventory);
@@ -46,10 +46,18 @@ bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors,
     ListedSensor listed;
     listed.name = inventory.sensors[i].name;
     listed.automatic = static_cast<std::ptrdiff_t>(i) == inventory.automatic;
+    listed.shown = named.empty() ? listed.automatic : listed.name == named;
     readAsTitle(inventory.sensors[i].path, listed.reading, listed.problem);
     sensors.push_back(std::move(listed));
   }
   return true;
+}
+
+std::string listedLine(const ListedSensor& sensor, std::string_view why) {
+  std::string line = sensor.name + '\t';
+  line += sensor.problem.empty() ? sensor.reading : "unreadable: " + sensor.problem;
+  if (sensor.shown) line += sensor.automatic ? "\t*" : "\t* " + std::string(why);
+  return line;
 }
 
 bool hasSensorNamed(const std::string& root, std::string_view name) {

@@ -51,12 +51,26 @@ constexpr Rule kRules[] = {
     {Source::zone, "imx_thermal_zone", ""},  // NXP i.MX6 and i.MX7: the die's only sensor
     {Source::zone, "cpu#_thermal", ""},      // Allwinner A64, Samsung Exynos, Qualcomm
     {Source::zone, "cpu#_#_thermal", ""},    // Qualcomm: a pair of cores
+    // Qualcomm's laptop SoCs (Snapdragon X): a zone at the top and the bottom of each core, by
+    // cluster and core, then one for each cluster's shared logic. The first core's top, as the
+    // first zone is taken everywhere else: one file, chosen once, stays the one read, where the
+    // hottest would change from one reading to the next.
+    {Source::zone, "cpu#_#_top_thermal", ""},
+    {Source::zone, "cpu#_#_btm_thermal", ""},
+    {Source::zone, "cpuss#_top_thermal", ""},
+    {Source::zone, "cpuss#_btm_thermal", ""},
     {Source::zone, "bigcore#_thermal", ""},  // Rockchip RK3588
     {Source::zone, "bigcore_thermal", ""},   // Rockchip RK3576
     {Source::zone, "littlecore_thermal", ""},
     {Source::zone, "cpu_big#_thermal", ""},  // MediaTek
     {Source::zone, "cpu_little#_thermal", ""},
     {Source::zone, "cluster#_thermal", ""},  // SpacemiT K1 (Ky X1) on its vendor kernel
+    // The firmware's sensors through SCMI, where the kernel has no zone for them: a channel whose
+    // whole label names a cluster of cores, big before middle before little, as above (CIX P1).
+    // Its other channels (GPU, NPU, VPU, DDR, the board) are left alone.
+    {Source::hwmon, "scmi_sensors", "CPU_B#"},
+    {Source::hwmon, "scmi_sensors", "CPU_M#"},
+    {Source::hwmon, "scmi_sensors", "CPU_L#"},
     // The die as a driver labels it, on a chip that is not the CPU's own driver: the monitor of
     // an ARM server's SoC (xgene-hwmon on X-Gene and Ampere Altra), the PVT block of a RISC-V or
     // MIPS SoC (ESWIN EIC7700, Baikal-T1), an external sensor's diode named for the SoC. A
@@ -65,6 +79,10 @@ constexpr Rule kRules[] = {
     // labels: a board's "CPU", a "CPU Fan" or a graphics card's "Core" are not the die.
     {Source::label, "", "SoC Temperature"},
     {Source::label, "", "CPU Core Temperature"},
+    // A driver that reads nothing but its SoC's die and labels nothing, on a kernel that has no
+    // zone for it: by the driver's name, and only after every rule above (StarFive JH7100 and
+    // JH7110).
+    {Source::hwmon, "sfctemp", "temp1"},
     // Firmware and ACPI interfaces last: the board's reading of the CPU, where nothing of the
     // CPU's own is loaded. A generic ACPI zone (acpitz) is not one: on many boards it is a fixed
     // or chassis reading.

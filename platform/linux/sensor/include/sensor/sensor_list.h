@@ -19,11 +19,20 @@ struct ListedSensor {
   std::string reading;     // as the title shows it ("47.8°C"), empty when it cannot be read
   std::string problem;     // why it cannot be read, when it cannot
   bool automatic = false;  // the one Quorvel shows when no sensor is named
+  bool shown = false;      // the one a run shows: the one named for it, else the automatic one
 };
 
-// Every temperature sensor under root, ordered by name. Returns false, with the reason in
-// problem, when root cannot be searched.
-bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors, std::string& problem);
+// Every temperature sensor under root, ordered by name. named is the sensor a run shows instead
+// of the CPU's (the one --sensor names, or the one chosen in the menu before); empty: the CPU's;
+// a name no sensor has: none is shown. Returns false, with the reason in problem, when root
+// cannot be searched.
+bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors, std::string& problem,
+                 std::string_view named = {});
+
+// One line of the list, as a user reads it: the name, a tab, the reading as the title shows it
+// (or "unreadable: " and why); on the sensor shown, a tab and "*", and where that is not the
+// CPU's own choice, a space and why (the word given: how it was named).
+std::string listedLine(const ListedSensor& sensor, std::string_view why);
 
 // Whether a sensor of that name is under root now. Names are compared whole: a path, odd bytes
 // or an overlong text name no sensor, and no file is opened by them.
