@@ -5,13 +5,11 @@
 #include <limits>
 #include <system_error>
 
+#include "text/ascii.h"
+
 namespace appkit {
 
 namespace {
-
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // The white space NSString's floatValue skips: blanks, tabs and line breaks.
 bool isSpace(char c) {
@@ -40,7 +38,7 @@ float textFloatValue(std::string_view text) {
   long leadingFractionZeros = 0;
   bool seenNonZero = false;
   std::size_t digits = 0;
-  while (i < text.size() && isDigit(text[i])) {
+  while (i < text.size() && text::isDigit(text[i])) {
     if (text[i] != '0') seenNonZero = true;
     if (seenNonZero) ++integerDigits;
     ++i;
@@ -48,7 +46,7 @@ float textFloatValue(std::string_view text) {
   }
   if (i < text.size() && text[i] == '.') {
     ++i;
-    while (i < text.size() && isDigit(text[i])) {
+    while (i < text.size() && text::isDigit(text[i])) {
       if (text[i] != '0') seenNonZero = true;
       if (!seenNonZero) ++leadingFractionZeros;
       ++i;
@@ -63,8 +61,8 @@ float textFloatValue(std::string_view text) {
     std::size_t j = i + 1;
     bool exponentNegative = false;
     if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponentNegative = text[j++] == '-';
-    if (j < text.size() && isDigit(text[j])) {
-      while (j < text.size() && isDigit(text[j])) {
+    if (j < text.size() && text::isDigit(text[j])) {
+      while (j < text.size() && text::isDigit(text[j])) {
         if (exponent < 100000) exponent = exponent * 10 + (text[j] - '0');
         ++j;
       }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "sysfs_search.h"
+#include "text/ascii.h"
 
 namespace iokit {
 
@@ -104,10 +105,6 @@ constexpr std::string_view kOtherDevices[] = {
     "hidpp_battery*",
 };
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 char lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -131,7 +128,7 @@ bool matches(std::string_view pattern, std::string_view text) {
   for (const char p : pattern) {
     if (p == '#') {
       const std::size_t start = i;
-      while (i < text.size() && isDigit(text[i])) ++i;
+      while (i < text.size() && text::isDigit(text[i])) ++i;
       if (i == start) return false;
     } else {
       if (i == text.size() || text[i] != p) return false;

@@ -18,14 +18,12 @@
 #include <utility>
 
 #include "sensor/sensor_text.h"
+#include "text/ascii.h"
 
 namespace iokit {
 
 namespace {
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 bool isHexLetter(char c) {
   return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -37,8 +35,8 @@ bool naturalLess(std::string_view a, std::string_view b) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
     std::size_t endA = i, endB = j;
-    while (endA < a.size() && isDigit(a[endA])) ++endA;
-    while (endB < b.size() && isDigit(b[endB])) ++endB;
+    while (endA < a.size() && text::isDigit(a[endA])) ++endA;
+    while (endB < b.size() && text::isDigit(b[endB])) ++endB;
     const bool numbers = endA > i && endB > j && (endA == a.size() || !isHexLetter(a[endA])) &&
                          (endB == b.size() || !isHexLetter(b[endB]));
     if (!numbers) {
@@ -116,7 +114,7 @@ std::optional<unsigned> inputChannel(std::string_view name) {
   if (digits.empty() || digits.size() > 6 || digits[0] == '0') return std::nullopt;
   unsigned number = 0;
   for (const char c : digits) {
-    if (!isDigit(c)) return std::nullopt;
+    if (!text::isDigit(c)) return std::nullopt;
     number = number * 10 + static_cast<unsigned>(c - '0');
   }
   return number;
