@@ -30,13 +30,14 @@ constexpr std::string_view kDescription =
     "seconds, as the Info.plist of its application bundle says (5 when it does not).\n"
     "\n"
     "In a desktop session (a session bus is reachable) the temperature is an item in\n"
-    "the desktop's tray, drawn into its icon; its menu chooses the sensor (kept for\n"
-    "the next start), Start at login, and Quit. Started from a terminal, it is also\n"
-    "a line there. Without a session bus it goes to standard error: on a terminal\n"
+    "the desktop's tray: a label beside a thermometer where the tray shows labels,\n"
+    "else drawn into its icon; its menu chooses the sensor (kept for the next\n"
+    "start), Start at login, and Quit. Started from a terminal, it is also a line\n"
+    "there. Without a session bus it goes to standard error: on a terminal\n"
     "one line redrawn in place, otherwise one line per reading, as status bars such\n"
     "as i3blocks, polybar and waybar read it. Standard output gets a line for every\n"
-    "reading at which the sensor cannot be opened. SIGINT, SIGTERM and SIGHUP end\n"
-    "the program.\n";
+    "reading at which no sensor is found or it cannot be opened. SIGINT, SIGTERM and\n"
+    "SIGHUP end the program.\n";
 
 constexpr std::string_view kTwice = "Of an option given twice, the last one holds.\n";
 

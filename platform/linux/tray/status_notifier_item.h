@@ -1,5 +1,5 @@
 // A status item in the desktop's tray: a StatusNotifierItem on the session bus. What it shows
-// depends on the tray's host (appkit/tray_host.h): hosts that show the Ayatana label get the
+// depends on the tray's host (tray/tray_host.h): hosts that show the Ayatana label get the
 // title there and a themed thermometer as the icon; the others get the title drawn into the icon's
 // pixmaps. Its title is the program's name and its tooltip names the sensor read; neither changes
 // with the reading. Its menu is a TrayMenu: the sensor shown, Start at login, Quit.

@@ -28,8 +28,10 @@ enum : int {
   kFirstSensorId = 100,
 };
 
-// A menu longer than this is grouped by chip (the part of a name before its first '/'), and no
-// (sub)menu lists more than kMostEntries: what is left is one line pointing at --list-sensors.
+// A Sensor submenu of more sensors than this is grouped: a submenu per chip (the part of a name
+// before its first '/') and one per thermal zone (a name without '/', a group of its own), as many
+// as there are. Ungrouped, and in each group, no more than kMostEntries sensors are listed, and
+// the one shown: what is left is one line pointing at --list-sensors.
 constexpr std::size_t kMostUngrouped = 30;
 constexpr std::size_t kMostEntries = 40;
 // The longest reason a notice quotes.
