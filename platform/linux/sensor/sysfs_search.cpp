@@ -365,9 +365,13 @@ class Walk {
     }
   }
 
+  // Of two that one rule takes, the first device in natural order; of one device's channels, the
+  // first name in natural order, whatever number its driver gave the channel (a firmware may list
+  // CPU_B1 before CPU_B0), as the first zone's type is taken among zones.
   static bool better(const FoundSensor& a, const FoundSensor& b) {
     if (a.rank != b.rank) return a.rank < b.rank;
     if (a.order != b.order) return naturalLess(a.order, b.order);
+    if (a.name != b.name) return naturalLess(a.name, b.name);
     return a.channel < b.channel;
   }
 
