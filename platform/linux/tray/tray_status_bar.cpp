@@ -49,9 +49,9 @@ std::string describeError(const sd_bus_error* error) {
          (error->message ? ": " + appkit::printable(error->message, kQuotedMessage) : "");
 }
 
-Tray::Tray(const Context& context, sd_bus* bus, std::string address,
+Tray::Tray(Context context, sd_bus* bus, std::string address,
            std::unique_ptr<appkit::LineStatusBar> line, Fallback fallback)
-    : context_(context),
+    : context_(std::move(context)),
       bus_(bus),
       address_(std::move(address)),
       line_(std::move(line)),

@@ -35,7 +35,7 @@ class Tray {
  public:
   // Takes the connection, to the bus at address (for messages). line, when given, is drawn on a
   // terminal or, with Fallback::line, stands in for the tray.
-  Tray(const Context& context, sd_bus* bus, std::string address,
+  Tray(Context context, sd_bus* bus, std::string address,
        std::unique_ptr<appkit::LineStatusBar> line, Fallback fallback);
   // Detaches the items still there, then closes the connection.
   ~Tray();
