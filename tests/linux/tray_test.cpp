@@ -321,6 +321,36 @@ TEST_F(TrayItem, EndsInOrderWhenTheSessionBusCloses) {
   EXPECT_TRUE(exitedWithZero(status)) << describe(status);
 }
 
+TEST_F(TrayItem, OneItemASessionAndAsManyLinesAsAsked) {
+  FakeWatcher watcher(bus_);
+  Running first = run();
+  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return watcher.registrations.size() == 1; }));
+  // A second start in the same session, in either tray mode, says so once and ends with status 0
+  // before it registers anything; a line, for a status bar, runs beside the item.
+  for (const char* mode : {"--status-bar=auto", "--status-bar=tray", "--status-bar=line"}) {
+    Running second = run({mode});
+    if (std::string(mode) == "--status-bar=line") {
+      EXPECT_TRUE(second.readTitles(2)) << second.err;
+      second.send(SIGTERM);
+    }
+    const auto status = second.wait();
+    EXPECT_TRUE(exitedWithZero(status)) << mode << ": " << describe(status);
+    std::size_t said = 0;
+    for (const auto& line : lines(second.err)) said += line.rfind("quorvel: ", 0) == 0;
+    EXPECT_EQ(said, std::string(mode) == "--status-bar=line" ? 0u : 1u) << mode << second.err;
+  }
+  pumpUntil(
+      {watcher.bus()}, [] { return false; }, 200ms);
+  EXPECT_EQ(watcher.registrations.size(), 1u);
+  // Once the first has ended, the next start shows the item.
+  first.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(first.wait()));
+  Running next = run();
+  EXPECT_TRUE(pumpUntil({watcher.bus()}, [&] { return watcher.registrations.size() == 2; }));
+  next.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(next.wait()));
+}
+
 TEST_F(TrayItem, TheOptionChoosesWhereTheTitleGoes) {
   FakeWatcher watcher(bus_);
   Running line = run({"--status-bar=line"});
