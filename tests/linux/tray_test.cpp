@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <functional>
+#include <set>
 
 #include "support/program_harness.h"
 #include "support/session_bus.h"
@@ -318,6 +319,36 @@ TEST_F(TrayItem, EndsInOrderWhenTheSessionBusCloses) {
   bus_.stop();
   const auto status = quorvel.wait();
   EXPECT_TRUE(exitedWithZero(status)) << describe(status);
+}
+
+TEST_F(TrayItem, OneItemASessionAndAsManyLinesAsAsked) {
+  FakeWatcher watcher(bus_);
+  Running first = run();
+  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return watcher.registrations.size() == 1; }));
+  // A second start in the same session, in either tray mode, says so once and ends with status 0
+  // before it registers anything; a line, for a status bar, runs beside the item.
+  for (const char* mode : {"--status-bar=auto", "--status-bar=tray", "--status-bar=line"}) {
+    Running second = run({mode});
+    if (std::string(mode) == "--status-bar=line") {
+      EXPECT_TRUE(second.readTitles(2)) << second.err;
+      second.send(SIGTERM);
+    }
+    const auto status = second.wait();
+    EXPECT_TRUE(exitedWithZero(status)) << mode << ": " << describe(status);
+    std::size_t said = 0;
+    for (const auto& line : lines(second.err)) said += line.rfind("quorvel: ", 0) == 0;
+    EXPECT_EQ(said, std::string(mode) == "--status-bar=line" ? 0u : 1u) << mode << second.err;
+  }
+  pumpUntil(
+      {watcher.bus()}, [] { return false; }, 200ms);
+  EXPECT_EQ(watcher.registrations.size(), 1u);
+  // Once the first has ended, the next start shows the item.
+  first.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(first.wait()));
+  Running next = run();
+  EXPECT_TRUE(pumpUntil({watcher.bus()}, [&] { return watcher.registrations.size() == 2; }));
+  next.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(next.wait()));
 }
 
 TEST_F(TrayItem, TheOptionChoosesWhereTheTitleGoes) {
@@ -676,13 +707,15 @@ TEST_F(TrayItem, ItsMenuChoosesTheSensorAndStartAtLoginAndTheChoiceLasts) {
 
 TEST_F(TrayItem, ItsSensorMenuStaysUsableWithHundredsOfSensors) {
   // Four chips of 60 channels each, beside the CPU's: a submenu per chip, each listing 40 and
-  // saying how many more.
+  // saying how many more. A zone named as a chip's "more" line would be keyed is a group of its
+  // own, and takes no id of another item.
   for (int chip = 0; chip < 4; ++chip) {
     for (int channel = 1; channel <= 60; ++channel) {
       sysfs_.addChip("hwmon" + std::to_string(chip + 1), "chip" + std::to_string(chip), channel,
                      "t" + std::to_string(channel), "40000\n");
     }
   }
+  sysfs_.addZone("thermal_zone0", "chip1 more", "41000\n");
   FakeWatcher watcher(bus_);
   Running quorvel = run();
   ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
@@ -693,7 +726,7 @@ TEST_F(TrayItem, ItsSensorMenuStaysUsableWithHundredsOfSensors) {
   for (const MenuEntry& entry : menu) {
     if (entry.parent != sensors->id || entry.children.empty()) continue;
     groups.push_back(entry.text());
-    if (entry.text() == "coretemp") continue;
+    if (entry.text() == "coretemp" || entry.text() == "chip1 more") continue;
     EXPECT_EQ(entry.children.size(), 41u) << entry.text();
     const auto last = std::find_if(menu.begin(), menu.end(), [&](const MenuEntry& each) {
       return each.id == entry.children.back();
@@ -702,7 +735,10 @@ TEST_F(TrayItem, ItsSensorMenuStaysUsableWithHundredsOfSensors) {
     EXPECT_EQ(last->text(), "20 more: quorvel --list-sensors lists them");
     EXPECT_FALSE(last->enabled);
   }
-  EXPECT_EQ(groups, (std::vector<std::string>{"chip0", "chip1", "chip2", "chip3", "coretemp"}));
+  EXPECT_EQ(groups, (std::vector<std::string>{"chip0", "chip1", "chip1 more", "chip2", "chip3",
+                                              "coretemp"}));
+  std::set<int> ids;
+  for (const MenuEntry& entry : menu) EXPECT_TRUE(ids.insert(entry.id).second) << entry.id;
   quorvel.send(SIGTERM);
   EXPECT_TRUE(exitedWithZero(quorvel.wait()));
 }

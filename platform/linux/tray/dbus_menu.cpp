@@ -6,6 +6,7 @@
 #include <cstring>
 #include <span>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -127,8 +128,12 @@ int readIds(sd_bus_message* message, std::vector<int>& ids, sd_bus_error* error)
   const std::size_t count = size / sizeof(int32_t);
   if (count > kMaxRequestedIds) return tooMany(error, "ids", kMaxRequestedIds, count);
   const auto* const first = static_cast<const int32_t*>(data);
+  // Once each in one pass: a request of thousands of ids costs no more than their number.
+  std::unordered_set<int32_t> seen;
+  seen.reserve(count);
+  ids.reserve(count);
   for (const int32_t id : std::span(first, count)) {
-    if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    if (seen.insert(id).second) ids.push_back(id);
   }
   return 0;
 }

@@ -66,8 +66,9 @@ TrayMenu::TrayMenu(Tray& tray, std::string path)
   build();
 }
 
-int TrayMenu::idOf(const std::string& key) {
-  return ids_.try_emplace(key, kFirstSensorId + static_cast<int>(ids_.size())).first->second;
+int TrayMenu::idOf(Keyed what, const std::string& name) {
+  return ids_.try_emplace({what, name}, kFirstSensorId + static_cast<int>(ids_.size()))
+      .first->second;
 }
 
 void TrayMenu::menuWillShow() {
@@ -83,22 +84,23 @@ void TrayMenu::build() {
   const std::string& shown = tray_.program().chosenSensor();
   std::vector<Item> items;
   chosenBy_ = {{kAutomaticId, ""}};
-  // Each entry of a (sub)menu after the first kMostEntries is left out, but the one shown.
+  // Each entry of a (sub)menu after the first kMostEntries is left out, but the one shown; group
+  // is the name of the group parent shows, nullptr for the Sensor submenu itself.
   const auto list = [&](std::vector<Item>& menu, const std::vector<const OfferedSensor*>& all,
-                        Item& parent, bool grouped) {
+                        Item& parent, const std::string* group) {
     std::size_t left = 0;
     for (const auto* const sensor : all) {
       if (parent.children.size() >= kMostEntries && sensor->name != shown) {
         ++left;
         continue;
       }
-      const int id = idOf(sensor->name);
+      const int id = idOf(Keyed::sensor, sensor->name);
       chosenBy_[id] = sensor->name;
       parent.children.push_back(id);
       menu.push_back({id, Kind::radio, sensorLabel(*sensor), sensor->name == shown, true, "", {}});
     }
     if (left == 0) return;
-    const int more = grouped ? idOf("\n" + parent.label + " more") : kMoreId;
+    const int more = group ? idOf(Keyed::more, *group) : kMoreId;
     parent.children.push_back(more);
     menu.push_back({more,
                     Kind::standard,
@@ -121,16 +123,15 @@ void TrayMenu::build() {
   std::vector<const OfferedSensor*> all;
   for (const auto& sensor : sensors_) all.push_back(&sensor);
   if (all.size() <= kMostUngrouped) {
-    list(entries, all, sensors, false);
+    list(entries, all, sensors, nullptr);
   } else {
     // By chip, each a submenu of its sensors, in the order of their names.
     std::map<std::string, std::vector<const OfferedSensor*>> groups;
     for (const auto* const sensor : all) groups[groupOf(sensor->name)].push_back(sensor);
-    std::vector<const OfferedSensor*> firsts;
     std::vector<Item> groupItems;
     for (const auto& [chip, members] : groups) {
-      Item group{idOf("\n" + chip), Kind::submenu, label(chip), false, true, "", {}};
-      list(groupItems, members, group, true);
+      Item group{idOf(Keyed::group, chip), Kind::submenu, label(chip), false, true, "", {}};
+      list(groupItems, members, group, &chip);
       sensors.children.push_back(group.id);
       entries.push_back(std::move(group));
     }

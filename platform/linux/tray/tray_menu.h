@@ -38,15 +38,19 @@ class TrayMenu final : public DbusMenu::Owner {
   // --verbose.
   void report(bool& said, const std::string& what);
 
-  // The item id of a sensor, or of a group of them: the same for the same name while the program
-  // runs, so that a host's ids stay good across layouts.
-  int idOf(const std::string& key);
+  // What an item id stands for: a sensor, a group of sensors, or the line that tells how many of
+  // a group are left out. Each is keyed by its name in a space of its own, so that no name, however
+  // odd, gives two items one id.
+  enum class Keyed : unsigned char { sensor, group, more };
+  // The item id of a sensor, a group or a group's "more" line: the same for the same name while the
+  // program runs, so that a host's ids stay good across layouts.
+  int idOf(Keyed what, const std::string& name);
 
   Tray& tray_;
   DbusMenu menu_;
   std::vector<OfferedSensor> sensors_;
   uint64_t readAt_ = 0;  // when sensors_ was read, in monotonic microseconds; 0: never
-  std::map<std::string, int> ids_;
+  std::map<std::pair<Keyed, std::string>, int> ids_;
   std::map<int, std::string> chosenBy_;  // the sensor each item chooses ("" for Automatic)
   bool autostartFailed_ = false;
   bool settingsFailed_ = false;

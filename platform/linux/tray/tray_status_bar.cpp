@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -19,6 +20,17 @@ namespace tray {
 namespace {
 
 constexpr char kWatcher[] = "org.kde.StatusNotifierWatcher";
+
+// The program's own name on the session bus, its application id: held by the one process of a
+// session that shows the item, as a GApplication holds its id, so that a second start (by hand,
+// and by Start at login) does not put a second item beside the first. RequestName's flag
+// DO_NOT_QUEUE (4), and its answer EXISTS (3).
+constexpr char kOwnName[] = "org.quorvel.Quorvel";
+constexpr uint32_t kDoNotQueue = 4;
+constexpr uint32_t kNameExists = 3;
+
+constexpr std::string_view kAnotherRunsNotice =
+    "Quorvel shows the temperature in this session's tray already; this one ends";
 constexpr const char* kWatcherOwnerMatch =
     "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
     "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
@@ -63,6 +75,7 @@ Tray::~Tray() {
   if (connectLimit_) connectLimit_->invalidate();
   for (HostQuery& query : hostQueries_) sd_bus_slot_unref(query.slot);
   sd_bus_slot_unref(firstOwner_);
+  sd_bus_slot_unref(nameRequest_);
   sd_bus_slot_unref(filter_);
   sd_bus_slot_unref(watcherMatch_);
   attachment_.reset();
@@ -81,10 +94,16 @@ int Tray::watch() {
                       " s");
       },
       false);
+  // The program's own name first: the bus answers in order, so that whether another process
+  // shows the item is known before any answer about the tray, and no item of this one registers.
+  int result = sd_bus_call_method_async(
+      bus_, &nameRequest_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "RequestName", &Tray::onNameRequest, this, "su", kOwnName, kDoNotQueue);
+  if (result < 0) return result;
   // A new owner of the watcher's name is a tray that knows nothing of the items yet: a panel
   // that started after the program, or restarted and forgot them.
-  int result = sd_bus_add_match_async(bus_, &watcherMatch_, kWatcherOwnerMatch,
-                                      &Tray::onWatcherOwner, &Tray::onWatching, this);
+  result = sd_bus_add_match_async(bus_, &watcherMatch_, kWatcherOwnerMatch, &Tray::onWatcherOwner,
+                                  &Tray::onWatching, this);
   // The watcher that runs already: asked for after the match is in place, so that an owner that
   // comes meanwhile is told of too, after this answer.
   if (result >= 0) {
@@ -95,9 +114,31 @@ int Tray::watch() {
   return result;
 }
 
+int Tray::onNameRequest(sd_bus_message* reply, void* userdata, sd_bus_error* /*error*/) {
+  auto* const tray = static_cast<Tray*>(userdata);
+  tray->nameRequest_ = sd_bus_slot_unref(tray->nameRequest_);
+  uint32_t answer = 0;
+  if (sd_bus_message_is_method_error(reply, nullptr) ||
+      sd_bus_message_read(reply, "u", &answer) <= 0) {
+    // A connection that closes answers every call with an error of its own: told of elsewhere.
+    if (sd_bus_is_open(tray->bus_) <= 0) return 0;
+    // A bus that gives no names (its policy) cannot tell of another process: the item shows.
+    tray->diagnose(std::string("the session bus gives no name ") + kOwnName + " (" +
+                   describeError(sd_bus_message_get_error(reply)) +
+                   "); another Quorvel of this session would show an item too");
+    return 0;
+  }
+  if (answer != kNameExists) return 0;
+  tray->anotherRuns_ = true;
+  tray->notice(kAnotherRunsNotice);
+  tray->context_.loop.stop();
+  return 0;
+}
+
 int Tray::onFirstOwner(sd_bus_message* reply, void* userdata, sd_bus_error* /*error*/) {
   auto* const tray = static_cast<Tray*>(userdata);
   tray->firstOwner_ = sd_bus_slot_unref(tray->firstOwner_);
+  if (tray->anotherRuns_) return 0;
   const char* owner = nullptr;
   if (sd_bus_message_is_method_error(reply, nullptr) ||
       sd_bus_message_read(reply, "s", &owner) <= 0) {
@@ -253,6 +294,7 @@ int Tray::onWatcherOwner(sd_bus_message* message, void* userdata, sd_bus_error* 
   if (sd_bus_message_read(message, "sss", &name, &oldOwner, &newOwner) < 0) return 0;
   // Newer than the answer to the first question, which is dropped if it is still to come.
   tray->firstOwner_ = sd_bus_slot_unref(tray->firstOwner_);
+  if (tray->anotherRuns_) return 0;
   if (newOwner && *newOwner) {
     tray->identifyHost(newOwner);  // then the items register with it
     return 0;

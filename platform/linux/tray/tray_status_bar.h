@@ -85,6 +85,7 @@ class Tray {
   static int onWatcherOwner(sd_bus_message* message, void* userdata, sd_bus_error* error);
   static int onWatching(sd_bus_message* message, void* userdata, sd_bus_error* error);
   static int onFirstOwner(sd_bus_message* reply, void* userdata, sd_bus_error* error);
+  static int onNameRequest(sd_bus_message* reply, void* userdata, sd_bus_error* error);
 
   // Asks the bus which processes own the watcher (owner, its unique name; empty for none) and the
   // label hosts' names; once all have answered, decides the host and tells the items. Questions
@@ -105,7 +106,9 @@ class Tray {
   Fallback fallback_;
   sd_bus_slot* filter_ = nullptr;
   sd_bus_slot* watcherMatch_ = nullptr;
-  sd_bus_slot* firstOwner_ = nullptr;  // the question of who owns the watcher at the start
+  sd_bus_slot* firstOwner_ = nullptr;   // the question of who owns the watcher at the start
+  sd_bus_slot* nameRequest_ = nullptr;  // the request for the program's own name on the bus
+  bool anotherRuns_ = false;  // the name is another process's: this one shows no item, and ends
   std::shared_ptr<platform::Timer> connectLimit_;
   std::vector<TrayStatusItem*> items_;  // known, not owned
   int itemsMade_ = 0;
