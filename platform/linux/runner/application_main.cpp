@@ -83,6 +83,8 @@ struct Option {
   std::optional<std::string> (*take)(std::string_view value, Request& request);
   // What the option's value must be, as a missing value is told.
   std::string (*wanted)();
+  // For an option without a value, what it sets in the request.
+  bool Request::*flag;
   // How --help shows it, and what it says of it ('\n' goes on in the next line, under the first);
   // empty for --status-bar, which has a row for each status bar.
   std::string_view typed;
@@ -111,20 +113,22 @@ std::optional<std::string> takeSensor(std::string_view value, Request& request) 
 
 // The options, in the order --help lists them.
 constexpr std::array kOptions{
-    Option{Id::help, "help", nullptr, nullptr, "--help", "show this help and exit"},
-    Option{Id::version, "version", nullptr, nullptr, "--version", "show the version and exit"},
-    Option{Id::statusBar, "status-bar", takeStatusBar, statusBarWanted, "", ""},
-    Option{Id::listSensors, "list-sensors", nullptr, nullptr, "--list-sensors",
+    Option{Id::help, "help", nullptr, nullptr, &Request::help, "--help", "show this help and exit"},
+    Option{Id::version, "version", nullptr, nullptr, &Request::version, "--version",
+           "show the version and exit"},
+    Option{Id::statusBar, "status-bar", takeStatusBar, statusBarWanted, nullptr, "", ""},
+    Option{Id::listSensors, "list-sensors", nullptr, nullptr, &Request::listSensors,
+           "--list-sensors",
            "list every temperature sensor and exit: a line each,\n"
            "with its name, a tab and its reading as the title shows\n"
            "it (or why it cannot be read); a tab and * mark the one\n"
            "a run with the same options shows, followed by\n"
            "\"--sensor\" or \"chosen\" (in the menu) where that is not\n"
            "the CPU's"},
-    Option{Id::sensor, "sensor", takeSensor, sensorWanted, "--sensor=NAME",
+    Option{Id::sensor, "sensor", takeSensor, sensorWanted, nullptr, "--sensor=NAME",
            "show that sensor (a name --list-sensors gives) instead\n"
            "of the CPU's; exit status 2 when no sensor has that name"},
-    Option{Id::verbose, "verbose", nullptr, nullptr, "--verbose",
+    Option{Id::verbose, "verbose", nullptr, nullptr, &Request::verbose, "--verbose",
            "say on standard error what goes wrong on the session\n"
            "bus: a refused registration, a failed call, a connection\n"
            "that cannot be made, signals held back for a bus that is\n"
@@ -246,24 +250,8 @@ std::optional<int> takeOptions(int argc, char* argv[], Request& request) {
     if (id == ':') return usageError(option->wanted());
     if (option->take) {
       if (const auto wrong = option->take(optarg, request)) return usageError(*wrong);
-      continue;
-    }
-    switch (option->id) {
-      case Id::help:
-        request.help = true;
-        break;
-      case Id::version:
-        request.version = true;
-        break;
-      case Id::listSensors:
-        request.listSensors = true;
-        break;
-      case Id::verbose:
-        request.verbose = true;
-        break;
-      case Id::statusBar:
-      case Id::sensor:
-        break;  // taken above, as their rows say
+    } else {
+      request.*option->flag = true;
     }
   }
   if (optind < argc)
@@ -271,8 +259,19 @@ std::optional<int> takeOptions(int argc, char* argv[], Request& request) {
   return std::nullopt;
 }
 
-// Below: the sensor chosen in the menu before, when it is still there.
-std::string storedSensor();
+// The sensor the user chose in the tray's menu before, when it is still there; else (and when the
+// settings cannot be read) the CPU's, said once: a sensor taken out of the machine must not keep
+// the program from starting at login.
+std::string storedSensor() {
+  const xdg::Settings settings(xdg::userConfigFolder());
+  std::string problem;
+  std::string stored = settings.sensor(problem);
+  if (!problem.empty()) notice("the settings are left aside: " + appkit::printable(problem, 300));
+  if (stored.empty() || sensor::hasSensorNamed(sensor::sysfsRoot(), stored)) return stored;
+  notice("the sensor chosen before, \"" + appkit::printable(stored) +
+         "\", is not here; the CPU's is shown");
+  return {};
+}
 
 // Every temperature sensor, one per line: name, tab, reading (or why it cannot be read), and a
 // tab and * on the one a run with these options shows, with why where that is not the CPU's.
@@ -296,20 +295,6 @@ int listSensors(std::string_view named) {
                : "none is shown: no sensor is named \"" + appkit::printable(named) + "\"");
   }
   return finishOutput(0);
-}
-
-// The sensor the user chose in the tray's menu before, when it is still there; else (and when the
-// settings cannot be read) the CPU's, said once: a sensor taken out of the machine must not keep
-// the program from starting at login.
-std::string storedSensor() {
-  const xdg::Settings settings(xdg::userConfigFolder());
-  std::string problem;
-  std::string stored = settings.sensor(problem);
-  if (!problem.empty()) notice("the settings are left aside: " + appkit::printable(problem, 300));
-  if (stored.empty() || sensor::hasSensorNamed(sensor::sysfsRoot(), stored)) return stored;
-  notice("the sensor chosen before, \"" + appkit::printable(stored) +
-         "\", is not here; the CPU's is shown");
-  return {};
 }
 
 }  // namespace
