@@ -1,8 +1,8 @@
 // The tray item's icon: its title drawn with pixel fonts of ours, one for each size, because most
 // tray hosts show an item's icon and no text. The number goes on the top line and a trailing "°C"
-// on the bottom one, each line centred, in light strokes with a one-pixel dark outline (two at 44
-// pixels, twice the 22-pixel icon) so that the text reads on light and dark panels alike. Every
-// pixel is fully transparent or fully opaque, never blended.
+// or "°F" on the bottom one, each line centred, in light strokes with a one-pixel dark outline (two
+// at 44 pixels, twice the 22-pixel icon) so that the text reads on light and dark panels alike.
+// Every pixel is fully transparent or fully opaque, never blended.
 #pragma once
 
 #include <array>
@@ -30,12 +30,14 @@ struct TitleIcon {
 };
 
 // The icon for a title in UTF-8 at one of kTitleIconSizes; any other size gives the nearest one
-// drawn (the larger of two as near). Digits, '-', '.', '°' and 'C' have glyphs; any other code
-// point, and each ill-formed UTF-8 sequence, is drawn as a solid block (which no digit resembles).
-// A title that ends in "°C" has that on the bottom line and the rest on the top line; any other
-// title is all on the top line. A line too wide for the icon is drawn with narrower digits, and if
-// it is still too wide, from the left edge and cut at the right one. An empty title gives a fully
-// transparent icon.
+// drawn (the larger of two as near). Digits, '-', '.', '°', 'C' and 'F' have glyphs; any other
+// code point, and each ill-formed UTF-8 sequence, is drawn as a solid block (which no digit
+// resembles). A title that ends in "°C" or "°F" has that on the bottom line and the rest on the top
+// line; any other title is all on the top line. A line too wide for the icon is drawn with narrower
+// digits, and if it is still too wide, from the left edge and cut at the right one. A reading over
+// "°F" ("-?[0-9]+\.[0-9]") is drawn in whole degrees, rounded half away from zero, where no font
+// fits the widest reading of as many digits (at 16 pixels, "212.5" as "213" and "-10.5" as "-11",
+// but "99.9" as it is). An empty title gives a fully transparent icon.
 TitleIcon drawTitleIcon(std::string_view title, int size);
 
 // The themed icon hosts that read only IconName show (a thermometer), and where the bundle keeps
