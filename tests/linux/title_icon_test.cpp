@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -401,5 +402,58 @@ TEST(TitleIcon, AtSixteenPixelsALongReadingInFahrenheitIsInWholeDegrees) {
   };
   for (const auto& [title, as] : sameNumberAs) {
     EXPECT_EQ(crop(drawExactly(title, 16), 0, 9), crop(drawExactly(as, 16), 0, 9)) << title;
+  }
+}
+
+// In the warning style, at every size, the same icon with its strokes in the warning colour.
+TEST(TitleIcon, TheWarningStyleDrawsTheStrokesInTheWarningColour) {
+  const std::string titles[] = {"47.8\u00b0C", "118.4\u00b0F", "-40.0\u00b0F", "7\u20ac\xff", ""};
+  for (const int size : kTitleIconSizes) {
+    for (const std::string& title : titles) {
+      std::vector<uint32_t> expected = tray::drawTitleIcon(title, size).pixels;
+      EXPECT_EQ(tray::drawTitleIcon(title, size, tray::TitleStyle::normal).pixels, expected);
+      std::replace(expected.begin(), expected.end(), tray::kTitleIconStroke,
+                   tray::kTitleIconWarningStroke);
+      EXPECT_EQ(tray::drawTitleIcon(title, size, tray::TitleStyle::warning).pixels, expected)
+          << size << " " << title;
+    }
+  }
+}
+
+namespace {
+
+// WCAG 2's contrast ratio of two colours, 0xRRGGBB in the low bits: of their relative luminances,
+// (lighter + 0.05) / (darker + 0.05).
+double contrast(uint32_t a, uint32_t b) {
+  const auto luminance = [](uint32_t colour) {
+    const auto linear = [&](int shift) {
+      const double c = ((colour >> shift) & 0xFF) / 255.0;
+      return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return (0.2126 * linear(16)) + (0.7152 * linear(8)) + (0.0722 * linear(0));
+  };
+  const auto [darker, lighter] = std::minmax({luminance(a), luminance(b)});
+  return (lighter + 0.05) / (darker + 0.05);
+}
+
+}  // namespace
+
+// The warning colour, opaque, 3:1 at least (what WCAG asks of graphics and large text) against
+// light and dark panels and the normal strokes, and 4.5:1 (of text) against its outline.
+TEST(TitleIcon, TheWarningColourReadsOnLightAndDarkPanels) {
+  EXPECT_NEAR(contrast(0xFFFFFF, 0x000000), 21.0, 1e-9);
+  EXPECT_EQ(tray::kTitleIconWarningStroke >> 24, 0xFFu);
+  const std::pair<uint32_t, double> atLeast[] = {
+      {0x2D2D2D, 3.0},  // the contact sheet's dark panel
+      {0xE8E8E7, 3.0},  // and its light one
+      {0xFFFFFF, 3.0},
+      {0xF0F0F0, 3.0},
+      {0x2E3436, 3.0},
+      {0x000000, 3.0},
+      {tray::kTitleIconStroke, 3.0},
+      {tray::kTitleIconOutline, 4.5},
+  };
+  for (const auto& [against, ratio] : atLeast) {
+    EXPECT_GE(contrast(tray::kTitleIconWarningStroke, against), ratio) << std::hex << against;
   }
 }

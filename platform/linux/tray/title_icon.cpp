@@ -153,7 +153,7 @@ std::string_view wholeDegrees(std::string_view reading, Digits& digits) {
 
 }  // namespace
 
-TitleIcon drawTitleIcon(std::string_view title, int size) {
+TitleIcon drawTitleIcon(std::string_view title, int size, TitleStyle style) {
   const Face& face = faceFor(size);
   constexpr std::string_view kCelsius = "\u00b0C";
   constexpr std::string_view kFahrenheit = "\u00b0F";
@@ -188,6 +188,7 @@ TitleIcon drawTitleIcon(std::string_view title, int size) {
     for (std::size_t d = 0; d <= reach; ++d) wide[y] |= strokes[y] << d | strokes[y] >> d;
     wide[y] &= inside;
   }
+  const uint32_t stroke = style == TitleStyle::warning ? kTitleIconWarningStroke : kTitleIconStroke;
   TitleIcon icon{face.size, std::vector<uint32_t>(side * side, kTitleIconClear)};
   for (std::size_t y = 0; y < side; ++y) {
     uint64_t near = 0;
@@ -197,7 +198,7 @@ TitleIcon drawTitleIcon(std::string_view title, int size) {
     for (std::size_t x = 0; x < side; ++x) {
       const uint64_t bit = uint64_t{1} << x;
       if (strokes[y] & bit) {
-        icon.pixels[(y * side) + x] = kTitleIconStroke;
+        icon.pixels[(y * side) + x] = stroke;
       } else if (near & bit) {
         icon.pixels[(y * side) + x] = kTitleIconOutline;
       }
