@@ -34,6 +34,9 @@ const std::string kHidden = kShown + "Hidden=true\n";
 // Turned off in GNOME's settings, the last line without a line feed.
 const std::string kGnomeOff = kShown + "X-GNOME-Autostart-enabled=false";
 const std::string kGnomeOn = kShown + "X-GNOME-Autostart-enabled=true";
+// Off as GLib reads booleans.
+const std::string kHiddenOne = kShown + "Hidden=1\n", kHiddenBlank = kShown + "Hidden=true \n",
+                  kGnomeZero = kShown + "X-GNOME-Autostart-enabled=0";
 
 // What is there at the start, besides the entry's text.
 enum class Place : unsigned char {
@@ -115,6 +118,12 @@ const Row kRows[] = {
      false, "/opt/Mes \"Apps\"/caf\xC3\xA9\\b$c%/quorvel",
      "\nExec=\"/opt/Mes \\\\\"Apps\\\\\"/caf\xC3\xA9\\\\\\\\b\\\\$c%%/quorvel\"\n"
      "TryExec=/opt/Mes \"Apps\"/caf\xC3\xA9\\\\b$c%/quorvel\n"},
+    {"HiddenOne", Place::file, kHiddenOne.c_str(), false, done(Disk::text, kShown.c_str()),
+     done(Disk::same)},
+    {"HiddenTrueAndABlank", Place::file, kHiddenBlank.c_str(), false,
+     done(Disk::text, kShown.c_str()), done(Disk::same)},
+    {"OffForGnomeAsZero", Place::file, kGnomeZero.c_str(), false,
+     done(Disk::text, kGnomeOn.c_str()), done(Disk::same)},
     {"ProgramNotUtf8", Place::none, nullptr, false,
      fails(Disk::absent, "the program's path \"/opt/caf?/q\" is not UTF-8"), done(Disk::absent),
      false, "/opt/caf\xE9/q"},

@@ -33,8 +33,13 @@ std::string execArgument(std::string_view path) {
   return argument;
 }
 
+// Whether the session passes the entry over, as GNOME's session reads it (with GLib): Hidden reads
+// as true, or X-GNOME-Autostart-enabled is there and does not read as true (false, 0, or a value
+// GLib does not take as a boolean, which it reads as false).
 bool disabled(const KeyFile& entry) {
-  return entry.value(kGroup, kHidden) == "true" || entry.value(kGroup, kGnomeEnabled) == "false";
+  return entry.boolean(kGroup, kHidden).value_or(false) ||
+         (entry.value(kGroup, kGnomeEnabled) &&
+          !entry.boolean(kGroup, kGnomeEnabled).value_or(false));
 }
 
 // The entry at path as the session would read it: the file as read, and its keys when it is a

@@ -1,7 +1,10 @@
 // "Start at login": the desktop entry in the user's autostart folder, <configuration folder>/
 // autostart/org.quorvel.Quorvel.desktop, which the session reads at login (the XDG autostart
-// convention): it starts the program unless the entry says Hidden=true, or
-// X-GNOME-Autostart-enabled=false as GNOME's tools write, in its [Desktop Entry] group.
+// convention): it starts the program unless the entry's [Desktop Entry] group says Hidden=true, or
+// X-GNOME-Autostart-enabled=false as GNOME's tools write. The entry is read as GNOME's session
+// reads it with GLib (KeyFile): Hidden=1 and "Hidden=true " hide it too,
+// X-GNOME-Autostart-enabled=0 or any value that is no boolean disables it, and of a key given twice
+// the last one counts.
 //
 // The entry is the user's as much as ours: one they wrote or changed is disabled, never removed,
 // and keeps all their lines. Only the entry exactly as this program writes it is removed.
