@@ -42,6 +42,18 @@ bool disabled(const KeyFile& entry) {
           !entry.boolean(kGroup, kGnomeEnabled).value_or(false));
 }
 
+// Writes the entry whole, or says why not: never larger than kMaxEntryBytes, which enabled() would
+// no longer read, and without a byte order mark, which GLib refuses.
+bool writeEntry(const std::string& path, std::string text, std::string& problem) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  if (text.size() > Autostart::kMaxEntryBytes) {
+    problem = path + " would grow past " + std::to_string(Autostart::kMaxEntryBytes) +
+              " bytes, more than is read back: left as it is";
+    return false;
+  }
+  return replaceFile(path, text, problem);
+}
+
 // The entry at path as the session would read it: the file as read, and its keys when it is a
 // desktop entry (else why not, in problem).
 struct Entry {
@@ -120,7 +132,7 @@ bool Autostart::setEnabled(bool enable, std::string& problem) {
   if (entry.file.status == appkit::SmallFile::Status::absent) {
     if (!enable) return true;
     const auto ours = entryFor(program_, problem);
-    return ours && replaceFile(entryPath_, *ours, problem);
+    return ours && writeEntry(entryPath_, *ours, problem);
   }
   if (!entry.keys) {
     if (enable) return true;
@@ -138,7 +150,7 @@ bool Autostart::setEnabled(bool enable, std::string& problem) {
     keys.set(kGroup, kHidden, "true");
     if (keys.value(kGroup, kGnomeEnabled)) keys.set(kGroup, kGnomeEnabled, "false");
   }
-  return replaceFile(entryPath_, keys.text(), problem);
+  return writeEntry(entryPath_, keys.text(), problem);
 }
 
 }  // namespace xdg

@@ -50,9 +50,10 @@ class Autostart {
   // in place: Hidden removed, X-GNOME-Autostart-enabled set to true where it is present, every
   // other line as it was. Disabling removes the entry when it is exactly this program's, and
   // otherwise sets Hidden=true (and X-GNOME-Autostart-enabled=false where that key is present),
-  // every other line as it was. Written atomically (replaceFile), so that a failure changes
-  // nothing: false, with why in problem (the folder is not a folder or is another user's, the disk
-  // is full or read-only, the program's path cannot go in an entry, the entry cannot be read).
+  // every other line as it was (but a byte order mark, which GLib refuses). Written atomically
+  // (replaceFile), so that a failure changes nothing: false, with why in problem (the folder is not
+  // a folder or is another user's, the disk is full or read-only, the program's path cannot go in
+  // an entry, the entry cannot be read, the change would make it larger than kMaxEntryBytes).
   bool setEnabled(bool enable, std::string& problem);
 
  private:
