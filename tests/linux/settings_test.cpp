@@ -8,8 +8,10 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "support/read_file.h"
+#include "support/refusing_folders.h"
 #include "support/temp_dir.h"
 #include "xdg/user_files.h"
 
@@ -138,6 +140,21 @@ TEST(SettingsFile, IsReadWithinLimitsAndStoredWhole) {
   EXPECT_EQ(xdg::userConfigFolder(nullptr, "/"), "/.config");
   EXPECT_EQ(xdg::userConfigFolder("", "home"), "");
   EXPECT_EQ(xdg::userConfigFolder(nullptr, nullptr), "");
+}
+
+// A file replaced keeps its permissions, and its owner's reading and writing (root reads any).
+TEST(SettingsFile, KeepsThePermissionsButTheOwnersReadAndWrite) {
+  for (const auto& [before, after] :
+       {std::pair(0000, 0600), {0200, 0600}, {0444, 0644}, {0640, 0640}, {04755, 0755}}) {
+    TempDir dir;
+    const fs::path file = dir.write("config/quorvel/quorvel.conf", "[Quorvel]\nSensor=a\n");
+    fs::permissions(file, fs::perms(before));
+    std::string problem;
+    const bool readable = runningAsRoot() || (before & 0400) != 0;
+    EXPECT_EQ(Settings((dir.path() / "config").string()).storeSensor("b", problem), readable)
+        << problem;
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(readable ? after : before)) << before;
+  }
 }
 
 }  // namespace

@@ -109,9 +109,10 @@ bool replaceFile(const std::string& path, std::string_view text, std::string& pr
     problem = systemError(folder, errno);
     return false;
   }
+  // The user's permissions, but never a file its owner cannot read and write back.
   struct stat replaced {};
   if (::lstat(path.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
-    ::fchmod(fd, replaced.st_mode & 0777);
+    ::fchmod(fd, (replaced.st_mode & 0777) | S_IRUSR | S_IWUSR);
   }
   bool done = writeAll(fd, text) && ::fsync(fd) == 0;
   int error = errno;

@@ -24,9 +24,10 @@ inline constexpr char kUnknownConfigFolder[] =
 // of a unique name in the same folder, is written whole and synced to the disk, and is then
 // renamed over path, so that a reader sees the old file or the new one, never part of either, and
 // of two writers at once the last one wins. A symbolic link at path is replaced, never written
-// through. The new file keeps the permissions of the regular file it replaces, and is private to
-// the user (0600) otherwise. The folder, and those it is in, are made when missing (0700, as
-// "mkdir -p" would). Refused, changing nothing and leaving no temporary file behind, when the
+// through. The new file keeps the permissions of the regular file it replaces, but always those of
+// its owner to read and write it (a file of mode 000 becomes 0600), and is private to the user
+// (0600) otherwise. The folder, and those it is in, are made when missing (0700, as "mkdir -p"
+// would). Refused, changing nothing and leaving no temporary file behind, when the
 // folder is not a folder, belongs to another user than the effective one, or cannot be written
 // (read-only, full, over quota, not permitted): false, with why in problem ("/home/u/.config/
 // autostart is not a folder", ".../autostart is owned by another user", ".../autostart: Read-only
