@@ -1,12 +1,15 @@
 #include "xdg/settings.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -155,6 +158,31 @@ TEST(SettingsFile, KeepsThePermissionsButTheOwnersReadAndWrite) {
         << problem;
     EXPECT_EQ(fs::status(file).permissions(), fs::perms(readable ? after : before)) << before;
   }
+}
+
+// What a killed writer left (".<name>.XXXXXX") goes at the next write; nothing else does: other
+// names, a link, a folder, another user's file, the temporary file another writer holds.
+TEST(SettingsFile, TemporaryFilesLeftBehindGoAtTheNextWrite) {
+  TempDir dir;
+  const fs::path folder = dir.write("config/quorvel/.quorvel.conf.AbC123", "").parent_path();
+  for (const char* kept : {"AbC12", "AbC-12", "AbC1234"})
+    dir.write(folder / ".quorvel.conf." += kept, "");
+  for (const char* kept : {".other.conf.AbC123", "quorvel.conf.AbC123"})
+    dir.write(folder / kept, "");
+  fs::permissions(dir.write("config/quorvel/.quorvel.conf.Mode00", ""), fs::perms::none);
+  fs::create_symlink(dir.write("elsewhere", "kept"), folder / ".quorvel.conf.Link12");
+  fs::create_directory(folder / ".quorvel.conf.Fold12");
+  if (runningAsRoot()) giveToNobody(dir.write("config/quorvel/.quorvel.conf.Nobody", ""));
+  const int held = ::open(dir.write("config/quorvel/.quorvel.conf.Held12", "").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  std::string problem;
+  EXPECT_TRUE(Settings((dir.path() / "config").string()).storeSensor("x", problem)) << problem;
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(folder)) left.insert(entry.path().filename());
+  EXPECT_EQ(left.count(".quorvel.conf.AbC123") + left.count(".quorvel.conf.Mode00"), 0U);
+  EXPECT_EQ(left.size(), runningAsRoot() ? 10U : 9U);
+  EXPECT_EQ(readFile(dir.path() / "elsewhere"), "kept");
+  ::close(held);
 }
 
 }  // namespace
