@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -10,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "support/process.h"
 #include "support/read_file.h"
 #include "support/refusing_folders.h"
 #include "support/temp_dir.h"
@@ -119,7 +122,8 @@ const Row kRows[] = {
      fails(Disk::same, ".desktop is not a desktop entry (no [Desktop Entry] group)")},
     {"ProgramInAnOddFolder", Place::none, nullptr, false, done(Disk::ours), done(Disk::absent),
      false, "/opt/Mes \"Apps\"/caf\xC3\xA9\\b$c%/quorvel",
-     "\nExec=\"/opt/Mes \\\\\"Apps\\\\\"/caf\xC3\xA9\\\\\\\\b\\\\$c%%/quorvel\"\n"
+     "\nExec=/bin/sh -c \"exec \\\\\"\\\\$0\\\\\"\" "
+     "\"/opt/Mes \\\\\"Apps\\\\\"/caf\xC3\xA9\\\\\\\\b\\\\$c%%/quorvel\"\n"
      "TryExec=/opt/Mes \"Apps\"/caf\xC3\xA9\\\\b$c%/quorvel\n"},
     {"HiddenOne", Place::file, kHiddenOne.c_str(), false, done(Disk::text, kShown.c_str()),
      done(Disk::same)},
@@ -221,5 +225,24 @@ TEST_P(AutostartEntry, IsReadAndChangedAsTheSessionAndTheUserExpect) {
 
 INSTANTIATE_TEST_SUITE_P(States, AutostartEntry, testing::ValuesIn(kRows),
                          [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+// GIO (as GNOME's session) launches the entry written for a program under any folder, '%' too.
+TEST(AutostartEntryLaunch, StartsTheProgramWithGio) {
+  if (std::system("gio help launch >/dev/null 2>&1") != 0) GTEST_SKIP() << "no gio to launch with";
+  for (const char* folder : {"plain", "100%", "%u a%=b", "Mes \"Apps\" $c `d` \\e %"}) {
+    TempDir dir;
+    const fs::path program = dir.path() / folder / "q", ran = dir.path() / "ran";
+    dir.write(program.lexically_relative(dir.path()),
+              "#!/bin/sh\nprintf %s \"$0\" >" + ran.string());
+    fs::permissions(program, fs::perms(0755));
+    Autostart autostart((dir.path() / "config").string(), program.string());
+    std::string problem;
+    ASSERT_TRUE(autostart.setEnabled(true, problem)) << problem;
+    Child gio([&] { return execute({"gio", "launch", autostart.entryPath()}); });
+    EXPECT_TRUE(exitedWithZero(gio.wait(std::chrono::seconds(20)))) << folder;
+    for (int i = 0; i < 100 && readFile(ran) != program.string(); ++i) ::usleep(100000);
+    EXPECT_EQ(readFile(ran), program.string());
+  }
+}
 
 }  // namespace

@@ -33,6 +33,17 @@ std::string execArgument(std::string_view path) {
   return argument;
 }
 
+// The Exec value that starts the program at path. GLib 2.74 looks the first word of Exec up as a
+// program before it undoes "%%", and so cannot load an entry whose program's path holds '%'
+// ("Unable to load application information"): such a path goes to sh as an argument instead,
+// which every reader undoes before it starts the command (env would take a path holding '=' for a
+// variable).
+std::string execValue(std::string_view path) {
+  std::string argument = execArgument(path);
+  if (path.find('%') == std::string_view::npos) return argument;
+  return R"(/bin/sh -c "exec \"\$0\"" )" + argument;
+}
+
 // Whether the session passes the entry over, as GNOME's session reads it (with GLib): Hidden reads
 // as true, or X-GNOME-Autostart-enabled is there and does not read as true (false, 0, or a value
 // GLib does not take as a boolean, which it reads as false).
@@ -107,7 +118,7 @@ std::optional<std::string> Autostart::entryFor(const std::string& program, std::
       {"Type", "Application"},
       {"Name", "Quorvel"},
       {"Comment", "Show the CPU temperature in the panel"},
-      {"Exec", execArgument(program)},
+      {"Exec", execValue(program)},
       {"TryExec", program},
       {"Icon", "org.quorvel.Quorvel"},
       {kGnomeEnabled, "true"},

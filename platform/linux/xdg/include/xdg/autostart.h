@@ -35,9 +35,10 @@ class Autostart {
   const std::string& entryPath() const { return entryPath_; }
 
   // The entry this program writes for program: a desktop entry that starts it (Exec and TryExec
-  // its path, quoted and escaped as the format asks), with its name, comment and icon. Nullopt with
-  // why in problem when program cannot go in an entry: not an absolute path, not UTF-8, or holding
-  // a control character.
+  // its path, quoted and escaped as the format asks; a path holding '%', which GLib 2.74 cannot
+  // launch as Exec's first word, is given to /bin/sh to start), with its name, comment and icon.
+  // Nullopt with why in problem when program cannot go in an entry: not an absolute path, not
+  // UTF-8, or holding a control character.
   static std::optional<std::string> entryFor(const std::string& program, std::string& problem);
 
   // Whether the session will start the program at login: the entry is there and neither hidden nor
