@@ -59,20 +59,38 @@ bool Settings::storeSensor(std::string_view name, std::string& problem) {
     problem = kUnknownConfigFolder;
     return false;
   }
+  // A file that cannot be used is the user's still: left as it is, for them to see why.
   const appkit::SmallFile file = appkit::readSmallFile(path_, kMaxFileBytes);
-  std::string unused;
-  std::optional<KeyFile> keys;
-  if (file.status == appkit::SmallFile::Status::read) keys = KeyFile::parse(file.text, unused);
-  if (!keys) keys.emplace();
+  if (file.status == appkit::SmallFile::Status::refused) {
+    problem = file.problem + ": left as it is";
+    return false;
+  }
+  KeyFile keys;
+  if (file.status == appkit::SmallFile::Status::read) {
+    std::string why;
+    auto read = KeyFile::parse(file.text, why);
+    if (!read) {
+      problem = path_ + " is not a settings file (" + why + "): left as it is";
+      return false;
+    }
+    keys = std::move(*read);
+  }
   if (name.empty()) {
-    keys->remove(kGroup, kSensor);
+    keys.remove(kGroup, kSensor);
     // With no file, the choice is the automatic one already.
     if (file.status == appkit::SmallFile::Status::absent) return true;
-  } else {
-    keys->set(kGroup, kSensor, name);
+  } else if (!keys.set(kGroup, kSensor, name)) {
+    problem = "the sensor name \"" + appkit::printable(name) + "\" cannot be written in " + path_;
+    return false;
   }
-  const std::string text = keys->text();
+  const std::string text = keys.text();
   if (file.status == appkit::SmallFile::Status::read && text == file.text) return true;
+  // Never a file that the next start would refuse to read.
+  if (text.size() > kMaxFileBytes) {
+    problem = path_ + " would grow past " + std::to_string(kMaxFileBytes) +
+              " bytes, more than is read back: left as it is";
+    return false;
+  }
   return replaceFile(path_, text, problem);
 }
 
