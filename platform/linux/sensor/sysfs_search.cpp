@@ -131,7 +131,7 @@ std::string escaped(std::string_view text) {
   result.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < ' ' || byte > '~' || c == '\\' || c == '/' || c == '@' || c == '#') {
+    if (!text::isPrintable(c) || c == '\\' || c == '/' || c == '@' || c == '#') {
       result += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xf]};
     } else {
       result += c;

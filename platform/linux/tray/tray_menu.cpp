@@ -6,6 +6,7 @@
 
 #include "appkit/run_loop.h"
 #include "appkit/standard_streams.h"
+#include "text/ascii.h"
 #include "tray_status_bar.h"
 
 namespace tray {
@@ -31,7 +32,7 @@ enum : int {
 // A Sensor submenu of more sensors than this is grouped: a submenu per chip (the part of a name
 // before its first '/') and one per thermal zone (a name without '/', a group of its own), as many
 // as there are. Ungrouped, and in each group, no more than kMostEntries sensors are listed, and
-// the one shown: what is left is one line pointing at --list-sensors.
+// the one chosen: what is left is one line pointing at --list-sensors.
 constexpr std::size_t kMostUngrouped = 30;
 constexpr std::size_t kMostEntries = 40;
 // The longest reason a notice quotes.
@@ -84,7 +85,7 @@ void TrayMenu::build() {
   const std::string& shown = tray_.program().chosenSensor();
   std::vector<Item> items;
   chosenBy_ = {{kAutomaticId, ""}};
-  // Each entry of a (sub)menu after the first kMostEntries is left out, but the one shown; group
+  // Each entry of a (sub)menu after the first kMostEntries is left out, but the one chosen; group
   // is the name of the group parent shows, nullptr for the Sensor submenu itself.
   const auto list = [&](std::vector<Item>& menu, const std::vector<const OfferedSensor*>& all,
                         Item& parent, const std::string* group) {
@@ -184,7 +185,7 @@ void TrayMenu::menuItemClicked(int id) {
 
 void TrayMenu::report(bool& said, const std::string& what) {
   // The reason names the user's folders, which come from outside.
-  const std::string text = appkit::printable(what, kQuotedProblem);
+  const std::string text = text::printable(what, kQuotedProblem);
   if (said) {
     tray_.diagnose(text);
     return;

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "appkit/small_file.h"
-#include "appkit/standard_streams.h"
+#include "text/ascii.h"
 #include "text/utf8.h"
 #include "xdg/key_file.h"
 #include "xdg/user_files.h"
@@ -98,7 +98,7 @@ Autostart::Autostart(std::string configFolder, std::string program)
       program_(std::move(program)) {}
 
 std::optional<std::string> Autostart::entryFor(const std::string& program, std::string& problem) {
-  const std::string quoted = "the program's path \"" + appkit::printable(program, 200) + "\"";
+  const std::string quoted = "the program's path \"" + text::printable(program, 200) + "\"";
   if (program.empty() || program.front() != '/') {
     problem = quoted + " is not absolute";
     return std::nullopt;
@@ -108,7 +108,7 @@ std::optional<std::string> Autostart::entryFor(const std::string& program, std::
     return std::nullopt;
   }
   for (const char c : program) {
-    if (static_cast<unsigned char>(c) < ' ' || c == '\x7f') {
+    if (text::isControl(c)) {
       problem = quoted + " holds a control character, which a desktop entry cannot hold";
       return std::nullopt;
     }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "text/ascii.h"
 #include "text/utf8.h"
 
 namespace xdg {
@@ -26,15 +27,11 @@ std::string_view withoutTrailingBlanks(std::string_view text) {
   return text;
 }
 
-bool control(char c) {
-  return static_cast<unsigned char>(c) < ' ' || c == '\x7f';
-}
-
 // A group's name: UTF-8 text but the brackets and control characters.
 bool groupName(std::string_view name) {
   if (name.empty() || !text::wellFormedUtf8(name)) return false;
   for (const char c : name) {
-    if (c == '[' || c == ']' || control(c)) return false;
+    if (c == '[' || c == ']' || text::isControl(c)) return false;
   }
   return true;
 }
@@ -53,7 +50,7 @@ bool keyName(std::string_view key) {
     return false;
   }
   for (const char c : name) {
-    if (c == '=' || c == ']' || control(c)) return false;
+    if (c == '=' || c == ']' || text::isControl(c)) return false;
   }
   if (bracket == std::string_view::npos) return true;
   std::string_view locale = key.substr(bracket + 1);

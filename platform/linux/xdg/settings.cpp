@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "appkit/small_file.h"
-#include "appkit/standard_streams.h"
+#include "text/ascii.h"
 #include "xdg/key_file.h"
 #include "xdg/user_files.h"
 
@@ -17,7 +17,7 @@ constexpr std::string_view kSensor = "Sensor";
 
 bool printableAscii(std::string_view text) {
   for (const char c : text) {
-    if (c < ' ' || c > '~') return false;
+    if (!text::isPrintable(c)) return false;
   }
   return true;
 }
@@ -43,8 +43,7 @@ std::string Settings::sensor(std::string& problem) const {
   }
   std::string name = keys->value(kGroup, kSensor).value_or("");
   if (!printableAscii(name)) {
-    problem =
-        path_ + ": the sensor name \"" + appkit::printable(name) + "\" is not printable ASCII";
+    problem = path_ + ": the sensor name \"" + text::printable(name) + "\" is not printable ASCII";
     return "";
   }
   return name;
@@ -52,7 +51,7 @@ std::string Settings::sensor(std::string& problem) const {
 
 bool Settings::storeSensor(std::string_view name, std::string& problem) {
   if (!printableAscii(name)) {
-    problem = "the sensor name \"" + appkit::printable(name) + "\" is not printable ASCII";
+    problem = "the sensor name \"" + text::printable(name) + "\" is not printable ASCII";
     return false;
   }
   if (path_.empty()) {
@@ -80,7 +79,7 @@ bool Settings::storeSensor(std::string_view name, std::string& problem) {
     // With no file, the choice is the automatic one already.
     if (file.status == appkit::SmallFile::Status::absent) return true;
   } else if (!keys.set(kGroup, kSensor, name)) {
-    problem = "the sensor name \"" + appkit::printable(name) + "\" cannot be written in " + path_;
+    problem = "the sensor name \"" + text::printable(name) + "\" cannot be written in " + path_;
     return false;
   }
   const std::string text = keys.text();
