@@ -705,6 +705,69 @@ TEST_F(TrayItem, ItsMenuChoosesTheSensorAndStartAtLoginAndTheChoiceLasts) {
   }
 }
 
+TEST_F(TrayItem, EachKindOfHostShowsTheReadingsOfEachOpeningOfTheMenu) {
+  // Each kind of host opens the menu, then its Sensor submenu, after what each step changes (and,
+  // for a step that changes something "between", after the menu and before the submenu opens).
+  const std::pair<const char*, MenuHost::Kind> kinds[] = {
+      {"libdbusmenu-qt (KDE Plasma, LXQt)", MenuHost::Kind::qt},
+      {"libdbusmenu-glib (Xfce, MATE, Cinnamon)", MenuHost::Kind::glib},
+      {"GNOME Shell's AppIndicator extension", MenuHost::Kind::gnome},
+  };
+  const auto zone = [&](const char* reading) {
+    return [this, reading] { sysfs_.addZone("thermal_zone0", "acpitz", reading); };
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> before, between;
+    std::vector<std::string> shown, hidden;  // the texts of the Sensor submenu's entries
+  };
+  const Step steps[] = {
+      {"the first opening",
+       nullptr,
+       nullptr,
+       {"coretemp/Package id 0: 47.8\u00b0C", "acpitz: 35.0\u00b0C"},
+       {}},
+      {"new readings",
+       [&] { setSensor("50000\n"); },
+       zone("36000\n"),
+       {"coretemp/Package id 0: 50.0\u00b0C", "acpitz: 35.0\u00b0C"},
+       {}},
+      {"the next opening", nullptr, nullptr, {"acpitz: 36.0\u00b0C"}, {}},
+      {"a sensor that comes",
+       [&] { sysfs_.addZone("thermal_zone1", "pch", "41000\n"); },
+       nullptr,
+       {"pch: 41.0\u00b0C", "coretemp/Package id 0: 50.0\u00b0C"},
+       {}},
+      {"a sensor that goes",
+       [&] { sysfs_.vanish("class/thermal/thermal_zone1"); },
+       [&] { setSensor("52500\n"); },
+       {"coretemp/Package id 0: 50.0\u00b0C", "acpitz: 36.0\u00b0C"},
+       {"pch"}},
+  };
+  for (const auto& [what, kind] : kinds) {
+    SCOPED_TRACE(what);
+    setSensor("47750\n");
+    zone("35000\n")();
+    FakeWatcher watcher(bus_);
+    Running quorvel = run();
+    ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+    MenuHost host(bus_, watcher.registrations[0].sender, "/MenuBar", kind);
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.what);
+      if (step.before) step.before();
+      ASSERT_TRUE(host.open(0));
+      const MenuEntry* const sensors = host.find("Sensor");
+      ASSERT_NE(sensors, nullptr);
+      if (step.between) step.between();
+      ASSERT_TRUE(host.open(sensors->id));
+      for (const std::string& text : step.shown) EXPECT_NE(host.find(text), nullptr) << text;
+      for (const std::string& text : step.hidden) EXPECT_EQ(host.find(text), nullptr) << text;
+    }
+    quorvel.send(SIGTERM);
+    EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+  }
+}
+
 TEST_F(TrayItem, ItsSensorMenuStaysUsableWithHundredsOfSensors) {
   // Four chips of 60 channels each, beside the CPU's: a submenu per chip, each listing 40 and
   // saying how many more. A zone named as a chip's "more" line would be keyed is a group of its

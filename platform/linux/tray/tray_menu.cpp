@@ -4,7 +4,6 @@
 #include <climits>
 #include <utility>
 
-#include "appkit/run_loop.h"
 #include "appkit/standard_streams.h"
 #include "tray_status_bar.h"
 
@@ -36,9 +35,6 @@ constexpr std::size_t kMostUngrouped = 30;
 constexpr std::size_t kMostEntries = 40;
 // The longest reason a notice quotes.
 constexpr std::size_t kQuotedProblem = 300;
-// How long the readings last read stay good for a host that asks again (AboutToShow, then
-// GetLayout, as most hosts do when the menu opens).
-constexpr uint64_t kReadingsLast = 1'000'000;  // microseconds
 
 // A text as hosts read a menu label: '_' marks the next character as the mnemonic, "__" is '_'.
 std::string label(std::string_view text) {
@@ -72,11 +68,7 @@ int TrayMenu::idOf(Keyed what, const std::string& name) {
 }
 
 void TrayMenu::menuWillShow() {
-  const uint64_t now = appkit::monotonicNow();
-  if (readAt_ == 0 || now - readAt_ >= kReadingsLast) {
-    if (!tray_.program().listSensors(sensors_)) sensors_.clear();
-    readAt_ = now;
-  }
+  if (!tray_.program().listSensors(sensors_)) sensors_.clear();
   build();
 }
 
