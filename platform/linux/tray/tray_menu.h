@@ -1,7 +1,8 @@
 // What the tray item's menu holds and does: a Sensor submenu (Automatic, then one radio item per
-// temperature sensor with its reading), Start at login, and Quit. The sensors and their readings
-// are read once as the menu opens (a host is about to show it), never at a refresh; the submenus
-// that open after show what that reading gave.
+// temperature sensor with its reading; past 30 sensors, a submenu per chip and one of the thermal
+// zones, no level of more than 40 entries), Start at login, and Quit. The sensors and their
+// readings are read once as the menu opens (a host is about to show it), never at a refresh; the
+// submenus that open after show what that reading gave.
 #pragma once
 
 #include <map>
