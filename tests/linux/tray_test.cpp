@@ -705,40 +705,197 @@ TEST_F(TrayItem, ItsMenuChoosesTheSensorAndStartAtLoginAndTheChoiceLasts) {
   }
 }
 
-TEST_F(TrayItem, ItsSensorMenuStaysUsableWithHundredsOfSensors) {
-  // Four chips of 60 channels each, beside the CPU's: a submenu per chip, each listing 40 and
-  // saying how many more. A zone named as a chip's "more" line would be keyed is a group of its
-  // own, and takes no id of another item.
-  for (int chip = 0; chip < 4; ++chip) {
-    for (int channel = 1; channel <= 60; ++channel) {
-      sysfs_.addChip("hwmon" + std::to_string(chip + 1), "chip" + std::to_string(chip), channel,
-                     "t" + std::to_string(channel), "40000\n");
+TEST_F(TrayItem, EachKindOfHostShowsTheReadingsOfEachOpeningOfTheMenu) {
+  // Each kind of host opens the menu, then its Sensor submenu, after what each step changes (and,
+  // for a step that changes something "between", after the menu and before the submenu opens).
+  const std::pair<const char*, MenuHost::Kind> kinds[] = {
+      {"libdbusmenu-qt (KDE Plasma, LXQt)", MenuHost::Kind::qt},
+      {"libdbusmenu-glib (Xfce, MATE, Cinnamon)", MenuHost::Kind::glib},
+      {"GNOME Shell's AppIndicator extension", MenuHost::Kind::gnome},
+  };
+  const auto zone = [&](const char* reading) {
+    return [this, reading] { sysfs_.addZone("thermal_zone0", "acpitz", reading); };
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> before, between;
+    std::vector<std::string> shown, hidden;  // the texts of the Sensor submenu's entries
+  };
+  const Step steps[] = {
+      {"the first opening",
+       nullptr,
+       nullptr,
+       {"coretemp/Package id 0: 47.8\u00b0C", "acpitz: 35.0\u00b0C"},
+       {}},
+      {"new readings",
+       [&] { setSensor("50000\n"); },
+       zone("36000\n"),
+       {"coretemp/Package id 0: 50.0\u00b0C", "acpitz: 35.0\u00b0C"},
+       {}},
+      {"the next opening", nullptr, nullptr, {"acpitz: 36.0\u00b0C"}, {}},
+      {"a sensor that comes",
+       [&] { sysfs_.addZone("thermal_zone1", "pch", "41000\n"); },
+       nullptr,
+       {"pch: 41.0\u00b0C", "coretemp/Package id 0: 50.0\u00b0C"},
+       {}},
+      {"a sensor that goes",
+       [&] { sysfs_.vanish("class/thermal/thermal_zone1"); },
+       [&] { setSensor("52500\n"); },
+       {"coretemp/Package id 0: 50.0\u00b0C", "acpitz: 36.0\u00b0C"},
+       {"pch"}},
+  };
+  for (const auto& [what, kind] : kinds) {
+    SCOPED_TRACE(what);
+    setSensor("47750\n");
+    zone("35000\n")();
+    FakeWatcher watcher(bus_);
+    Running quorvel = run();
+    ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+    MenuHost host(bus_, watcher.registrations[0].sender, "/MenuBar", kind);
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.what);
+      if (step.before) step.before();
+      ASSERT_TRUE(host.open(0));
+      const MenuEntry* const sensors = host.find("Sensor");
+      ASSERT_NE(sensors, nullptr);
+      if (step.between) step.between();
+      ASSERT_TRUE(host.open(sensors->id));
+      for (const std::string& text : step.shown) EXPECT_NE(host.find(text), nullptr) << text;
+      for (const std::string& text : step.hidden) EXPECT_EQ(host.find(text), nullptr) << text;
     }
+    quorvel.send(SIGTERM);
+    EXPECT_TRUE(exitedWithZero(quorvel.wait()));
   }
-  sysfs_.addZone("thermal_zone0", "chip1 more", "41000\n");
-  FakeWatcher watcher(bus_);
-  Running quorvel = run();
-  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
-  const auto menu = readMenu(watcher.bus(), watcher.registrations[0].sender, "/MenuBar");
-  const MenuEntry* const sensors = findEntry(menu, "Sensor");
-  ASSERT_NE(sensors, nullptr);
-  std::vector<std::string> groups;
-  for (const MenuEntry& entry : menu) {
-    if (entry.parent != sensors->id || entry.children.empty()) continue;
-    groups.push_back(entry.text());
-    if (entry.text() == "coretemp" || entry.text() == "chip1 more") continue;
-    EXPECT_EQ(entry.children.size(), 41u) << entry.text();
-    const auto last = std::find_if(menu.begin(), menu.end(), [&](const MenuEntry& each) {
-      return each.id == entry.children.back();
-    });
-    ASSERT_NE(last, menu.end());
-    EXPECT_EQ(last->text(), "20 more: quorvel --list-sensors lists them");
-    EXPECT_FALSE(last->enabled);
+}
+
+TEST_F(TrayItem, ItsSensorMenuStaysUsableWithHundredsOfSensors) {
+  // Machines of many sensors, and the Sensor submenu each gets: its entries (a chip's sensors under
+  // the chip, the zones under "Thermal zones", a group of one listed as its sensor), and the lines
+  // that say how many a level leaves out, by the group they close ("": the Sensor submenu's own).
+  const auto chips = [&](int count, int channels, const std::string& prefix) {
+    for (int chip = 0; chip < count; ++chip) {
+      for (int channel = 1; channel <= channels; ++channel) {
+        sysfs_.addChip("hwmon" + std::to_string(chip + 1), prefix + std::to_string(chip), channel,
+                       "t" + std::to_string(channel), "40000\n");
+      }
+    }
+  };
+  const auto zones = [&](int count) {
+    for (int zone = 0; zone < count; ++zone) {
+      sysfs_.addZone("thermal_zone" + std::to_string(zone), "zone" + std::to_string(zone),
+                     "41000\n");
+    }
+  };
+  const std::string cpu = "coretemp/Package id 0: 47.8\u00b0C";
+  struct Machine {
+    const char* what;
+    std::function<void()> lay;
+    std::vector<std::string> arguments;
+    std::vector<std::string> sensorMenu;  // the entries' texts, the separator as ""
+    std::map<std::string, int> more;      // the sensors each group leaves out
+  };
+  const Machine machines[] = {
+      {"240 sensors: four chips of 60 channels beside the CPU's, and a zone named as a chip's "
+       "'more' line is keyed",
+       [&] {
+         chips(4, 60, "chip");
+         sysfs_.addZone("thermal_zone0", "chip1 more", "41000\n");
+       },
+       {},
+       {"Automatic (coretemp/Package id 0)", "", "chip0", "chip1", "chip2", "chip3", cpu,
+        "chip1 more: 41.0\u00b0C"},
+       {{"chip0", 21}, {"chip1", 21}, {"chip2", 21}, {"chip3", 21}}},
+      {"70 thermal zones and several chips",
+       [&] {
+         zones(70);
+         for (const char* label : {"Core 0", "Core 1", "Core 2"}) {
+           sysfs_.addChip("hwmon0", "coretemp", label[5] - '0' + 2, label, "45000\n");
+         }
+         sysfs_.addChip("hwmon1", "nvme", 1, "Composite", "38000\n");
+         for (int channel = 1; channel <= 3; ++channel) {
+           sysfs_.addChip("hwmon2", "amdgpu", channel, "t" + std::to_string(channel), "50000\n");
+         }
+       },
+       {},
+       {"Automatic (coretemp/Package id 0)", "", "amdgpu", "coretemp",
+        "nvme/Composite: 38.0\u00b0C", "Thermal zones"},
+       {{"Thermal zones", 31}}},
+      {"the sensor shown past what its group lists",
+       [&] { zones(70); },
+       {"--sensor", "zone65"},
+       {"Automatic (coretemp/Package id 0)", "", cpu, "Thermal zones"},
+       {{"Thermal zones", 31}}},
+      {"more chips than the Sensor submenu lists, the CPU's last",
+       [&] { chips(45, 2, "chip"); },
+       {},
+       {},
+       {{"", 18}}},
+  };
+  for (const Machine& machine : machines) {
+    SCOPED_TRACE(machine.what);
+    sysfs_.vanish("class");
+    setSensor("47750\n");
+    machine.lay();
+    Running list = run({"--list-sensors"});
+    EXPECT_TRUE(exitedWithZero(list.wait()));
+    std::vector<std::string> names;
+    for (const auto& line : lines(list.out)) names.push_back(line.substr(0, line.find('\t')));
+    FakeWatcher watcher(bus_);
+    Running quorvel = run(machine.arguments);
+    ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+    const auto menu = readMenu(watcher.bus(), watcher.registrations[0].sender, "/MenuBar");
+    quorvel.send(SIGTERM);
+    EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+    const MenuEntry* const sensors = findEntry(menu, "Sensor");
+    ASSERT_NE(sensors, nullptr);
+    std::map<int, const MenuEntry*> byId;
+    for (const MenuEntry& entry : menu) EXPECT_TRUE(byId.emplace(entry.id, &entry).second);
+    std::vector<std::string> sensorMenu;
+    for (const int id : sensors->children) sensorMenu.push_back(byId[id]->text());
+    if (!machine.sensorMenu.empty()) {
+      EXPECT_EQ(sensorMenu, machine.sensorMenu);
+    }
+
+    // No level of more than 40 entries, no submenu of one; each sensor reachable under its group,
+    // or counted by the line of the deepest group listed that it belongs to; the one shown
+    // reachable.
+    std::set<std::string> reached;
+    std::map<std::string, int> said, left;
+    for (const MenuEntry& entry : menu) {
+      EXPECT_LE(entry.children.size(), 40u) << entry.text();
+      if (!entry.children.empty() && entry.id != sensors->id && entry.parent != -1) {
+        EXPECT_GT(entry.children.size(), 1u) << entry.text();
+      }
+      const auto parent = byId.find(entry.parent);
+      if (parent == byId.end()) continue;  // the root
+      const std::string group = parent->second == sensors ? "" : parent->second->text();
+      const std::string text = entry.text();
+      if (const auto more = text.find(" more: quorvel --list-sensors lists them");
+          more != std::string::npos) {
+        said[group] = std::stoi(text.substr(0, more));
+      } else if (entry.toggleType == "radio" && !text.starts_with("Automatic")) {
+        const std::string name = text.substr(0, text.rfind(": "));
+        const bool zone = name.find('/') == std::string::npos;
+        reached.insert(name);
+        if (!group.empty()) {
+          EXPECT_EQ(group, zone ? "Thermal zones" : name.substr(0, name.find('/')));
+        }
+      }
+    }
+    std::set<std::string> groups;
+    for (const int id : sensors->children) groups.insert(byId[id]->text());
+    for (const std::string& name : names) {
+      if (reached.contains(name)) continue;
+      const std::string group =
+          name.find('/') == std::string::npos ? "Thermal zones" : name.substr(0, name.find('/'));
+      ++left[groups.contains(group) ? group : ""];
+    }
+    EXPECT_EQ(said, left);
+    EXPECT_EQ(said, machine.more);
+    std::size_t all = reached.size();
+    for (const auto& [group, count] : said) all += static_cast<std::size_t>(count);
+    EXPECT_EQ(all, names.size());
+    const std::string shown = machine.arguments.empty() ? "coretemp/Package id 0" : "zone65";
+    EXPECT_TRUE(reached.contains(shown)) << shown;
   }
-  EXPECT_EQ(groups, (std::vector<std::string>{"chip0", "chip1", "chip1 more", "chip2", "chip3",
-                                              "coretemp"}));
-  std::set<int> ids;
-  for (const MenuEntry& entry : menu) EXPECT_TRUE(ids.insert(entry.id).second) << entry.id;
-  quorvel.send(SIGTERM);
-  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
 }

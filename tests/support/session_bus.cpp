@@ -318,6 +318,38 @@ std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item) {
 
 namespace {
 
+// An item's properties (a{sv}) into entry, those it shows.
+void readProperties(sd_bus_message* message, MenuEntry& entry) {
+  sd_bus_message_enter_container(message, 'a', "{sv}");
+  while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
+    const char* name = nullptr;
+    sd_bus_message_read(message, "s", &name);
+    const std::string key = name;
+    char type = 0;
+    const char* contents = nullptr;
+    sd_bus_message_peek_type(message, &type, &contents);
+    sd_bus_message_enter_container(message, 'v', contents);
+    if (contents[0] == 's') {
+      const char* text = nullptr;
+      sd_bus_message_read(message, "s", &text);
+      if (key == "label") entry.label = text;
+      if (key == "type") entry.type = text;
+      if (key == "toggle-type") entry.toggleType = text;
+    } else if (contents[0] == 'i' && key == "toggle-state") {
+      sd_bus_message_read(message, "i", &entry.toggleState);
+    } else if (contents[0] == 'b' && key == "enabled") {
+      int enabled = 1;
+      sd_bus_message_read(message, "b", &enabled);
+      entry.enabled = enabled != 0;
+    } else {
+      sd_bus_message_skip(message, contents);
+    }
+    sd_bus_message_exit_container(message);
+    sd_bus_message_exit_container(message);
+  }
+  sd_bus_message_exit_container(message);
+}
+
 // One (ia{sv}av) of a layout, and the entries under it, into menu.
 int readMenuNode(sd_bus_message* reply, int parent, std::vector<MenuEntry>& menu) {
   int result = sd_bus_message_enter_container(reply, 'r', "ia{sv}av");
@@ -325,34 +357,7 @@ int readMenuNode(sd_bus_message* reply, int parent, std::vector<MenuEntry>& menu
   MenuEntry entry;
   entry.parent = parent;
   sd_bus_message_read(reply, "i", &entry.id);
-  sd_bus_message_enter_container(reply, 'a', "{sv}");
-  while (sd_bus_message_enter_container(reply, 'e', "sv") > 0) {
-    const char* name = nullptr;
-    sd_bus_message_read(reply, "s", &name);
-    const std::string key = name;
-    char type = 0;
-    const char* contents = nullptr;
-    sd_bus_message_peek_type(reply, &type, &contents);
-    sd_bus_message_enter_container(reply, 'v', contents);
-    if (contents[0] == 's') {
-      const char* text = nullptr;
-      sd_bus_message_read(reply, "s", &text);
-      if (key == "label") entry.label = text;
-      if (key == "type") entry.type = text;
-      if (key == "toggle-type") entry.toggleType = text;
-    } else if (contents[0] == 'i' && key == "toggle-state") {
-      sd_bus_message_read(reply, "i", &entry.toggleState);
-    } else if (contents[0] == 'b' && key == "enabled") {
-      int enabled = 1;
-      sd_bus_message_read(reply, "b", &enabled);
-      entry.enabled = enabled != 0;
-    } else {
-      sd_bus_message_skip(reply, contents);
-    }
-    sd_bus_message_exit_container(reply);
-    sd_bus_message_exit_container(reply);
-  }
-  sd_bus_message_exit_container(reply);
+  readProperties(reply, entry);
   const std::size_t at = menu.size();
   menu.push_back(entry);
   sd_bus_message_enter_container(reply, 'a', "v");
@@ -400,6 +405,155 @@ const MenuEntry* findEntry(const std::vector<MenuEntry>& menu, std::string_view 
 bool clickEntry(sd_bus* bus, const std::string& item, const std::string& path, int id) {
   return sd_bus_call_method(bus, item.c_str(), path.c_str(), "com.canonical.dbusmenu", "Event",
                             nullptr, nullptr, "isvu", id, "clicked", "s", "", 0u) >= 0;
+}
+
+MenuHost::MenuHost(const PrivateBus& bus, std::string item, std::string path, Kind kind)
+    : bus_(bus.connect()), item_(std::move(item)), path_(std::move(path)), kind_(kind) {
+  entries_[0] = MenuEntry{};
+  const std::string match = "type='signal',interface='com.canonical.dbusmenu',sender='" + item_ +
+                            "',path='" + path_ + "'";
+  if (sd_bus_add_match(bus_.get(), nullptr, match.c_str(), &MenuHost::onSignal, this) < 0) {
+    throw std::runtime_error("cannot listen to the menu");
+  }
+  if (kind_ != Kind::qt) layout(0, -1, kind_ == Kind::gnome);
+}
+
+int MenuHost::onSignal(sd_bus_message* message, void* userdata, sd_bus_error* /*error*/) {
+  static_cast<MenuHost*>(userdata)->signals_.push_back(sd_bus_message_ref(message));
+  return 0;
+}
+
+bool MenuHost::layout(int parent, int depth, bool typesOnly) {
+  sd_bus_message *call = nullptr, *reply = nullptr;
+  std::vector<MenuEntry> read;
+  const char* const types[] = {"type", "children-display", nullptr};
+  int result = sd_bus_message_new_method_call(bus_.get(), &call, item_.c_str(), path_.c_str(),
+                                              "com.canonical.dbusmenu", "GetLayout");
+  if (result >= 0) result = sd_bus_message_append(call, "ii", parent, depth);
+  if (result >= 0) {
+    result = sd_bus_message_append_strv(call, const_cast<char**>(typesOnly ? types : types + 2));
+  }
+  if (result >= 0) result = sd_bus_call(bus_.get(), call, 0, nullptr, &reply);
+  if (result >= 0) result = sd_bus_message_read(reply, "u", &revision_);
+  if (result >= 0) readMenuNode(reply, -1, read);
+  sd_bus_message_unref(reply);
+  sd_bus_message_unref(call);
+  if (result < 0 || read.empty()) return false;
+  // The levels the layout reached have their children from it; the items, their properties
+  // (those asked), but for the ones the host holds and asked the types alone of.
+  std::map<int, int> levels{{parent, 0}};
+  std::vector<int> added;
+  for (MenuEntry& entry : read) {
+    const int level = entry.parent == -1 ? 0 : levels[entry.parent] + 1;
+    levels[entry.id] = level;
+    const auto held = entries_.find(entry.id);
+    if (held == entries_.end()) {
+      added.push_back(entry.id);
+    } else if (typesOnly) {
+      entry.label = held->second.label;
+      entry.toggleType = held->second.toggleType;
+      entry.toggleState = held->second.toggleState;
+      entry.enabled = held->second.enabled;
+    }
+    if (depth >= 0 && level >= depth && held != entries_.end()) {
+      entry.children = held->second.children;
+    }
+    entry.parent = entry.id == parent ? entries_[parent].parent : entry.parent;
+    entries_[entry.id] = entry;
+  }
+  return !typesOnly || added.empty() || properties(added);
+}
+
+bool MenuHost::properties(const std::vector<int>& ids) {
+  sd_bus_message* reply = nullptr;
+  sd_bus_message* call = nullptr;
+  int result = sd_bus_message_new_method_call(bus_.get(), &call, item_.c_str(), path_.c_str(),
+                                              "com.canonical.dbusmenu", "GetGroupProperties");
+  if (result >= 0) {
+    result = sd_bus_message_append_array(call, 'i', ids.data(), ids.size() * sizeof(int32_t));
+  }
+  if (result >= 0) result = sd_bus_message_append(call, "as", 0);
+  if (result >= 0) result = sd_bus_call(bus_.get(), call, 0, nullptr, &reply);
+  if (result >= 0) result = sd_bus_message_enter_container(reply, 'a', "(ia{sv})");
+  while (result > 0 && sd_bus_message_enter_container(reply, 'r', "ia{sv}") > 0) {
+    int id = 0;
+    sd_bus_message_read(reply, "i", &id);
+    readProperties(reply, entries_[id]);
+    sd_bus_message_exit_container(reply);
+  }
+  sd_bus_message_unref(reply);
+  sd_bus_message_unref(call);
+  return result >= 0;
+}
+
+bool MenuHost::open(int id) {
+  if (kind_ == Kind::glib) {
+    sd_bus_message* call = nullptr;
+    int result = sd_bus_message_new_method_call(bus_.get(), &call, item_.c_str(), path_.c_str(),
+                                                "com.canonical.dbusmenu", "AboutToShowGroup");
+    const int32_t ids[] = {id};
+    if (result >= 0) result = sd_bus_message_append_array(call, 'i', ids, sizeof ids);
+    if (result >= 0) result = sd_bus_message_set_expect_reply(call, 0);
+    if (result >= 0) result = sd_bus_send(bus_.get(), call, nullptr);
+    sd_bus_message_unref(call);
+    return result >= 0 && settle();
+  }
+  sd_bus_message* reply = nullptr;
+  int changed = 0;
+  int result =
+      sd_bus_call_method(bus_.get(), item_.c_str(), path_.c_str(), "com.canonical.dbusmenu",
+                         "AboutToShow", nullptr, &reply, "i", id);
+  if (result >= 0) result = sd_bus_message_read(reply, "b", &changed);
+  sd_bus_message_unref(reply);
+  if (result < 0 || !settle()) return false;
+  if (kind_ == Kind::qt && (changed || entries_[id].children.empty()) && !layout(id, 1, false)) {
+    return false;
+  }
+  if (kind_ == Kind::gnome && changed && !layout(0, -1, true)) return false;
+  return settle();
+}
+
+MenuHost::~MenuHost() {
+  for (sd_bus_message* signal : signals_) sd_bus_message_unref(signal);
+}
+
+bool MenuHost::settle() {
+  for (;;) {
+    if (failed_ || !roundTrip(bus_.get(), item_)) return false;
+    if (signals_.empty()) return true;
+    sd_bus_message* const signal = signals_.front();
+    signals_.erase(signals_.begin());
+    if (sd_bus_message_is_signal(signal, nullptr, "ItemsPropertiesUpdated")) {
+      sd_bus_message_enter_container(signal, 'a', "(ia{sv})");
+      while (sd_bus_message_enter_container(signal, 'r', "ia{sv}") > 0) {
+        int id = 0;
+        sd_bus_message_read(signal, "i", &id);
+        MenuEntry ignored;
+        readProperties(signal, entries_.contains(id) ? entries_[id] : ignored);
+        sd_bus_message_exit_container(signal);
+      }
+    } else if (sd_bus_message_is_signal(signal, nullptr, "LayoutUpdated")) {
+      uint32_t revision = 0;
+      int parent = 0;
+      sd_bus_message_read(signal, "ui", &revision, &parent);
+      if (kind_ == Kind::qt) failed_ = !layout(parent, 1, false);
+      if (kind_ == Kind::glib && revision > revision_) failed_ = !layout(0, -1, false);
+      if (kind_ == Kind::gnome) failed_ = !layout(0, -1, true);
+    }
+    sd_bus_message_unref(signal);
+  }
+}
+
+const MenuEntry* MenuHost::find(std::string_view text) const {
+  // As the host shows them: the entries under the root, and under each submenu, it holds.
+  std::vector<int> shown{0};
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const auto entry = entries_.find(shown[i]);
+    if (entry == entries_.end()) continue;
+    if (i > 0 && entry->second.text().starts_with(text)) return &entry->second;
+    shown.insert(shown.end(), entry->second.children.begin(), entry->second.children.end());
+  }
+  return nullptr;
 }
 
 const sd_bus_vtable FakeWatcher::kVtable[] = {

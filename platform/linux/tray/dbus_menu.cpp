@@ -84,20 +84,40 @@ bool wanted(const Names& names, std::string_view name) {
   return false;
 }
 
-// The item's properties as a{sv}.
-int appendProperties(sd_bus_message* reply, const Item& item, const Names& names) {
-  int result = sd_bus_message_open_container(reply, SD_BUS_TYPE_ARRAY, "{sv}");
-  for (const auto& [name, value] : properties(item)) {
-    if (result < 0) return result;
-    if (!wanted(names, name)) continue;
-    result = sd_bus_message_open_container(reply, SD_BUS_TYPE_DICT_ENTRY, "sv");
-    if (result >= 0) result = sd_bus_message_append_basic(reply, 's', name);
-    if (result >= 0) {
-      result = std::visit([&](const auto& held) { return appendVariant(reply, held); }, value);
-    }
-    if (result >= 0) result = sd_bus_message_close_container(reply);
+using Properties = std::vector<std::pair<const char*, Value>>;
+
+bool sameValue(const Value& a, const Value& b) {
+  if (a.index() != b.index()) return false;
+  if (const auto* text = std::get_if<const char*>(&a)) {
+    return std::strcmp(*text, std::get<const char*>(b)) == 0;
   }
-  return result < 0 ? result : sd_bus_message_close_container(reply);
+  return a == b;
+}
+
+bool sameProperty(const std::pair<const char*, Value>& a, const std::pair<const char*, Value>& b) {
+  return std::strcmp(a.first, b.first) == 0 && sameValue(a.second, b.second);
+}
+
+// The properties as a{sv}.
+int appendPropertyList(sd_bus_message* message, const Properties& list) {
+  int result = sd_bus_message_open_container(message, SD_BUS_TYPE_ARRAY, "{sv}");
+  for (const auto& [name, value] : list) {
+    if (result < 0) return result;
+    result = sd_bus_message_open_container(message, SD_BUS_TYPE_DICT_ENTRY, "sv");
+    if (result >= 0) result = sd_bus_message_append_basic(message, 's', name);
+    if (result >= 0) {
+      result = std::visit([&](const auto& held) { return appendVariant(message, held); }, value);
+    }
+    if (result >= 0) result = sd_bus_message_close_container(message);
+  }
+  return result < 0 ? result : sd_bus_message_close_container(message);
+}
+
+// The item's properties that names asks for, as a{sv}.
+int appendProperties(sd_bus_message* reply, const Item& item, const Names& names) {
+  Properties asked = properties(item);
+  std::erase_if(asked, [&](const auto& property) { return !wanted(names, property.first); });
+  return appendPropertyList(reply, asked);
 }
 
 // An item and, down to depth levels (any negative depth: all), its children: (ia{sv}av).
@@ -163,7 +183,7 @@ int getLayout(sd_bus_message* call, void* userdata, sd_bus_error* error) {
   int result = sd_bus_message_read(call, "ii", &parent, &depth);
   if (result >= 0) result = readNames(call, names, error);
   if (result < 0) return result;
-  menu->refresh();
+  menu->willRead();
   const Item* const item = menu->find(parent);
   if (!item) return unknownItem(error, parent);
   sd_bus_message* reply = nullptr;
@@ -172,16 +192,18 @@ int getLayout(sd_bus_message* call, void* userdata, sd_bus_error* error) {
   if (result >= 0) result = appendNode(reply, *menu, *item, depth, names);
   if (result >= 0) result = sd_bus_send(nullptr, reply, nullptr);
   sd_bus_message_unref(reply);
+  if (result >= 0) menu->sentLayout(parent, depth);
   return result;
 }
 
 int getGroupProperties(sd_bus_message* call, void* userdata, sd_bus_error* error) {
-  const auto* const menu = static_cast<const DbusMenu*>(userdata);
+  auto* const menu = static_cast<DbusMenu*>(userdata);
   std::vector<int> ids;
   Names names;
   int result = readIds(call, ids, error);
   if (result >= 0) result = readNames(call, names, error);
   if (result < 0) return result;
+  menu->willRead();
   sd_bus_message* reply = nullptr;
   result = sd_bus_message_new_method_return(call, &reply);
   if (result >= 0) result = sd_bus_message_open_container(reply, SD_BUS_TYPE_ARRAY, "(ia{sv})");
@@ -189,18 +211,18 @@ int getGroupProperties(sd_bus_message* call, void* userdata, sd_bus_error* error
   if (ids.empty()) {
     for (const Item& item : menu->items()) ids.push_back(item.id);
   }
+  std::erase_if(ids, [&](int id) { return !menu->find(id); });  // they have no properties to give
   for (const int id : ids) {
-    const Item* const item = menu->find(id);
     if (result < 0) break;
-    if (!item) continue;  // items that do not exist have no properties to give
     result = sd_bus_message_open_container(reply, SD_BUS_TYPE_STRUCT, "ia{sv}");
-    if (result >= 0) result = sd_bus_message_append(reply, "i", item->id);
-    if (result >= 0) result = appendProperties(reply, *item, names);
+    if (result >= 0) result = sd_bus_message_append(reply, "i", id);
+    if (result >= 0) result = appendProperties(reply, *menu->find(id), names);
     if (result >= 0) result = sd_bus_message_close_container(reply);
   }
   if (result >= 0) result = sd_bus_message_close_container(reply);
   if (result >= 0) result = sd_bus_send(nullptr, reply, nullptr);
   sd_bus_message_unref(reply);
+  for (const int id : result >= 0 ? ids : std::vector<int>{}) menu->sentProperties(id);
   return result;
 }
 
@@ -278,27 +300,46 @@ int eventGroup(sd_bus_message* call, void* userdata, sd_bus_error* error) {
   return result;
 }
 
+// A host is about to show the submenus of ids, the known ones: the answer is those whose layout
+// changed since the host last fetched it. A host that expects no reply (as libdbusmenu-glib sends
+// AboutToShowGroup) is told by LayoutUpdated instead, when there is a change to tell.
+int answerAboutToShow(sd_bus_message* call, DbusMenu& menu, const std::vector<int>& known,
+                      bool group, const std::vector<int>& unknown) {
+  for (const int id : known) menu.willShow(id);
+  std::vector<int> changed;
+  for (const int id : known) {
+    if (menu.changedUnder(id)) changed.push_back(id);
+  }
+  if (!sd_bus_message_get_expect_reply(call)) {
+    if (!changed.empty()) menu.announce(changed);
+    return 1;
+  }
+  if (!group) return sd_bus_reply_method_return(call, "b", changed.empty() ? 0 : 1);
+  sd_bus_message* reply = nullptr;
+  int result = sd_bus_message_new_method_return(call, &reply);
+  if (result >= 0) result = appendIds(reply, changed);
+  if (result >= 0) result = appendIds(reply, unknown);
+  if (result >= 0) result = sd_bus_send(nullptr, reply, nullptr);
+  sd_bus_message_unref(reply);
+  return result;
+}
+
 int aboutToShow(sd_bus_message* call, void* userdata, sd_bus_error* error) {
   auto* const menu = static_cast<DbusMenu*>(userdata);
   int32_t id = 0;
   if (const int result = sd_bus_message_read(call, "i", &id); result < 0) return result;
   if (!menu->find(id)) return unknownItem(error, id);
-  return sd_bus_reply_method_return(call, "b", menu->refresh() ? 1 : 0);
+  return answerAboutToShow(call, *menu, {id}, false, {});
 }
 
 int aboutToShowGroup(sd_bus_message* call, void* userdata, sd_bus_error* error) {
   auto* const menu = static_cast<DbusMenu*>(userdata);
   std::vector<int> ids, known, unknown;
   if (const int result = readIds(call, ids, error); result < 0) return result;
-  const bool changed = menu->refresh();
   for (const int id : ids) (menu->find(id) ? known : unknown).push_back(id);
-  sd_bus_message* reply = nullptr;
-  int result = sd_bus_message_new_method_return(call, &reply);
-  if (result >= 0) result = appendIds(reply, changed ? known : std::vector<int>{});
-  if (result >= 0) result = appendIds(reply, unknown);
-  if (result >= 0) result = sd_bus_send(nullptr, reply, nullptr);
-  sd_bus_message_unref(reply);
-  return result;
+  // None known: an error, as the protocol says.
+  if (known.empty() && !unknown.empty()) return unknownItem(error, unknown[0]);
+  return answerAboutToShow(call, *menu, known, true, unknown);
 }
 
 const sd_bus_vtable kMenuVtable[] = {
@@ -332,7 +373,12 @@ const sd_bus_vtable kMenuVtable[] = {
 }  // namespace
 
 DbusMenu::DbusMenu(sd_bus* bus, std::string path, Owner& owner)
-    : bus_(bus), path_(std::move(path)), owner_(owner), items_{Item{}}, places_{{0, 0}} {}
+    : bus_(bus),
+      path_(std::move(path)),
+      owner_(owner),
+      items_{Item{}},
+      places_{{kRootId, 0}},
+      known_{{kRootId, Known{}}} {}
 
 DbusMenu::~DbusMenu() {
   sd_bus_slot_unref(object_);
@@ -349,23 +395,148 @@ const DbusMenu::Item* DbusMenu::find(int id) const {
 
 void DbusMenu::setItems(std::vector<Item> items) {
   if (items.empty() || items.front().id != kRootId || items == items_) return;
-  items_ = std::move(items);
-  places_.clear();
+  const std::vector<Item> before = std::exchange(items_, std::move(items));
+  const auto placesBefore = std::exchange(places_, {});
   for (std::size_t i = 0; i < items_.size(); ++i) places_.emplace(items_[i].id, i);
-  ++revision_;
+  std::erase_if(known_, [&](const auto& each) { return !places_.contains(each.first); });
+  // The layout changed where an item came, went, or has other children; the properties, where an
+  // item held by a host shows otherwise.
+  const uint32_t next = revision_ + 1;
+  bool relaidOut = false;
+  std::vector<std::pair<const Item*, const Item*>> told;  // (now, before)
+  for (const Item& item : items_) {
+    const auto was = placesBefore.find(item.id);
+    const Item* const old = was != placesBefore.end() ? &before[was->second] : nullptr;
+    Known& known = known_[item.id];
+    if (!old || old->children != item.children) {
+      relaidOut = true;
+      // An item with no children has no layout under it to fetch until it gets some.
+      known.changed = old || !item.children.empty() ? next : 0;
+    }
+    if (old && known.held &&
+        !std::ranges::equal(properties(*old), properties(item), sameProperty)) {
+      told.emplace_back(&item, old);
+    }
+    for (const int child : item.children) {
+      if (places_.contains(child)) known_[child].parent = item.id;
+    }
+  }
+  if (relaidOut) revision_ = next;
+  if (told.empty() || !object_) return;
+  // ItemsPropertiesUpdated: of each item, the properties that have another value, and the names
+  // of those it has no more (back to their default).
+  sd_bus_message* signal = nullptr;
+  int result =
+      sd_bus_message_new_signal(bus_, &signal, path_.c_str(), kInterface, "ItemsPropertiesUpdated");
+  if (result >= 0) result = sd_bus_message_open_container(signal, SD_BUS_TYPE_ARRAY, "(ia{sv})");
+  for (const auto& [now, old] : told) {
+    Properties changed = properties(*now);
+    const Properties was = properties(*old);
+    std::erase_if(changed, [&](const auto& property) {
+      return std::ranges::any_of(was,
+                                 [&](const auto& other) { return sameProperty(other, property); });
+    });
+    if (result >= 0) result = sd_bus_message_open_container(signal, SD_BUS_TYPE_STRUCT, "ia{sv}");
+    if (result >= 0) result = sd_bus_message_append(signal, "i", now->id);
+    if (result >= 0) result = appendPropertyList(signal, changed);
+    if (result >= 0) result = sd_bus_message_close_container(signal);
+  }
+  if (result >= 0) result = sd_bus_message_close_container(signal);
+  if (result >= 0) result = sd_bus_message_open_container(signal, SD_BUS_TYPE_ARRAY, "(ias)");
+  for (const auto& [now, old] : told) {
+    const Properties is = properties(*now);
+    std::vector<const char*> gone;
+    for (const auto& [name, value] : properties(*old)) {
+      if (std::none_of(is.begin(), is.end(),
+                       [&](const auto& other) { return std::strcmp(other.first, name) == 0; })) {
+        gone.push_back(name);
+      }
+    }
+    if (gone.empty() || result < 0) continue;
+    result = sd_bus_message_open_container(signal, SD_BUS_TYPE_STRUCT, "ias");
+    if (result >= 0) result = sd_bus_message_append(signal, "i", now->id);
+    if (result >= 0) result = sd_bus_message_open_container(signal, SD_BUS_TYPE_ARRAY, "s");
+    for (const char* name : gone) {
+      if (result >= 0) result = sd_bus_message_append_basic(signal, 's', name);
+    }
+    if (result >= 0) result = sd_bus_message_close_container(signal);
+    if (result >= 0) result = sd_bus_message_close_container(signal);
+  }
+  if (result >= 0) result = sd_bus_message_close_container(signal);
+  if (result >= 0) sd_bus_send(bus_, signal, nullptr);
+  sd_bus_message_unref(signal);
 }
 
-bool DbusMenu::refresh() {
-  const uint32_t before = revision_;
-  owner_.menuWillShow();
-  announced_ = revision_;  // the host that asks learns the layout from the answer
-  return revision_ != before;
+void DbusMenu::willShow(int id) {
+  if (id == kRootId || !shown_) {
+    shown_ = true;
+    owner_.menuWillShow();
+  }
 }
 
-void DbusMenu::announce() {
-  if (announced_ == revision_ || !object_) return;
-  announced_ = revision_;
-  sd_bus_emit_signal(bus_, path_.c_str(), kInterface, "LayoutUpdated", "ui", revision_, kRootId);
+void DbusMenu::willRead() {
+  if (!shown_) willShow(kRootId);
+}
+
+// A change under id that a host has to fetch: an item whose children changed since it last fetched
+// them, id itself or one whose children it fetched before.
+template <typename Visit>
+void DbusMenu::visitChanged(int id, Visit&& visit) const {
+  std::vector<int> pending{id};
+  while (!pending.empty()) {
+    const int each = pending.back();
+    pending.pop_back();
+    const Known& known = known_.at(each);
+    if (known.changed > known.fetched && (each == id || known.fetched != 0)) visit(each);
+    for (const int child : find(each)->children) {
+      if (find(child)) pending.push_back(child);
+    }
+  }
+}
+
+bool DbusMenu::changedUnder(int id) const {
+  bool changed = false;
+  visitChanged(id, [&](int /*item*/) { changed = true; });
+  return changed;
+}
+
+void DbusMenu::announce(const std::vector<int>& ids) {
+  // The parent of every change: the deepest item above (or at) each of them.
+  std::vector<int> common;  // from the first change up to the root
+  for (const int id : ids) {
+    visitChanged(id, [&](int changed) {
+      std::vector<int> line;
+      for (int each = changed; each != -1; each = known_.at(each).parent) line.push_back(each);
+      if (common.empty()) {
+        common = std::move(line);
+        return;
+      }
+      const auto meets = std::find_first_of(line.begin(), line.end(), common.begin(), common.end());
+      common.erase(common.begin(), std::find(common.begin(), common.end(), *meets));
+    });
+  }
+  if (common.empty() || !object_) return;
+  sd_bus_emit_signal(bus_, path_.c_str(), kInterface, "LayoutUpdated", "ui", revision_,
+                     common.front());
+}
+
+void DbusMenu::sentLayout(int parent, int depth) {
+  std::vector<std::pair<int, int>> pending{{parent, depth}};  // an item, and the depth under it
+  while (!pending.empty()) {
+    const auto [id, levels] = pending.back();
+    pending.pop_back();
+    Known& known = known_.at(id);
+    known.held = true;
+    if (levels == 0) continue;
+    known.fetched = revision_;
+    for (const int child : find(id)->children) {
+      if (find(child)) pending.emplace_back(child, levels < 0 ? levels : levels - 1);
+    }
+  }
+}
+
+void DbusMenu::sentProperties(int id) {
+  known_.at(id).held = true;
 }
 
 }  // namespace tray

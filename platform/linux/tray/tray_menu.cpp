@@ -1,10 +1,10 @@
 #include "tray_menu.h"
 
 #include <algorithm>
-#include <climits>
+#include <map>
+#include <string_view>
 #include <utility>
 
-#include "appkit/run_loop.h"
 #include "appkit/standard_streams.h"
 #include "text/ascii.h"
 #include "tray_status_bar.h"
@@ -25,21 +25,21 @@ enum : int {
   kQuitSeparatorId,
   kAutomaticId,
   kAutomaticSeparatorId,
-  kMoreId,
+  kMoreId,  // the Sensor submenu's line for what it leaves out
+  kZonesId,
+  kZonesMoreId,
   kFirstSensorId = 100,
 };
 
-// A Sensor submenu of more sensors than this is grouped: a submenu per chip (the part of a name
-// before its first '/') and one per thermal zone (a name without '/', a group of its own), as many
-// as there are. Ungrouped, and in each group, no more than kMostEntries sensors are listed, and
-// the one chosen: what is left is one line pointing at --list-sensors.
+// Up to kMostUngrouped sensors, the Sensor submenu lists them all. Past that, it holds a submenu
+// for each chip (the part of a name before its '/') of more than one sensor, the sensor of a chip
+// that has one, and a "Thermal zones" submenu (zones' names have no '/'). No level lists more than
+// kMostEntries entries: past that, it lists kMostEntries - 1, the one that holds the sensor shown
+// among them, and one line that says how many sensors it leaves out, which --list-sensors lists.
 constexpr std::size_t kMostUngrouped = 30;
 constexpr std::size_t kMostEntries = 40;
 // The longest reason a notice quotes.
 constexpr std::size_t kQuotedProblem = 300;
-// How long the readings last read stay good for a host that asks again (AboutToShow, then
-// GetLayout, as most hosts do when the menu opens).
-constexpr uint64_t kReadingsLast = 1'000'000;  // microseconds
 
 // A text as hosts read a menu label: '_' marks the next character as the mnemonic, "__" is '_'.
 std::string label(std::string_view text) {
@@ -55,9 +55,50 @@ std::string sensorLabel(const OfferedSensor& sensor) {
   return label(sensor.name) + ": " + (sensor.problem.empty() ? sensor.reading : "unreadable");
 }
 
-// The group a sensor's item goes in when the menu is grouped: its chip; a zone is alone.
-std::string groupOf(const std::string& name) {
-  return name.substr(0, name.find('/'));
+// A group of sensors as the Sensor submenu shows them: a chip's, or the zones.
+struct Group {
+  std::string chip;  // empty for the zones
+  std::vector<const OfferedSensor*> sensors;
+};
+
+// An entry of a level of the menu before it is listed: its item, those under it, how many sensors
+// it stands for and whether the sensor shown is one of them.
+struct Entry {
+  std::vector<Item> items;  // its own first
+  std::size_t sensors = 0;
+  bool shown = false;
+};
+
+// Lists entries under parent, the room there allows (kMostEntries less what parent holds before
+// them), and the line more, with how many sensors are left out, if some are.
+void list(std::vector<Entry> entries, Item& parent, std::vector<Item>& under, int more) {
+  const std::size_t room = kMostEntries - parent.children.size();
+  std::size_t keep = entries.size() <= room ? entries.size() : room - 1;
+  std::size_t left = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    // Past the room, only the entry of the sensor shown, in the place of the last one before.
+    if (i >= keep && !entries[i].shown) {
+      left += entries[i].sensors;
+      continue;
+    }
+    if (i >= keep && keep > 0 && !entries[keep - 1].shown) {
+      const Entry& dropped = entries[--keep];
+      left += dropped.sensors;
+      parent.children.pop_back();
+      under.resize(under.size() - dropped.items.size());
+    }
+    parent.children.push_back(entries[i].items.front().id);
+    under.insert(under.end(), entries[i].items.begin(), entries[i].items.end());
+  }
+  if (left == 0) return;
+  parent.children.push_back(more);
+  under.push_back({more,
+                   Kind::standard,
+                   std::to_string(left) + " more: quorvel --list-sensors lists them",
+                   false,
+                   false,
+                   "",
+                   {}});
 }
 
 }  // namespace
@@ -73,72 +114,78 @@ int TrayMenu::idOf(Keyed what, const std::string& name) {
 }
 
 void TrayMenu::menuWillShow() {
-  const uint64_t now = appkit::monotonicNow();
-  if (readAt_ == 0 || now - readAt_ >= kReadingsLast) {
-    if (!tray_.program().listSensors(sensors_)) sensors_.clear();
-    readAt_ = now;
-  }
+  if (!tray_.program().listSensors(sensors_)) sensors_.clear();
   build();
 }
 
 void TrayMenu::build() {
-  const std::string& shown = tray_.program().chosenSensor();
-  std::vector<Item> items;
+  const std::string& chosen = tray_.program().chosenSensor();
+  const std::string& shown = tray_.program().shownSensor();
   chosenBy_ = {{kAutomaticId, ""}};
-  // Each entry of a (sub)menu after the first kMostEntries is left out, but the one chosen; group
-  // is the name of the group parent shows, nullptr for the Sensor submenu itself.
-  const auto list = [&](std::vector<Item>& menu, const std::vector<const OfferedSensor*>& all,
-                        Item& parent, const std::string* group) {
-    std::size_t left = 0;
-    for (const auto* const sensor : all) {
-      if (parent.children.size() >= kMostEntries && sensor->name != shown) {
-        ++left;
-        continue;
-      }
-      const int id = idOf(Keyed::sensor, sensor->name);
-      chosenBy_[id] = sensor->name;
-      parent.children.push_back(id);
-      menu.push_back({id, Kind::radio, sensorLabel(*sensor), sensor->name == shown, true, "", {}});
-    }
-    if (left == 0) return;
-    const int more = group ? idOf(Keyed::more, *group) : kMoreId;
-    parent.children.push_back(more);
-    menu.push_back({more,
-                    Kind::standard,
-                    std::to_string(left) + " more: quorvel --list-sensors lists them",
-                    false,
-                    false,
-                    "",
-                    {}});
+  const auto sensorEntry = [&](const OfferedSensor& sensor) {
+    const int id = idOf(Keyed::sensor, sensor.name);
+    chosenBy_[id] = sensor.name;
+    return Entry{{{id, Kind::radio, sensorLabel(sensor), sensor.name == chosen, true, "", {}}},
+                 1,
+                 sensor.name == shown};
   };
 
   Item sensors{kSensorMenuId, Kind::submenu, "_Sensor", false, true, "", {}};
-  std::vector<Item> entries;
   std::string automatic = "_Automatic";
   for (const auto& sensor : sensors_) {
     if (sensor.automatic) automatic += " (" + label(sensor.name) + ")";
   }
   sensors.children = {kAutomaticId, kAutomaticSeparatorId};
-  entries.push_back({kAutomaticId, Kind::radio, automatic, shown.empty(), true, "", {}});
-  entries.push_back({kAutomaticSeparatorId, Kind::separator, "", false, true, "", {}});
-  std::vector<const OfferedSensor*> all;
-  for (const auto& sensor : sensors_) all.push_back(&sensor);
-  if (all.size() <= kMostUngrouped) {
-    list(entries, all, sensors, nullptr);
+  std::vector<Item> entries{{kAutomaticId, Kind::radio, automatic, chosen.empty(), true, "", {}},
+                            {kAutomaticSeparatorId, Kind::separator, "", false, true, "", {}}};
+  std::vector<Entry> listed;
+  if (sensors_.size() <= kMostUngrouped) {
+    for (const auto& sensor : sensors_) listed.push_back(sensorEntry(sensor));
   } else {
-    // By chip, each a submenu of its sensors, in the order of their names.
-    std::map<std::string, std::vector<const OfferedSensor*>> groups;
-    for (const auto* const sensor : all) groups[groupOf(sensor->name)].push_back(sensor);
-    std::vector<Item> groupItems;
-    for (const auto& [chip, members] : groups) {
-      Item group{idOf(Keyed::group, chip), Kind::submenu, label(chip), false, true, "", {}};
-      list(groupItems, members, group, &chip);
-      sensors.children.push_back(group.id);
-      entries.push_back(std::move(group));
+    // The chips in the order of their first sensor's name, then the zones.
+    std::vector<Group> groups;
+    std::map<std::string, std::size_t, std::less<>> places;  // of each chip's group in groups
+    Group zones;
+    for (const auto& sensor : sensors_) {
+      const std::size_t slash = sensor.name.find('/');
+      if (slash == std::string::npos) {
+        zones.sensors.push_back(&sensor);
+        continue;
+      }
+      const std::string chip = sensor.name.substr(0, slash);
+      const auto [place, added] = places.try_emplace(chip, groups.size());
+      if (added) groups.push_back({chip, {}});
+      groups[place->second].sensors.push_back(&sensor);
     }
-    entries.insert(entries.end(), groupItems.begin(), groupItems.end());
+    if (!zones.sensors.empty()) groups.push_back(std::move(zones));
+    for (const Group& group : groups) {
+      if (group.sensors.size() == 1) {
+        listed.push_back(sensorEntry(*group.sensors.front()));
+        continue;
+      }
+      const bool isZones = group.chip.empty();
+      Item submenu{isZones ? kZonesId : idOf(Keyed::group, group.chip),
+                   Kind::submenu,
+                   isZones ? "Thermal zones" : label(group.chip),
+                   false,
+                   true,
+                   "",
+                   {}};
+      std::vector<Entry> members;
+      for (const auto* const sensor : group.sensors) members.push_back(sensorEntry(*sensor));
+      Entry entry{{}, group.sensors.size(), false};
+      for (const Entry& member : members) entry.shown = entry.shown || member.shown;
+      std::vector<Item> under;
+      list(std::move(members), submenu, under,
+           isZones ? kZonesMoreId : idOf(Keyed::more, group.chip));
+      entry.items.push_back(std::move(submenu));
+      entry.items.insert(entry.items.end(), under.begin(), under.end());
+      listed.push_back(std::move(entry));
+    }
   }
+  list(std::move(listed), sensors, entries, kMoreId);
 
+  std::vector<Item> items;
   items.push_back({kRootId,
                    Kind::standard,
                    "",

@@ -1,10 +1,10 @@
 // What the tray item's menu holds and does: a Sensor submenu (Automatic, then one radio item per
-// temperature sensor with its reading), Start at login, and Quit. The sensors and their readings
-// are read when a host is about to show the menu, never at a refresh; the layout changes only
-// when they or a choice do.
+// temperature sensor with its reading; past 30 sensors, a submenu per chip and one of the thermal
+// zones, no level of more than 40 entries), Start at login, and Quit. The sensors and their
+// readings are read once as the menu opens (a host is about to show it), never at a refresh; the
+// submenus that open after show what that reading gave.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,7 +32,7 @@ class TrayMenu final : public DbusMenu::Owner {
 
  private:
   // The items, from the sensors last read, the sensor chosen and whether the program starts at
-  // login.
+  // login. Reads nothing.
   void build();
   // Says why a choice could not be kept: the first time of each kind always, later ones with
   // --verbose.
@@ -48,8 +48,7 @@ class TrayMenu final : public DbusMenu::Owner {
 
   Tray& tray_;
   DbusMenu menu_;
-  std::vector<OfferedSensor> sensors_;
-  uint64_t readAt_ = 0;  // when sensors_ was read, in monotonic microseconds; 0: never
+  std::vector<OfferedSensor> sensors_;  // as the menu's last opening read them
   std::map<std::pair<Keyed, std::string>, int> ids_;
   std::map<int, std::string> chosenBy_;  // the sensor each item chooses ("" for Automatic)
   bool autostartFailed_ = false;

@@ -155,6 +155,50 @@ const MenuEntry* findEntry(const std::vector<MenuEntry>& menu, std::string_view 
 // Sends the menu the event "clicked" on item id, as a host does when the user chooses it.
 bool clickEntry(sd_bus* bus, const std::string& item, const std::string& path, int id);
 
+// A tray's host of an item's menu, as each kind of host reads one: it holds the entries it fetched
+// (its own copy, which only what the menu sends changes), takes the changes the menu signals, and
+// opens a menu as it does when the user opens it.
+class MenuHost {
+ public:
+  enum class Kind {
+    // libdbusmenu-qt (KDE Plasma, LXQt): AboutToShow of each menu as it opens, then that menu's
+    // layout to depth 1 when the answer is true or the menu is empty; LayoutUpdated: the same.
+    qt,
+    // libdbusmenu-glib (Xfce, MATE, Cinnamon): the whole layout at first, AboutToShowGroup with no
+    // reply expected as a menu opens, the whole layout again when LayoutUpdated names a revision
+    // newer than the one it holds.
+    glib,
+    // GNOME Shell's AppIndicator extension: the whole layout, with the items' types alone, and the
+    // properties of the items it did not hold; again when AboutToShow answers true, or on
+    // LayoutUpdated.
+    gnome,
+  };
+  MenuHost(const PrivateBus& bus, std::string item, std::string path, Kind kind);
+  ~MenuHost();
+  MenuHost(const MenuHost&) = delete;
+  MenuHost& operator=(const MenuHost&) = delete;
+
+  // Opens the submenu of id (0: the menu itself) and takes what the menu sends until it has
+  // answered everything; false when a call failed.
+  bool open(int id);
+  // The entry the host holds whose shown text starts with text, or nullptr.
+  const MenuEntry* find(std::string_view text) const;
+
+ private:
+  bool layout(int parent, int depth, bool typesOnly);
+  bool properties(const std::vector<int>& ids);
+  bool settle();  // takes the signals until the menu has sent no more
+  static int onSignal(sd_bus_message* message, void* userdata, sd_bus_error* error);
+
+  BusConnection bus_;
+  std::string item_, path_;
+  Kind kind_;
+  std::map<int, MenuEntry> entries_;
+  uint32_t revision_ = 0;
+  std::vector<sd_bus_message*> signals_;  // not taken yet
+  bool failed_ = false;
+};
+
 // The tray's watcher, org.kde.StatusNotifierWatcher, writing down who registers. It answers each
 // registration as told; its name goes when it is destroyed, as when a panel ends. Its connection
 // also owns alsoOwns: with org.gnome.Shell, say, it is GNOME Shell's watcher to an item.
