@@ -79,7 +79,8 @@ std::shared_ptr<Timer> scheduledTimerWithTimeInterval(double interval, TimerActi
                                                       bool repeats) {
   appkit::Port* const port = appkit::Port::running();
   if (!port)
-    return std::make_shared<appkit::RunLoopTimer>(appkit::TimerSchedule{}, nullptr, repeats);
+    return std::make_shared<appkit::RunLoopTimer>(interval, appkit::TimerSchedule{}, nullptr,
+                                                  repeats);
   return port->loop().scheduleTimer(interval, std::move(action), repeats);
 }
 

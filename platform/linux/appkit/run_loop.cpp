@@ -166,8 +166,10 @@ BusAttachment::~BusAttachment() {
 
 std::shared_ptr<RunLoopTimer> RunLoop::scheduleTimer(double interval, platform::TimerAction action,
                                                      bool repeats) {
-  const TimerSchedule schedule{monotonicNow(), timerIntervalMicroseconds(interval)};
-  auto timer = std::make_shared<RunLoopTimer>(schedule, std::move(action), repeats);
+  const TimerSchedule schedule{
+      monotonicNow(),
+      timerIntervalMicroseconds(repeats && repeatInterval_ ? *repeatInterval_ : interval)};
+  auto timer = std::make_shared<RunLoopTimer>(interval, schedule, std::move(action), repeats);
   if (!event_->loop || !timer->action_) {
     timer->action_ = nullptr;  // never scheduled, so it keeps nothing alive
     return timer;
@@ -184,8 +186,25 @@ uint64_t monotonicNow() {
   return static_cast<uint64_t>(now.tv_sec) * 1000000u + static_cast<uint64_t>(now.tv_nsec) / 1000u;
 }
 
-RunLoopTimer::RunLoopTimer(TimerSchedule schedule, platform::TimerAction action, bool repeats)
-    : schedule_(schedule),
+void RunLoop::setRepeatInterval(std::optional<double> seconds) {
+  repeatInterval_ = seconds;
+  for (const auto& [key, timer] : timers_) {
+    if (timer->repeats_) timer->reschedule(seconds ? *seconds : timer->asked_);
+  }
+}
+
+double RunLoop::repeatInterval() const {
+  if (repeatInterval_) return *repeatInterval_;
+  for (const auto& [key, timer] : timers_) {
+    if (timer->repeats_ && timer->valid_) return timer->asked_;
+  }
+  return 0.0;
+}
+
+RunLoopTimer::RunLoopTimer(double interval, TimerSchedule schedule, platform::TimerAction action,
+                           bool repeats)
+    : asked_(interval),
+      schedule_(schedule),
       due_(schedule.firstDeadline()),
       repeats_(repeats),
       action_(std::move(action)) {}
@@ -196,6 +215,11 @@ void RunLoopTimer::runAction() {
   action_(*this);
   firing_ = false;
   retired_ = nullptr;
+}
+
+void RunLoopTimer::reschedule(double interval) {
+  schedule_ = {monotonicNow(), timerIntervalMicroseconds(interval)};
+  due_ = schedule_.firstDeadline();
 }
 
 void RunLoopTimer::fire() {

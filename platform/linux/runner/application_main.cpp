@@ -15,6 +15,7 @@
 
 #include "appkit/bundle.h"
 #include "appkit/port.h"
+#include "presented_status_bar.h"
 #include "runner/tray_program.h"
 #include "sensor/sensor_list.h"
 #include "status_bar_choice.h"
@@ -309,13 +310,24 @@ std::string storedSensor() {
   return {};
 }
 
+// How the user chose to see the temperature, from the settings; each value the file holds that
+// cannot be taken is said once, and its default used.
+preferences::Preferences storedPreferences() {
+  const xdg::Settings settings(xdg::userConfigFolder());
+  std::vector<std::string> notices;
+  const preferences::Preferences chosen = settings.preferences(notices);
+  for (const auto& line : notices) notice(text::printable(line, 300));
+  return chosen;
+}
+
 // Every temperature sensor, one per line: name, tab, reading (or why it cannot be read), and a
 // tab and * on the one a run with these options shows, with why where that is not the CPU's.
 int listSensors(std::string_view named) {
   const std::string chosen = named.empty() ? storedSensor() : std::string();
   std::vector<sensor::ListedSensor> sensors;
   std::string problem;
-  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem, named.empty() ? chosen : named)) {
+  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem, named.empty() ? chosen : named,
+                           storedPreferences().unit)) {
     notice("cannot search " + text::printable(sensor::sysfsRoot(), 200) + ": " + problem);
     return 1;
   }
@@ -364,7 +376,7 @@ int applicationMain(int argc, char* argv[]) {
   // bar the port holds.
   std::optional<runner::TrayProgram> program;
   appkit::Port port;
-  program.emplace(port, shown, appkit::runningProgramPath());
+  program.emplace(port, shown, appkit::runningProgramPath(), storedPreferences());
   port.setVerbose(request.verbose);
   // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
   ::signal(SIGPIPE, SIG_IGN);
@@ -383,7 +395,8 @@ int applicationMain(int argc, char* argv[]) {
     port.streams().notice(problem);
     return 1;
   }
-  port.setStatusBar(std::move(bar));
+  // Each title goes through the program, which shows it as the user chose.
+  port.setStatusBar(std::make_unique<runner::PresentedStatusBar>(std::move(bar), *program));
 
   appkit::ApplicationObject& application = port.application();
   appkit::loadMainInterface(application);

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <utility>
 
-#include "app/title.h"
 #include "sensor/sensor_text.h"
 #include "smc/smc_block.h"
 #include "sysfs_search.h"
@@ -14,7 +13,8 @@ namespace sensor {
 namespace {
 
 // One reading of a sensor's file, as the title would show it; false with the reason otherwise.
-bool readAsTitle(const std::string& path, std::string& reading, std::string& problem) {
+bool readAsTitle(const std::string& path, preferences::Unit unit, std::string& reading,
+                 std::string& problem) {
   const iokit::SensorFileReading read = iokit::readSensorFile(path);
   if (read.error != 0) {
     problem = std::strerror(read.error);
@@ -24,8 +24,8 @@ bool readAsTitle(const std::string& path, std::string& reading, std::string& pro
     problem = "not a temperature";
   } else {
     const auto sp78 = static_cast<uint16_t>(sensor::millidegreesToSp78(read.millidegrees));
-    reading = formatTemperatureTitle(
-        sp78ToCelsius(static_cast<uint8_t>(sp78 >> 8), static_cast<uint8_t>(sp78)));
+    reading = preferences::temperatureText(
+        sp78ToCelsius(static_cast<uint8_t>(sp78 >> 8), static_cast<uint8_t>(sp78)), unit);
     return true;
   }
   return false;
@@ -34,7 +34,7 @@ bool readAsTitle(const std::string& path, std::string& reading, std::string& pro
 }  // namespace
 
 bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors, std::string& problem,
-                 std::string_view named) {
+                 std::string_view named, preferences::Unit unit) {
   sensors.clear();
   iokit::SensorInventory inventory;
   const kern_return_t status = iokit::takeSensorInventory(root, inventory);
@@ -47,7 +47,7 @@ bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors, st
     listed.name = inventory.sensors[i].name;
     listed.automatic = static_cast<std::ptrdiff_t>(i) == inventory.automatic;
     listed.shown = named.empty() ? listed.automatic : listed.name == named;
-    readAsTitle(inventory.sensors[i].path, listed.reading, listed.problem);
+    readAsTitle(inventory.sensors[i].path, unit, listed.reading, listed.problem);
     sensors.push_back(std::move(listed));
   }
   return true;
@@ -84,6 +84,10 @@ const std::string& ShownSensor::foundName() const {
 
 const Threshold& ShownSensor::threshold() const {
   return device_->threshold();
+}
+
+const std::optional<double>& ShownSensor::lastReading() const {
+  return device_->lastReading();
 }
 
 std::string sysfsRoot() {

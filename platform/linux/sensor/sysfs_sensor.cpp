@@ -73,6 +73,7 @@ kern_return_t SysfsSensor::keyInfo(uint32_t key, uint32_t& dataSize, uint32_t& d
 kern_return_t SysfsSensor::readBytes(uint32_t key, uint32_t dataSize, uint8_t (&bytes)[32]) {
   if (key != kCpuKey) return kIOReturnNotFound;
   if (dataSize != kSp78Size) return kIOReturnBadArgument;
+  lastReading_.reset();
   if (fd_ < 0) {
     const kern_return_t status = open();
     if (status != kIOReturnSuccess) return status;
@@ -95,6 +96,7 @@ kern_return_t SysfsSensor::readBytes(uint32_t key, uint32_t dataSize, uint8_t (&
   const auto raw = static_cast<uint16_t>(sensor::millidegreesToSp78(millidegrees));
   bytes[0] = static_cast<uint8_t>(raw >> 8);
   bytes[1] = static_cast<uint8_t>(raw & 0xff);
+  lastReading_ = sp78ToCelsius(bytes[0], bytes[1]);
   return kIOReturnSuccess;
 }
 

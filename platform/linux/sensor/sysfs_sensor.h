@@ -2,6 +2,7 @@
 // it answers the key "TC0P" (type "sp78", 2 bytes) with the sensor's reading.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "iokit/smc_device.h"
@@ -29,6 +30,10 @@ class SysfsSensor final : public SmcDevice {
   // default when it found none.
   const sensor::Threshold& threshold() const { return threshold_; }
 
+  // The last reading in degrees Celsius, as the SMC's reader decodes the bytes it answered; nullopt
+  // when it failed (and before the first).
+  const std::optional<double>& lastReading() const { return lastReading_; }
+
   kern_return_t probe(bool& present) override;
   kern_return_t open() override;
   void close() override;
@@ -45,6 +50,7 @@ class SysfsSensor final : public SmcDevice {
   std::string path_;  // the sensor found by the last search, empty when none
   std::string foundName_;
   sensor::Threshold threshold_;
+  std::optional<double> lastReading_;
   int fd_ = -1;  // the sensor, open from a successful open() until it stops answering
 };
 

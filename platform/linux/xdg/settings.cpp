@@ -14,12 +14,53 @@ namespace {
 
 constexpr std::string_view kGroup = "Quorvel";
 constexpr std::string_view kSensor = "Sensor";
+// The longest value a notice quotes.
+constexpr std::size_t kQuotedValue = 40;
 
 bool printableAscii(std::string_view text) {
   for (const char c : text) {
     if (!text::isPrintable(c)) return false;
   }
   return true;
+}
+
+// The settings file as read now: its keys (none when there is no file), or nullopt with why in
+// problem when it cannot be used; end, what is said of it then ("the settings in it are ignored",
+// "left as it is").
+struct ReadFile {
+  appkit::SmallFile file;
+  std::optional<KeyFile> keys;
+};
+ReadFile readFile(const std::string& path, std::string_view end, std::string& problem) {
+  ReadFile read{appkit::readSmallFile(path, Settings::kMaxFileBytes), std::nullopt};
+  if (read.file.status == appkit::SmallFile::Status::absent) {
+    read.keys.emplace();
+  } else if (read.file.status == appkit::SmallFile::Status::refused) {
+    problem = read.file.problem + ": " + std::string(end);
+  } else {
+    std::string why;
+    read.keys = KeyFile::parse(read.file.text, why);
+    if (!read.keys) {
+      problem = path + " is not a settings file (" + why + "): " + std::string(end);
+    }
+  }
+  return read;
+}
+
+// One key's value through parse; nullopt, with a line in notices, for one that is not of its form.
+template <typename Parse>
+auto preference(const KeyFile& keys, std::string_view key, const std::string& path, Parse parse,
+                std::vector<std::string>& notices)
+    -> decltype(parse("", std::declval<std::string&>())) {
+  const auto text = keys.value(kGroup, key);
+  if (!text || text->empty()) return std::nullopt;
+  std::string why;
+  auto value = parse(*text, why);
+  if (!value) {
+    notices.push_back(std::string(key) + "=" + text::printable(*text, kQuotedValue) + " in " +
+                      path + " " + why + ": ignored, the default is used");
+  }
+  return value;
 }
 
 }  // namespace
@@ -29,19 +70,9 @@ Settings::Settings(std::string configFolder)
 
 std::string Settings::sensor(std::string& problem) const {
   if (path_.empty()) return "";
-  const appkit::SmallFile file = appkit::readSmallFile(path_, kMaxFileBytes);
-  if (file.status == appkit::SmallFile::Status::absent) return "";
-  if (file.status == appkit::SmallFile::Status::refused) {
-    problem = file.problem + ": the settings in it are ignored";
-    return "";
-  }
-  std::string why;
-  const auto keys = KeyFile::parse(file.text, why);
-  if (!keys) {
-    problem = path_ + " is not a settings file (" + why + "): the settings in it are ignored";
-    return "";
-  }
-  std::string name = keys->value(kGroup, kSensor).value_or("");
+  const ReadFile read = readFile(path_, "the settings in it are ignored", problem);
+  if (!read.keys) return "";
+  std::string name = read.keys->value(kGroup, kSensor).value_or("");
   if (!printableAscii(name)) {
     problem = path_ + ": the sensor name \"" + text::printable(name) + "\" is not printable ASCII";
     return "";
@@ -49,41 +80,86 @@ std::string Settings::sensor(std::string& problem) const {
   return name;
 }
 
+preferences::Preferences Settings::preferences(std::vector<std::string>& notices) const {
+  preferences::Preferences chosen;
+  if (path_.empty()) return chosen;
+  std::string problem;
+  const ReadFile read = readFile(path_, "the settings in it are ignored", problem);
+  if (!read.keys) {
+    notices.push_back(problem);
+    return chosen;
+  }
+  const KeyFile& keys = *read.keys;
+  if (auto unit = preference(keys, preferences::kUnitKey, path_, preferences::parseUnit, notices))
+    chosen.unit = *unit;
+  if (auto warnAt =
+          preference(keys, preferences::kWarnAtKey, path_, preferences::parseWarnAt, notices))
+    chosen.warnAt = *warnAt;
+  if (auto interval =
+          preference(keys, preferences::kIntervalKey, path_, preferences::parseInterval, notices))
+    chosen.interval = *interval;
+  // A boolean as GLib reads one.
+  const auto notify = keys.value(kGroup, preferences::kNotifyKey);
+  if (notify && !notify->empty()) {
+    if (const auto on = keys.boolean(kGroup, preferences::kNotifyKey)) {
+      chosen.notify = *on;
+    } else {
+      notices.push_back(std::string(preferences::kNotifyKey) + "=" +
+                        text::printable(*notify, kQuotedValue) + " in " + path_ +
+                        " is neither true nor false: ignored, the default is used");
+    }
+  }
+  return chosen;
+}
+
 bool Settings::storeSensor(std::string_view name, std::string& problem) {
   if (!printableAscii(name)) {
     problem = "the sensor name \"" + text::printable(name) + "\" is not printable ASCII";
     return false;
   }
+  return store({{kSensor, std::string(name)}}, problem);
+}
+
+bool Settings::storePreferences(const preferences::Preferences& before,
+                                const preferences::Preferences& chosen, std::string& problem) {
+  std::vector<Change> changes;
+  if (chosen.unit != before.unit) {
+    changes.emplace_back(preferences::kUnitKey,
+                         chosen.unit == preferences::Unit::celsius
+                             ? std::string()
+                             : std::string(preferences::unitText(chosen.unit)));
+  }
+  if (chosen.warnAt != before.warnAt)
+    changes.emplace_back(preferences::kWarnAtKey, preferences::warnAtText(chosen.warnAt));
+  if (chosen.notify != before.notify)
+    changes.emplace_back(preferences::kNotifyKey, chosen.notify ? "true" : "");
+  if (chosen.interval != before.interval)
+    changes.emplace_back(preferences::kIntervalKey, preferences::intervalText(chosen.interval));
+  return changes.empty() || store(changes, problem);
+}
+
+bool Settings::store(const std::vector<Change>& changes, std::string& problem) {
   if (path_.empty()) {
     problem = kUnknownConfigFolder;
     return false;
   }
   // A file that cannot be used is the user's still: left as it is, for them to see why.
-  const appkit::SmallFile file = appkit::readSmallFile(path_, kMaxFileBytes);
-  if (file.status == appkit::SmallFile::Status::refused) {
-    problem = file.problem + ": left as it is";
-    return false;
-  }
-  KeyFile keys;
-  if (file.status == appkit::SmallFile::Status::read) {
-    std::string why;
-    auto read = KeyFile::parse(file.text, why);
-    if (!read) {
-      problem = path_ + " is not a settings file (" + why + "): left as it is";
+  ReadFile read = readFile(path_, "left as it is", problem);
+  if (!read.keys) return false;
+  KeyFile& keys = *read.keys;
+  for (const auto& [key, value] : changes) {
+    if (value.empty()) {
+      keys.remove(kGroup, key);
+    } else if (!keys.set(kGroup, key, value)) {
+      problem = "the " + std::string(key) + " \"" + text::printable(value) +
+                "\" cannot be written in " + path_;
       return false;
     }
-    keys = std::move(*read);
   }
-  if (name.empty()) {
-    keys.remove(kGroup, kSensor);
-    // With no file, the choice is the automatic one already.
-    if (file.status == appkit::SmallFile::Status::absent) return true;
-  } else if (!keys.set(kGroup, kSensor, name)) {
-    problem = "the sensor name \"" + text::printable(name) + "\" cannot be written in " + path_;
-    return false;
-  }
+  const bool exists = read.file.status == appkit::SmallFile::Status::read;
   const std::string text = keys.text();
-  if (file.status == appkit::SmallFile::Status::read && text == file.text) return true;
+  // With no file and nothing to write, every choice is the default already.
+  if (exists ? text == read.file.text : text.empty()) return true;
   // Never a file that the next start would refuse to read.
   if (text.size() > kMaxFileBytes) {
     problem = path_ + " would grow past " + std::to_string(kMaxFileBytes) +

@@ -8,6 +8,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "appkit/timer_schedule.h"
@@ -58,6 +59,15 @@ class RunLoop {
   // user changed what it reads.
   void refreshNow();
 
+  // The interval, in seconds, of every repeating timer from now on, in place of the one each
+  // asked for (nullopt: the one each asked for again): the user chose how often the program
+  // reads. Those scheduled now start their schedule anew, the first firing one interval from now;
+  // those scheduled later take it too.
+  void setRepeatInterval(std::optional<double> seconds);
+  // The interval the repeating timers run at, in seconds: the one set, else the one a scheduled
+  // one asked for (the program schedules one); 0 while none is.
+  double repeatInterval() const;
+
   // Ends the loop once the work at hand is done; run then returns status.
   void stop(int status = 0);
 
@@ -88,6 +98,7 @@ class RunLoop {
   // The loop's references to its valid timers, as the platform's run loop retains them.
   std::unordered_map<const RunLoopTimer*, std::shared_ptr<RunLoopTimer>> timers_;
   std::array<SignalAction, 65> signalActions_;  // by signal number
+  std::optional<double> repeatInterval_;        // the user's, for every repeating timer
 };
 
 // The monotonic clock, in microseconds, the clock the run loop's timers run on.
@@ -97,7 +108,8 @@ uint64_t monotonicNow();
 class RunLoopTimer final : public platform::Timer,
                            public std::enable_shared_from_this<RunLoopTimer> {
  public:
-  RunLoopTimer(TimerSchedule schedule, platform::TimerAction action, bool repeats);
+  // interval: what the timer asked for, in seconds; schedule, what it runs at.
+  RunLoopTimer(double interval, TimerSchedule schedule, platform::TimerAction action, bool repeats);
   RunLoopTimer(const RunLoopTimer&) = delete;
   RunLoopTimer& operator=(const RunLoopTimer&) = delete;
 
@@ -115,6 +127,10 @@ class RunLoopTimer final : public platform::Timer,
 
   void runAction();  // once, whatever the time
 
+  // Starts the schedule anew from now, at interval seconds.
+  void reschedule(double interval);
+
+  double asked_;  // the interval asked for, in seconds
   TimerSchedule schedule_;
   uint64_t due_;  // the firing before this time has been served
   bool repeats_;

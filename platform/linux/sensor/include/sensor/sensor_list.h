@@ -4,10 +4,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "preferences/preferences.h"
 #include "sensor/warning.h"
 
 namespace iokit {
@@ -17,19 +19,19 @@ class SysfsSensor;
 namespace sensor {
 
 struct ListedSensor {
-  std::string name;        // stable: chip and label ("coretemp/Package id 0") or a zone's type
-  std::string reading;     // as the title shows it ("47.8°C"), empty when it cannot be read
+  std::string name;     // stable: chip and label ("coretemp/Package id 0") or a zone's type
+  std::string reading;  // as the title shows it ("47.8°C", "118.0°F"), empty when it cannot be read
   std::string problem;     // why it cannot be read, when it cannot
   bool automatic = false;  // the one Quorvel shows when no sensor is named
   bool shown = false;      // the one a run shows: the one named for it, else the automatic one
 };
 
-// Every temperature sensor under root, ordered by name. named is the sensor a run shows instead
-// of the CPU's (the one --sensor names, or the one chosen in the menu before); empty: the CPU's;
-// a name no sensor has: none is shown. Returns false, with the reason in problem, when root
-// cannot be searched.
+// Every temperature sensor under root, ordered by name, each reading in unit. named is the sensor
+// a run shows instead of the CPU's (the one --sensor names, or the one chosen in the menu before);
+// empty: the CPU's; a name no sensor has: none is shown. Returns false, with the reason in
+// problem, when root cannot be searched.
 bool listSensors(const std::string& root, std::vector<ListedSensor>& sensors, std::string& problem,
-                 std::string_view named = {});
+                 std::string_view named = {}, preferences::Unit unit = preferences::Unit::celsius);
 
 // One line of the list, as a user reads it: the name, a tab, the reading as the title shows it
 // (or "unreadable: " and why); on the sensor shown, a tab and "*", and where that is not the
@@ -66,6 +68,9 @@ class ShownSensor {
   // from. Read from the sensor's limits at that same search (found, chosen or found again), never
   // per reading; reads nothing itself; good until the next reading.
   const Threshold& threshold() const;
+  // The last reading in degrees Celsius, exactly what the title was made from; nullopt when it
+  // failed, and before the first. Reads nothing.
+  const std::optional<double>& lastReading() const;
   const std::string& root() const { return root_; }
 
  private:

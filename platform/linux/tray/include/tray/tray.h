@@ -12,6 +12,7 @@
 #include "appkit/run_loop.h"
 #include "appkit/standard_streams.h"
 #include "appkit/status_bar.h"
+#include "preferences/preferences.h"
 
 struct sd_bus;
 
@@ -23,6 +24,19 @@ struct OfferedSensor {
   std::string reading;     // as the title shows it ("47.8°C"), empty when it cannot be read
   std::string problem;     // why it cannot be read, when it cannot
   bool automatic = false;  // the one shown when none is chosen
+};
+
+// What the last reading left for the item to show beside its title, in the unit the user chose.
+struct Status {
+  // The item is in its warning state: the reading reached the threshold and has not yet fallen
+  // below it less the hysteresis.
+  bool hot = false;
+  std::string reading;    // the last reading as the title shows it ("118.0°F"); empty before one
+  std::string highest;    // the highest reading since the sensor was shown, and when it was seen
+                          // ("71.3°C at 14:32"); empty before the first
+  std::string threshold;  // the threshold the warning comes at ("90.0°C"); empty when it is off
+  std::string automaticThreshold;  // the sensor's own, and where it came from ("95.0°C, the
+                                   // sensor's high limit"), which Automatic stands for
 };
 
 // What the tray's menu and items need of the program: the sensors to offer, the choice of one, a
@@ -49,6 +63,18 @@ class Program {
   // problem, when it is left as it was.
   virtual bool startsAtLogin() const = 0;
   virtual bool setStartsAtLogin(bool start, std::string& problem) = 0;
+
+  // What the last reading left to show; reads nothing. A change of hot is what the item's status
+  // and the notification tell of; of highest, what its tooltip tells.
+  virtual const Status& status() const = 0;
+  // How the user chose to see the temperature, and the interval of the refresh now (the user's,
+  // else the bundle's), in seconds.
+  virtual const preferences::Preferences& preferences() const = 0;
+  virtual double refreshInterval() const = 0;
+  // Shows the temperature as chosen from now on (the title and the warning at the next reading,
+  // which comes at once; the refresh's timer rescheduled) and keeps the choice for the next start:
+  // false, with why in problem, when it cannot be kept (it applies all the same).
+  virtual bool choosePreferences(const preferences::Preferences& chosen, std::string& problem) = 0;
 
   // Asks the application to end (Quit).
   virtual void quit() = 0;

@@ -1,10 +1,13 @@
-// What the user chose that outlives the program: the sensor the title shows, chosen in the tray's
-// menu. Kept in <configuration folder>/quorvel/quorvel.conf, as
+// What the user chose that outlives the program: the sensor the title shows and how it shows it,
+// chosen in the tray's menu or written by hand. Kept in <configuration
+// folder>/quorvel/quorvel.conf, as
 //
 //   [Quorvel]
 //   Sensor=coretemp Package id 0
+//   Unit=F
 //
-// where no Sensor (or an empty one) means the automatic choice. A key file rather than a property
+// where no Sensor (or an empty one) means the automatic choice; the other keys are told in
+// preferences/preferences.h. A key file rather than a property
 // list: it is how programs on Linux keep their settings under ~/.config (the Mac's counterpart is
 // the application's user defaults), the user can read and mend it in any text editor, and the same
 // reader and writer serve the autostart entry, with no other library. The user's other lines and
@@ -14,6 +17,10 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
+
+#include "preferences/preferences.h"
 
 namespace xdg {
 
@@ -41,7 +48,23 @@ class Settings {
   // kMaxFileBytes (which the next start would refuse), or when it cannot be written.
   bool storeSensor(std::string_view name, std::string& problem);
 
+  // How the user chose to see the temperature; the defaults where the file says nothing (or there
+  // is none). A value not of its key's form or out of its range is ignored, its default used, with
+  // a line in notices that names it and says why; a file that cannot be used, as sensor() says,
+  // gives the defaults and one line.
+  preferences::Preferences preferences(std::vector<std::string>& notices) const;
+
+  // Keeps the preferences chosen: each key whose value differs between before and chosen is
+  // written (a default: left out), the file's other lines as they were, at once and atomically.
+  // False, with why in problem and nothing changed, as storeSensor says.
+  bool storePreferences(const preferences::Preferences& before,
+                        const preferences::Preferences& chosen, std::string& problem);
+
  private:
+  // Writes each change's value under its key ("" leaves the key out), the rest as it was read.
+  using Change = std::pair<std::string_view, std::string>;
+  bool store(const std::vector<Change>& changes, std::string& problem);
+
   std::string path_;
 };
 
