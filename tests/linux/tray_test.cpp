@@ -7,6 +7,7 @@
 #include <set>
 
 #include "support/program_harness.h"
+#include "support/read_file.h"
 #include "support/session_bus.h"
 #include "tray/title_icon.h"
 
@@ -703,6 +704,85 @@ TEST_F(TrayItem, ItsMenuChoosesTheSensorAndStartAtLoginAndTheChoiceLasts) {
     again.send(SIGTERM);
     EXPECT_TRUE(exitedWithZero(again.wait()));
   }
+}
+
+// The unit, the threshold and the refresh chosen in the menu show at once and last; the highest
+// reading since start is a line of the menu.
+TEST_F(TrayItem, ItsMenuChoosesTheUnitTheWarningAndTheRefreshAndTheChoicesLast) {
+  setSensor("47000\n");
+  FakeWatcher watcher(bus_);
+  FakeHost host(bus_);
+  Running quorvel = run();
+  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+  const std::string item = watcher.registrations[0].sender;
+  const auto entry = [&](std::string_view text) {
+    const auto menu = readMenu(host.bus(), item, "/MenuBar");
+    const MenuEntry* const found = findEntry(menu, text);
+    return found ? *found : MenuEntry{-1, -1, {}, {}, {}, -1, true, {}};
+  };
+  const auto click = [&](std::string_view text) {
+    const int id = entry(text).id;
+    EXPECT_NE(id, -1) << text;
+    return clickEntry(host.bus(), item, "/MenuBar", id);
+  };
+  // The entries and their states as a host shows them, before and after each choice: the
+  // bundle's 0.2 s is not one the menu offers, so it is listed, chosen.
+  struct Shown {
+    const char* text;
+    int state;  // a radio or check item's; -1 for a line that is not
+    bool enabled = true;
+  };
+  const auto expect = [&](std::initializer_list<Shown> shown) {
+    for (const Shown& one : shown) {
+      const MenuEntry found = entry(one.text);
+      EXPECT_NE(found.id, -1) << one.text;
+      EXPECT_EQ(found.toggleState, one.state) << one.text;
+      EXPECT_EQ(found.enabled, one.enabled) << one.text;
+    }
+  };
+  ASSERT_TRUE(pumpUntil({host.bus()}, [&] { return entry("Highest").id != -1; }));
+  expect({{"Highest: 47.0\u00b0C at ", -1, false},
+          {"\u00b0C", 1},
+          {"\u00b0F", 0},
+          {"Automatic (90.0\u00b0C, the default)", 1},
+          {"Off", 0},
+          {"80 \u00b0C", 0},
+          {"Notify when hot", 0},
+          {"0.2 s", 1},
+          {"1 s", 0}});
+
+  ASSERT_TRUE(click("\u00b0F"));
+  ASSERT_TRUE(pumpUntil({host.bus()}, [&] { return host.lastLabel == "116.6\u00b0F"; }));
+  ASSERT_TRUE(click("Notify when hot"));
+  ASSERT_TRUE(click("176 \u00b0F"));  // 80 °C, which the file keeps
+  expect({{"Highest: 116.6\u00b0F at ", -1, false},
+          {"\u00b0F", 1},
+          {"Automatic (194.0\u00b0F, the default)", 0},
+          {"176 \u00b0F", 1},
+          {"Notify when hot", 1}});
+
+  // A slower refresh takes effect at once: a new reading waits for it; a quicker one, too.
+  ASSERT_TRUE(click("30 s"));
+  ASSERT_TRUE(pumpUntil({host.bus()}, [&] { return entry("30 s").toggleState == 1; }));
+  setSensor("50000\n");
+  EXPECT_FALSE(pumpUntil(
+      {host.bus()}, [&] { return host.lastLabel == "122.0\u00b0F"; }, 1500ms));
+  ASSERT_TRUE(click("1 s"));
+  EXPECT_TRUE(pumpUntil({host.bus()}, [&] { return host.lastLabel == "122.0\u00b0F"; }));
+  expect({{"1 s", 1}, {"Highest: 122.0\u00b0F at ", -1, false}});
+  EXPECT_EQ(entry("0.2 s").id, -1);
+  quorvel.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+
+  // The choices are the settings' keys, beside the user's own lines, and the next start, on the
+  // line too, shows the reading in °F.
+  EXPECT_EQ(readFile(configHome() / "quorvel/quorvel.conf"),
+            "[Quorvel]\nUnit=F\nNotify=true\nWarnAt=80\nInterval=1\n");
+  Running again = run({"--status-bar=line"});
+  ASSERT_TRUE(again.readTitles(1)) << again.err;
+  EXPECT_EQ(lines(again.err).back(), "122.0\u00b0F") << again.err;
+  again.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(again.wait()));
 }
 
 TEST_F(TrayItem, EachKindOfHostShowsTheReadingsOfEachOpeningOfTheMenu) {
