@@ -75,6 +75,7 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
   };
   const std::vector<int> upTo22 = {16, 22};
   std::vector<int> allSizes(tray::kTitleIconSizes.begin(), tray::kTitleIconSizes.end());
+  // The first host sees the first 50.0°C, the highest reading yet: its tooltip changes too.
   const Host hosts[] = {
       {"an unknown host",
        {},
@@ -83,7 +84,7 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
        "",
        "",
        upTo22,
-       {{"NewIcon", 1}, {"XAyatanaNewLabel", 1}}},
+       {{"NewIcon", 1}, {"NewToolTip", 1}, {"XAyatanaNewLabel", 1}}},
       {"GNOME Shell",
        {"org.gnome.Shell"},
        nullptr,
@@ -148,7 +149,13 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
     const char *tipIcon = nullptr, *tipTitle = nullptr, *tipText = nullptr;
     sd_bus_message* tip = property(reader, name, "ToolTip", "(sa(iiay)ss)");
     ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &tipIcon, 0, &tipTitle, &tipText), 0);
-    EXPECT_EQ(std::string(tipTitle) + " / " + tipText, "CPU temperature / coretemp/Package id 0");
+    // The sensor, and the highest reading since the start (the first host is the first to see
+    // 50.0°C).
+    const std::string highest = &host == hosts ? kTitle : titles[1];
+    EXPECT_TRUE(
+        (std::string(tipTitle) + " / " + tipText)
+            .starts_with("CPU temperature / coretemp/Package id 0\nHighest: " + highest + " at "))
+        << tipText;
 
     // One change: the signals of the table, once each, and the new title drawn at each size.
     now = 1 - now;
@@ -677,7 +684,8 @@ TEST_F(TrayItem, ItsMenuChoosesTheSensorAndStartAtLoginAndTheChoiceLasts) {
   const char *tipIcon = nullptr, *tipTitle = nullptr, *tipText = nullptr;
   sd_bus_message* tip = property(host.bus(), item, "ToolTip", "(sa(iiay)ss)");
   ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &tipIcon, 0, &tipTitle, &tipText), 0);
-  EXPECT_STREQ(tipText, "acpitz");
+  // The highest reading is the new sensor's own from its first.
+  EXPECT_TRUE(std::string(tipText).starts_with("acpitz\nHighest: " + acpitz + " at ")) << tipText;
   EXPECT_EQ(entry("acpitz").toggleState, 1);
   EXPECT_EQ(entry("Automatic").toggleState, 0);
 
