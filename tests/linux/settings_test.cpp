@@ -250,7 +250,9 @@ TEST(SettingsFile, PreferencesAreTakenWithinTheirRangesAndStoredAsOneKey) {
     EXPECT_EQ(readFile(dir.path() / "config/quorvel/quorvel.conf"),
               before + (row.stored ? row.stored : row.keys) + after);
     notices.clear();
-    if (row.stored) EXPECT_EQ(settings.preferences(notices), row.chosen);
+    if (row.stored) {
+      EXPECT_EQ(settings.preferences(notices), row.chosen);
+    }
   }
 }
 
