@@ -20,8 +20,8 @@ std::vector<int> offered(const tray::Host& host) {
 }
 
 // Each host is offered the pixmaps it draws. KDE's and LXQt's trays pick the one nearest to their
-// icon size in device pixels: 22, and 44 at twice the scale, offered unless the environment of
-// the watcher's Qt 5 program shows a scale of 1.
+// icon size: 22; LXQt draws the 44 at twice the scale, offered unless the environment of its Qt 5
+// panel shows a scale of 1; Plasma 5 draws the 22 scaled up.
 TEST(TrayHost, IsDecidedByTheWatchersProcessAndProgram) {
   struct Owners {  // of the watcher, GNOME Shell, Ayatana, MATE's area; the watcher's program
     pid_t watcher, gnomeShell, ayatana, mateNotificationArea;
@@ -62,34 +62,23 @@ TEST(TrayHost, IsDecidedByTheWatchersProcessAndProgram) {
       {"KDE on X11", {7, 0, 0, 0, kde, 5, "DISPLAY=:0|HOME=/root|"}, no, one, no},
       {"LXQt on X11", {7, 0, 0, 0, lxqt, 5, "XDG_CURRENT_DESKTOP=LXQt|"}, no, one, no},
       {"the shell as the watcher", {7, 0, 0, 0, "/x/plasmashell", 5, ""}, no, one, no},
-      {"a global factor", {7, 0, 0, 0, kde, 5, "QT_SCALE_FACTOR=2|"}, no, two, no},
+      {"Plasma 5 scaled", {7, 0, 0, 0, kde, 5, "QT_SCALE_FACTOR=2|"}, no, one, no},
       {"LXQt's global factor", {7, 0, 0, 0, lxqt, 5, "QT_SCALE_FACTOR=1.5"}, no, two, no},
-      {"at 1", {7, 0, 0, 0, kde, 5, "QT_SCALE_FACTOR=1|QT_SCREEN_SCALE_FACTORS=1;1|"}, no, one, no},
-      {"a screen at 2", {7, 0, 0, 0, kde, 5, "QT_SCREEN_SCALE_FACTORS=A=1;B=2;|"}, no, two, no},
-      {"halved",
-       {7, 0, 0, 0, kde, 5, "QT_SCALE_FACTOR=.5|QT_SCREEN_SCALE_FACTORS=2,1"},
-       no,
-       one,
-       no},
-      {"no number", {7, 0, 0, 0, kde, 5, "QT_SCALE_FACTOR=two|"}, no, two, no},
-      {"a screen's no number", {7, 0, 0, 0, kde, 5, "QT_SCREEN_SCALE_FACTORS=A=2x"}, no, two, no},
-      {"a longer name",
-       {7, 0, 0, 0, kde, 5, "QT_SCALE_FACTORS=2|X=QT_SCALE_FACTOR=2"},
-       no,
-       one,
-       no},
-      {"the first of two",
-       {7, 0, 0, 0, kde, 5, "QT_SCALE_FACTOR=1|QT_SCALE_FACTOR=2"},
-       no,
-       one,
-       no},
-      {"by the screen", {7, 0, 0, 0, kde, 5, "QT_ENABLE_HIGHDPI_SCALING=1"}, no, two, no},
-      {"not by the screen", {7, 0, 0, 0, kde, 5, "QT_ENABLE_HIGHDPI_SCALING=0"}, no, one, no},
-      {"Wayland", {7, 0, 0, 0, kde, 5, "WAYLAND_DISPLAY=wayland-0|"}, no, two, no},
-      {"Qt on X11", {7, 0, 0, 0, kde, 5, "WAYLAND_DISPLAY=w|QT_QPA_PLATFORM=xcb"}, no, one, no},
+      {"at 1", {7, 0, 0, 0, lxqt, 5, "QT_SCALE_FACTOR=1|QT_SCREEN_SCALE_FACTORS=1"}, no, one, no},
+      {"a screen at 2", {7, 0, 0, 0, lxqt, 5, "QT_SCREEN_SCALE_FACTORS=A=1,B=2;|"}, no, two, no},
+      {"half", {7, 0, 0, 0, lxqt, 5, "QT_SCALE_FACTOR=.5|QT_SCREEN_SCALE_FACTORS=2"}, no, one, no},
+      {"no number", {7, 0, 0, 0, lxqt, 5, "QT_SCALE_FACTOR=two|"}, no, two, no},
+      {"a screen's no number", {7, 0, 0, 0, lxqt, 5, "QT_SCREEN_SCALE_FACTORS=A=2x"}, no, two, no},
+      {"names", {7, 0, 0, 0, lxqt, 5, "QT_SCALE_FACTORS=2|X=QT_SCALE_FACTOR=2"}, no, one, no},
+      {"first", {7, 0, 0, 0, lxqt, 5, "QT_SCALE_FACTOR=1|QT_SCALE_FACTOR=2"}, no, one, no},
+      {"by the screen", {7, 0, 0, 0, lxqt, 5, "QT_ENABLE_HIGHDPI_SCALING=1"}, no, two, no},
+      {"not by the screen", {7, 0, 0, 0, lxqt, 5, "QT_ENABLE_HIGHDPI_SCALING=0"}, no, one, no},
+      {"Wayland", {7, 0, 0, 0, lxqt, 5, "WAYLAND_DISPLAY=wayland-0|"}, no, two, no},
+      {"Qt on X11", {7, 0, 0, 0, lxqt, 5, "WAYLAND_DISPLAY=w|QT_QPA_PLATFORM=xcb"}, no, one, no},
       {"Qt 6, scaled by the screen", {7, 0, 0, 0, "/usr/bin/kded6", 6, ""}, no, two, no},
-      {"no Qt found", {7, 0, 0, 0, kde, 0, ""}, no, two, no},
-      {"an unreadable environment", {7, 0, 0, 0, kde, 5, nullptr}, no, two, no},
+      {"no Qt found", {7, 0, 0, 0, "/x/plasmashell", 0, ""}, no, two, no},
+      {"LXQt's Qt not found", {7, 0, 0, 0, lxqt, 0, "DISPLAY=:0"}, no, two, no},
+      {"an unreadable environment", {7, 0, 0, 0, lxqt, 5, nullptr}, no, two, no},
   };
   for (const Case& c : cases) {
     const Owners& o = c.owners;

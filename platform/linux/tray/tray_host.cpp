@@ -17,26 +17,30 @@ namespace {
 // otherwise; Cinnamon's watcher writes the largest to a file that the panel's XApp status applet
 // draws at its icon size, 24 unless configured otherwise. Enlightenment keeps only the first
 // pixmap and draws it scaled to its shelf's height less 5, 29 on its standard shelf: it is
-// offered that size alone. KDE's and LXQt's trays are Qt programs that turn the pixmaps into one
-// QIcon and ask it for their icon size in device pixels, which picks the nearest pixmap: Plasma's
-// System Tray draws its items at 22 (its "small-medium" icon size) and LXQt's Status Notifier at
-// the panel's icon size, 22 unless configured otherwise. At twice the scale they ask for 44,
-// which they are offered as well unless their panel is known to be at the scale of 1 (scaleOf).
+// offered that size alone. KDE's and LXQt's trays are Qt programs that pick the pixmap nearest
+// to their icon size: Plasma's System Tray draws its items at 22 (its "small-medium" icon size)
+// unless set to scale them with the panel's height, and LXQt's Status Notifier at the panel's
+// icon size, 22 unless configured otherwise; set larger, they scale the 22 up. At twice the scale
+// LXQt draws the 44 where it has one, and is offered it unless its panel is known to be at the
+// scale of 1 (scaleOf); Plasma 5 draws the 22 scaled up, offered a 44 or not, so it gets the 44
+// only on Qt 6 or where its Qt is unknown.
 struct ProgramRule {
   std::string_view match;  // the program's file name, or a folder its path runs through
   bool folder;
   Host host;
-  bool qt = false;  // a Qt program, drawing at the scale scaleOf finds
+  // A Qt program that draws the doubles at twice the scale (scaleOf) from this Qt on (5 or 6);
+  // 0 for none.
+  int doublesFromQt = 0;
 };
 constexpr Host kPlasma{"KDE Plasma", false, {22}, false};
 constexpr std::array<ProgramRule, 9> kPrograms{{
     {"xfce4-panel", false, {"Xfce's Status Tray", false, {22}, false}},
     {"/xfce4/panel/", true, {"Xfce's Status Tray", false, {22}, false}},  // its plugin's wrapper
     {"waybar", false, {"waybar", false, {16}, false}},
-    {"kded5", false, kPlasma, true},
-    {"kded6", false, kPlasma, true},
-    {"plasmashell", false, kPlasma, true},
-    {"lxqt-panel", false, {"LXQt", false, {22}, false}, true},
+    {"kded5", false, kPlasma, 6},
+    {"kded6", false, kPlasma, 6},
+    {"plasmashell", false, kPlasma, 6},
+    {"lxqt-panel", false, {"LXQt", false, {22}, false}, 5},
     {"xapp-sn-watcher", false, {"Cinnamon's XApp status applet", false, {24}, false}},
     {"enlightenment", false, {"Enlightenment's System Tray", false, {29}, false}},
 }};
@@ -134,7 +138,9 @@ Host decideHost(const HostFacts& facts) {
   for (const ProgramRule& rule : kPrograms) {
     if (rule.folder ? path.find(rule.match) != std::string_view::npos : file == rule.match) {
       Host host = rule.host;
-      if (rule.qt && scaleOf(facts.qt, facts.environment) != Scale::one) {
+      const bool olderQt = facts.qt != 0 && facts.qt < rule.doublesFromQt;
+      if (rule.doublesFromQt != 0 && !olderQt &&
+          scaleOf(facts.qt, facts.environment) != Scale::one) {
         host.pixmaps = host.pixmaps.withDoubles();
       }
       return host;

@@ -6,12 +6,12 @@
 //     the label;
 //   - every other host shows only an icon: it gets no icon name (hosts prefer a name over the
 //     pixmap) and the reading drawn into pixmaps, only at the sizes it draws: Xfce's Status Tray
-//     22, waybar 16, Cinnamon's XApp status applet 24, Enlightenment 29; KDE Plasma and LXQt 22,
-//     and 44 as well where their panel may be scaled (they pick the pixmap nearest to their icon
-//     size in device pixels); an unknown host gets 16 and 22, which hosts of either kind (those
-//     that pick the nearest size, those that scale the largest) draw sharply at the usual 16 and
-//     22. Hosts known to show no label are not sent it: a change costs them one signal, and one
-//     fetch, fewer.
+//     22, waybar 16, Cinnamon's XApp status applet 24, Enlightenment 29; KDE Plasma and LXQt,
+//     which pick the pixmap nearest to their icon size, 22, and LXQt 44 as well where its panel
+//     may be scaled, as Plasma on Qt 6 (Plasma 5 draws the 22 scaled up, offered a 44 or not); an
+//     unknown host gets 16 and 22, which hosts of either kind (those that pick the nearest size,
+//     those that scale the largest) draw sharply at the usual 16 and 22. Hosts known to show no
+//     label are not sent it: a change costs them one signal, and one fetch, fewer.
 #pragma once
 
 #include <sys/types.h>
@@ -83,8 +83,8 @@ struct Host {
 
 // The rules, first match wins: the watcher's process is the one that owns a label host's name;
 // else the watcher's program is one whose drawing is known; else an unknown host. A host that
-// picks the nearest size is offered the doubles too unless the watcher's environment shows that
-// its panel is at the scale of 1.
+// draws the doubles at twice the scale is offered them too unless the watcher's Qt and
+// environment show that its panel is at the scale of 1.
 Host decideHost(const HostFacts& facts);
 
 }  // namespace tray
