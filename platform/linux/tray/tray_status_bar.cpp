@@ -89,7 +89,7 @@ int qtOf(pid_t pid) {
   return qt;
 }
 
-// " at 22 and 44 px": the sizes of the pixmaps offered, for the diagnostics.
+// " at 22, 44 px": the sizes of the pixmaps offered, for the diagnostics.
 std::string pixmapList(PixmapSizes sizes) {
   std::string list;
   for (const int size : kTitleIconSizes) {
