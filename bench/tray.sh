@@ -13,18 +13,21 @@
 # unchanged the program writes nothing, so refreshes are counted by its reads of the sensor
 # (/proc/PID/io: one read system call each).
 #
-#   bench/tray.sh --panel [--baseline OTHER.app|least] [Quorvel.app]
+#   bench/tray.sh --panel [--desktop xfce|kde] [--baseline OTHER.app|least] [Quorvel.app]
 #
-# What a changed reading costs the whole desktop: the item in xfce4-panel's Status Tray under
-# Xvfb (scripts/desktops/xfce.sh's desktop), refreshing every 50 ms while the sensor changes ten
-# times a second, against the same with the sensor unchanged. Prints, per changed reading, the
-# CPU time of the panel (with its tray plugin's process), the bus daemon, the X server and the
+# What a changed reading costs the whole desktop: the item in a real panel under Xvfb, by default
+# xfce4-panel's Status Tray (scripts/desktops/xfce.sh's desktop), with --desktop kde Plasma's
+# System Tray (scripts/desktops/kde.sh's: plasmashell, and kded5, which owns the watcher),
+# refreshing every 50 ms while the sensor changes ten times a second, against the same with the
+# sensor unchanged. Prints, per changed reading, the CPU time of the panel (with its tray's
+# process: Xfce's tray plugin, or kded5), the bus daemon, the X server and the
 # program (the difference of the two runs, over all their threads, from /proc/PID/task/*/schedstat;
 # target: the whole desktop at most half of what the build before the tray sent one change signal
 # per changed reading cost: commit c30f62a, whose item sent NewIcon, NewTitle, NewToolTip and
 # XAyatanaNewLabel at each change), the program's own system calls (strace -c; target: at most 8)
 # and wake-ups (voluntary context switches; target: at most 2), and the bus messages to and from
-# the item (dbus-monitor); and the program's system calls per unchanged reading (target: 2). With
+# the item with the bytes of the arrays of bytes it sends, its pixmaps (dbus-monitor); and the
+# program's system calls per unchanged reading (target: 2). With
 # --baseline, another build of the program (say the one before a change) is measured the same way
 # in the same panel, the two in turn over six rounds (ABBA), and the whole desktop's cost is given
 # as a ratio to it: over all rounds, and round by round with the median, so that the machine's
@@ -36,9 +39,17 @@ set -eu
 command -v dbus-daemon >/dev/null || die "dbus-daemon is needed (apt-get install dbus-daemon)"
 panel=""
 baseline=""
+desktop=xfce
 if [ "${1:-}" = --panel ]; then
   panel=1
   shift
+  if [ "${1:-}" = --desktop ]; then
+    case ${2:-} in
+      xfce | kde) desktop=$2 ;;
+      *) die "no desktop ${2:-} to measure in (xfce or kde)" ;;
+    esac
+    shift 2
+  fi
   if [ "${1:-}" = --baseline ]; then
     if [ "$2" = least ]; then
       baseline=least
@@ -64,7 +75,12 @@ cpu_ns() {
 # Each program measured is a bundle in $work refreshing every 50 ms: Quorvel.app, and with
 # --baseline Baseline.app.
 measure_panel() (
-  command -v xfce4-panel >/dev/null || die "xfce4-panel is needed (scripts/install-deps)"
+  # The panel's programs, by the names their processes have (/proc/PID/comm).
+  case $desktop in
+    xfce) panel_program=xfce4-panel tray_program=panel-1-systray ;;
+    kde) panel_program=plasmashell tray_program=kded5 ;;
+  esac
+  command -v "$panel_program" >/dev/null || die "$panel_program is needed (scripts/install-deps --desktops)"
   command -v strace >/dev/null || die "strace is needed (scripts/install-deps)"
   make_bundle Quorvel 0.05 >/dev/null
   programs=quorvel
@@ -81,13 +97,14 @@ measure_panel() (
   fi
   results=$work/results shots="" buslogs=""
   . "$root/scripts/desktops/lib.sh"
-  . "$root/scripts/desktops/xfce.sh"
+  . "$root/scripts/desktops/$desktop.sh"
   trap 'desktop_end >/dev/null 2>&1' EXIT
   start_desktop || die "the desktop did not start"
   # The processes whose time counts, by what they are; the program's is added per program.
   roles="panel tray bus x program"
   with_name() { for p in $(marked_pids); do [ "$(cat "/proc/$p/comm" 2>/dev/null)" != "$1" ] || echo "$p"; done; }
-  pids_panel=$(with_name xfce4-panel) pids_tray=$(with_name panel-1-systray) pids_x=$(with_name Xvfb)
+  pids_panel=$(with_name "$panel_program") pids_tray=$(with_name "$tray_program")
+  pids_x=$(with_name Xvfb)
   pids_bus=$pid_bus
   for role in panel tray bus x; do eval "[ -n \"\$pids_$role\" ]" || die "no $role process found"; done
 
@@ -179,6 +196,9 @@ measure_panel() (
     wait "$monitor_pid" 2>/dev/null || true
     if [ "$program" = quorvel ]; then echo "== quorvel: $app"; else echo "== baseline: $baseline"; fi
     awk -v item="$item" '
+      /^(signal|method call|method return|error) / { sent = index($0, "sender=" item " ") > 0 }
+      # The arrays of bytes the item sends, printed in hex, a byte a pair of digits.
+      sent && /^ +([0-9a-f][0-9a-f] )*[0-9a-f][0-9a-f] *$/ { bytes += NF }
       /^(signal|method call|method return|error) / {
         if (index($0, "sender=" item " ") || index($0, "destination=" item " ")) {
           ++all
@@ -194,6 +214,7 @@ measure_panel() (
         sep = ""
         for (k in kind) { printf "%s%s %.1f", sep, k, kind[k] / changes; sep = ", " }
         print ")"
+        printf "bytes of arrays of bytes (pixmaps) the item sent per change: %.0f\n", bytes / changes
       }' "$monitor"
 
     # Each line of PROGRAM.runs: the roles' CPU time and the switches with changes, the same

@@ -227,7 +227,7 @@ void TrayStatusItem::publish(int number) {
 }
 
 TrayStatusItem::Offer TrayStatusItem::offer() const {
-  return {host().label, host().smallestPixmap, host().largestPixmap, themePath_};
+  return {host().label, host().pixmaps, themePath_};
 }
 
 bool TrayStatusItem::taken() const {
@@ -261,7 +261,7 @@ void TrayStatusItem::drawPixmaps() const {
   pixmaps_.clear();
   if (!iconShowsTitle()) return;
   for (const int size : kTitleIconSizes) {
-    if (size < host().smallestPixmap || size > host().largestPixmap) continue;
+    if (!host().pixmaps.has(size)) continue;
     const TitleIcon icon =
         drawTitleIcon(title_, size, hot_ ? TitleStyle::warning : TitleStyle::normal);
     Pixmap pixmap{icon.size, std::vector<uint8_t>(icon.pixels.size() * 4)};

@@ -104,7 +104,7 @@ class TrayStatusItem final : public platform::StatusItem {
   // has the item, a NewIcon tells it.
   struct Offer {
     bool label = false;
-    int smallestPixmap = 0, largestPixmap = 0;
+    PixmapSizes pixmaps;
     std::string themePath;
     bool operator==(const Offer&) const = default;
   };

@@ -1,5 +1,6 @@
 #include "tray_status_bar.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -36,6 +38,66 @@ constexpr const char* kWatcherOwnerMatch =
     "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
     "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
     "arg0='org.kde.StatusNotifierWatcher'";
+
+// The environment of a process of this user's, as /proc gives it; none when it cannot be read
+// (another user's process, one in another pid namespace, or gone) or runs past kLongest: the
+// host's scale is then unknown.
+std::optional<std::string> processEnvironment(pid_t pid) {
+  constexpr std::size_t kLongest = 256 * 1024;
+  const std::string path = "/proc/" + std::to_string(pid) + "/environ";
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string environment;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t length = read(fd, buffer, sizeof buffer);
+    if (length < 0 && errno == EINTR) continue;
+    if (length <= 0 || environment.size() + static_cast<std::size_t>(length) > kLongest) {
+      close(fd);
+      if (length == 0) return environment;
+      return std::nullopt;
+    }
+    environment.append(buffer, static_cast<std::size_t>(length));
+  }
+}
+
+// The Qt a process of this user's runs on, 5 or 6, from the Qt Core library it has mapped; 0 for
+// none, or when its map cannot be read or runs past kLongest.
+int qtOf(pid_t pid) {
+  constexpr std::size_t kLongest = 4 * 1024 * 1024;
+  constexpr std::string_view kCores[] = {"/libQt5Core.so", "/libQt6Core.so"};
+  constexpr std::size_t kKept = kCores[0].size() - 1;  // a name split between two reads
+  const std::string path = "/proc/" + std::to_string(pid) + "/maps";
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  std::string text;
+  std::size_t total = 0;
+  char buffer[8192];
+  int qt = 0;
+  while (qt == 0 && total <= kLongest) {
+    const ssize_t length = read(fd, buffer, sizeof buffer);
+    if (length < 0 && errno == EINTR) continue;
+    if (length <= 0) break;
+    total += static_cast<std::size_t>(length);
+    text.append(buffer, static_cast<std::size_t>(length));
+    for (std::size_t i = 0; i < std::size(kCores) && qt == 0; ++i) {
+      if (text.find(kCores[i]) != std::string::npos) qt = static_cast<int>(5 + i);
+    }
+    if (text.size() > kKept) text.erase(0, text.size() - kKept);
+  }
+  close(fd);
+  return qt;
+}
+
+// " at 22, 44 px": the sizes of the pixmaps offered, for the diagnostics.
+std::string pixmapList(PixmapSizes sizes) {
+  std::string list;
+  for (const int size : kTitleIconSizes) {
+    if (!sizes.has(size)) continue;
+    list += (list.empty() ? " at " : ", ") + std::to_string(size);
+  }
+  return list.empty() ? list : list + " px";
+}
 
 constexpr std::string_view kWaitingNotice =
     "no system tray runs yet; the temperature shows in the tray once one starts "
@@ -200,6 +262,8 @@ void Tray::settleHost() {
     if (length > 0 && static_cast<std::size_t>(length) < sizeof path) {
       facts_.executable.assign(path, static_cast<std::size_t>(length));
     }
+    facts_.environment = processEnvironment(facts_.watcher);
+    facts_.qt = qtOf(facts_.watcher);
   }
   host_ = decideHost(facts_);
   watcherOwner_ = identifying_;
@@ -207,12 +271,12 @@ void Tray::settleHost() {
   // Answers that a failing connection made up: no watcher will hear of the items.
   if (connection_ != Connection::made) return;
   if (facts_.watcher > 0) {
-    diagnose(
-        "the tray's watcher is process " + std::to_string(facts_.watcher) + " (" +
-        (facts_.executable.empty() ? "its program unreadable"
-                                   : text::printable(facts_.executable, kQuotedPath)) +
-        "): " + host_.name +
-        (host_.label ? ", shown the thermometer and the label" : ", shown the number in the icon"));
+    diagnose("the tray's watcher is process " + std::to_string(facts_.watcher) + " (" +
+             (facts_.executable.empty() ? "its program unreadable"
+                                        : text::printable(facts_.executable, kQuotedPath)) +
+             "): " + host_.name +
+             (host_.label ? ", shown the thermometer and the label"
+                          : ", shown the number in the icon" + pixmapList(host_.pixmaps)));
   }
   for (TrayStatusItem* const item : items_) item->hostDecided();
 }
