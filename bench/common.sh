@@ -70,7 +70,8 @@ compile() {
 
 # lines FILE: the number of lines in FILE.
 lines() {
-  wc -l <"$1" | tr -d ' '
+  # A file that a program started in the background has yet to open counts as empty.
+  if [ -e "$1" ]; then wc -l <"$1" | tr -d ' '; else echo 0; fi
 }
 
 # wait_lines FILE COUNT [SECONDS]: waits until FILE has COUNT lines.

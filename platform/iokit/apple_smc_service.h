@@ -10,10 +10,6 @@
 
 namespace iokit {
 
-// Where the device is kept: the process's, as IOKit's services are (seam/device_slot.cpp, so that
-// the platform's device can be put there without linking the stand-in).
-std::shared_ptr<SmcDevice>& smcDeviceSlot();
-
 // The device that new lookups and connections use: the one given to setSmcDevice, else the
 // platform's machine device (makeMachineSmcDevice). Never null.
 const std::shared_ptr<SmcDevice>& currentSmcDevicePointer();

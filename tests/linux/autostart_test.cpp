@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -10,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "support/process.h"
 #include "support/read_file.h"
 #include "support/refusing_folders.h"
 #include "support/temp_dir.h"
@@ -34,6 +37,12 @@ const std::string kHidden = kShown + "Hidden=true\n";
 // Turned off in GNOME's settings, the last line without a line feed.
 const std::string kGnomeOff = kShown + "X-GNOME-Autostart-enabled=false";
 const std::string kGnomeOn = kShown + "X-GNOME-Autostart-enabled=true";
+// Off as GLib reads booleans; read as GLib reads key files; one byte short of the limit.
+const std::string kHiddenOne = kShown + "Hidden=1\n", kHiddenBlank = kShown + "Hidden=true \n",
+                  kGnomeZero = kShown + "X-GNOME-Autostart-enabled=0";
+const std::string kGLibs = "\xEF\xBB\xBF[Desktop Entry]\r\nHidden=true\r\nHidden=0\r\n",
+                  kGLibsOff = kGLibs.substr(3, 37) + "true\r\n";
+const std::string kNearTheLimit = kShown + "#" + std::string(65536 - 11 - kShown.size() - 1, ' ');
 
 // What is there at the start, besides the entry's text.
 enum class Place : unsigned char {
@@ -113,8 +122,19 @@ const Row kRows[] = {
      fails(Disk::same, ".desktop is not a desktop entry (no [Desktop Entry] group)")},
     {"ProgramInAnOddFolder", Place::none, nullptr, false, done(Disk::ours), done(Disk::absent),
      false, "/opt/Mes \"Apps\"/caf\xC3\xA9\\b$c%/quorvel",
-     "\nExec=\"/opt/Mes \\\\\"Apps\\\\\"/caf\xC3\xA9\\\\\\\\b\\\\$c%%/quorvel\"\n"
+     "\nExec=/bin/sh -c \"exec \\\\\"\\\\$0\\\\\"\" "
+     "\"/opt/Mes \\\\\"Apps\\\\\"/caf\xC3\xA9\\\\\\\\b\\\\$c%%/quorvel\"\n"
      "TryExec=/opt/Mes \"Apps\"/caf\xC3\xA9\\\\b$c%/quorvel\n"},
+    {"HiddenOne", Place::file, kHiddenOne.c_str(), false, done(Disk::text, kShown.c_str()),
+     done(Disk::same)},
+    {"HiddenTrueAndABlank", Place::file, kHiddenBlank.c_str(), false,
+     done(Disk::text, kShown.c_str()), done(Disk::same)},
+    {"OffForGnomeAsZero", Place::file, kGnomeZero.c_str(), false,
+     done(Disk::text, kGnomeOn.c_str()), done(Disk::same)},
+    {"ReadAsGLibReadsIt", Place::file, kGLibs.c_str(), true, done(Disk::same),
+     done(Disk::text, kGLibsOff.c_str())},
+    {"GrowingPastTheLimit", Place::file, kNearTheLimit.c_str(), true, done(Disk::same),
+     fails(Disk::same, ".desktop would grow past 65536 bytes, more than is read back: left as it")},
     {"ProgramNotUtf8", Place::none, nullptr, false,
      fails(Disk::absent, "the program's path \"/opt/caf?/q\" is not UTF-8"), done(Disk::absent),
      false, "/opt/caf\xE9/q"},
@@ -158,6 +178,8 @@ TEST_P(AutostartEntry, IsReadAndChangedAsTheSessionAndTheUserExpect) {
     if (row.place == Place::nobodys) giveToNobody(folder);
     const fs::path changed = row.place == Place::folderFile ? folder : entry;
     const auto before = found(changed);
+    const std::string validate = "desktop-file-validate '" + entry.string() + "' >/dev/null";
+    const bool valid = before.first != S_IFREG || std::system(validate.c_str()) == 0;  // the user's
     std::unique_ptr<UnwritableFolder> readOnly;
     std::unique_ptr<FileSizeLimit> full;
     if (row.place == Place::readOnly)
@@ -185,9 +207,9 @@ TEST_P(AutostartEntry, IsReadAndChangedAsTheSessionAndTheUserExpect) {
       EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     }
     // What this program writes is a desktop entry, as the desktop's own checker sees it.
-    if (after.first == S_IFREG && after != before &&
+    if (valid && after.first == S_IFREG && after != before &&
         std::system("desktop-file-validate --help >/dev/null") == 0) {
-      EXPECT_EQ(std::system(("desktop-file-validate '" + entry.string() + "'").c_str()), 0);
+      EXPECT_EQ(std::system(validate.c_str()), 0);
     }
     if (row.undone && expected.disk == Disk::text) {
       EXPECT_TRUE(autostart.setEnabled(!enable, problem)) << problem;
@@ -203,5 +225,24 @@ TEST_P(AutostartEntry, IsReadAndChangedAsTheSessionAndTheUserExpect) {
 
 INSTANTIATE_TEST_SUITE_P(States, AutostartEntry, testing::ValuesIn(kRows),
                          [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+// GIO (as GNOME's session) launches the entry written for a program under any folder, '%' too.
+TEST(AutostartEntryLaunch, StartsTheProgramWithGio) {
+  if (std::system("gio help launch >/dev/null 2>&1") != 0) GTEST_SKIP() << "no gio to launch with";
+  for (const char* folder : {"plain", "100%", "%u a%=b", "Mes \"Apps\" $c `d` \\e %"}) {
+    TempDir dir;
+    const fs::path program = dir.path() / folder / "q", ran = dir.path() / "ran";
+    dir.write(program.lexically_relative(dir.path()),
+              "#!/bin/sh\nprintf %s \"$0\" >" + ran.string());
+    fs::permissions(program, fs::perms(0755));
+    Autostart autostart((dir.path() / "config").string(), program.string());
+    std::string problem;
+    ASSERT_TRUE(autostart.setEnabled(true, problem)) << problem;
+    Child gio([&] { return execute({"gio", "launch", autostart.entryPath()}); });
+    EXPECT_TRUE(exitedWithZero(gio.wait(std::chrono::seconds(20)))) << folder;
+    for (int i = 0; i < 100 && readFile(ran) != program.string(); ++i) ::usleep(100000);
+    EXPECT_EQ(readFile(ran), program.string());
+  }
+}
 
 }  // namespace

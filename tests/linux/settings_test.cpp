@@ -1,15 +1,20 @@
 #include "xdg/settings.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "support/read_file.h"
+#include "support/refusing_folders.h"
 #include "support/temp_dir.h"
 #include "xdg/user_files.h"
 
@@ -31,6 +36,8 @@ struct Row {
 };
 // Longer than any other name stored, so that a file torn between two writers is no key file.
 constexpr char kOther[] = "the other writer's sensor, by a much longer name";
+const std::string kFull = "[Quorvel]\nSensor=ab\n#" + std::string(8170, ' ') + "\n";
+const std::string kAlmostFull = std::string(kFull).erase(18, 1);
 
 const Row kRows[] = {
     {"Absent", Start::none, "", "", "", "coretemp Package id 0",
@@ -43,16 +50,22 @@ const Row kRows[] = {
      "[Quorvel]\n[X]\nK=v\n"},
     {"AutomaticWithoutAFile", Start::none, "", "", "", "", nullptr},
     {"Malformed", Start::file, "Sensor=x\n", "",
-     "quorvel.conf is not a settings file (line 1: an entry before the first group)", "y",
-     "[Quorvel]\nSensor=y\n"},
+     "quorvel.conf is not a settings file (line 1: an entry before the first group)", "y", nullptr,
+     "quorvel.conf is not a settings file (line 1: an entry before the first group): left as it"},
+    {"AsGLibReadsIt", Start::file, "\xEF\xBB\xBF# mine\r\n[Quorvel]\r\nSensor=a\r\nSensor=b\r\n",
+     "b", "", "c", "\xEF\xBB\xBF# mine\r\n[Quorvel]\r\nSensor=a\r\nSensor=c\r\n"},
+    {"UpToTheLimit", Start::file, kAlmostFull, "a", "", "ab", kFull.c_str()},
+    {"PastTheLimit", Start::file, kAlmostFull, "a", "", "abc", nullptr,
+     "quorvel.conf would grow past 8192 bytes, more than is read back: left as it is"},
     {"NotAName", Start::file, "[Quorvel]\nSensor=a\\nb\n", "",
      "quorvel.conf: the sensor name \"a?b\" is not printable ASCII", "y", "[Quorvel]\nSensor=y\n"},
     {"TooLarge", Start::file, "[Quorvel]\n#" + std::string(9000, ' '), "",
-     "quorvel.conf is larger than 8192 bytes", "y", "[Quorvel]\nSensor=y\n"},
-    {"Fifo", Start::fifo, "", "", "quorvel.conf is not a regular file", "y",
-     "[Quorvel]\nSensor=y\n"},
+     "quorvel.conf is larger than 8192 bytes", "y", nullptr,
+     ".conf is larger than 8192 bytes: left"},
+    {"Fifo", Start::fifo, "", "", "quorvel.conf is not a regular file", "y", nullptr,
+     "quorvel.conf is not a regular file: left as it is"},
     {"Symlink", Start::link, "[Quorvel]\nSensor=x\n", "", "quorvel.conf is a symbolic link", "y",
-     "[Quorvel]\nSensor=y\n"},
+     nullptr, "quorvel.conf is a symbolic link: left as it is"},
     {"StoringANameNotAscii", Start::file, "[Quorvel]\nSensor=x\n", "x", "", "caf\xC3\xA9", nullptr,
      "the sensor name \"caf??\" is not printable ASCII"},
     {"NoConfigFolder", Start::noConfig, "", "", "", "x", nullptr,
@@ -110,7 +123,9 @@ TEST(SettingsFile, IsReadWithinLimitsAndStoredWhole) {
       EXPECT_EQ(settings.storeSensor(row.store, problem), *row.storeProblem == '\0') << problem;
       EXPECT_NE(problem.find(row.storeProblem), std::string::npos) << problem;
       EXPECT_EQ(fs::symlink_status(file).type(), before);
-      EXPECT_EQ(readFile(file).value_or(""), row.text);
+      if (row.start != Start::fifo) {
+        EXPECT_EQ(readFile(file).value_or(""), row.text);
+      }
     }
     EXPECT_EQ(readFile(dir.path() / "elsewhere").value_or(""),
               row.start == Start::link ? row.text : "");
@@ -128,6 +143,46 @@ TEST(SettingsFile, IsReadWithinLimitsAndStoredWhole) {
   EXPECT_EQ(xdg::userConfigFolder(nullptr, "/"), "/.config");
   EXPECT_EQ(xdg::userConfigFolder("", "home"), "");
   EXPECT_EQ(xdg::userConfigFolder(nullptr, nullptr), "");
+}
+
+// A file replaced keeps its permissions, and its owner's reading and writing (root reads any).
+TEST(SettingsFile, KeepsThePermissionsButTheOwnersReadAndWrite) {
+  for (const auto& [before, after] :
+       {std::pair(0000, 0600), {0200, 0600}, {0444, 0644}, {0640, 0640}, {04755, 0755}}) {
+    TempDir dir;
+    const fs::path file = dir.write("config/quorvel/quorvel.conf", "[Quorvel]\nSensor=a\n");
+    fs::permissions(file, fs::perms(before));
+    std::string problem;
+    const bool readable = runningAsRoot() || (before & 0400) != 0;
+    EXPECT_EQ(Settings((dir.path() / "config").string()).storeSensor("b", problem), readable)
+        << problem;
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(readable ? after : before)) << before;
+  }
+}
+
+// What a killed writer left (".<name>.XXXXXX") goes at the next write; nothing else does: other
+// names, a link, a folder, another user's file, the temporary file another writer holds.
+TEST(SettingsFile, TemporaryFilesLeftBehindGoAtTheNextWrite) {
+  TempDir dir;
+  const fs::path folder = dir.write("config/quorvel/.quorvel.conf.AbC123", "").parent_path();
+  for (const char* kept : {"AbC12", "AbC-12", "AbC1234"})
+    dir.write(folder / ".quorvel.conf." += kept, "");
+  for (const char* kept : {".other.conf.AbC123", "quorvel.conf.AbC123"})
+    dir.write(folder / kept, "");
+  fs::permissions(dir.write("config/quorvel/.quorvel.conf.Mode00", ""), fs::perms::none);
+  fs::create_symlink(dir.write("elsewhere", "kept"), folder / ".quorvel.conf.Link12");
+  fs::create_directory(folder / ".quorvel.conf.Fold12");
+  if (runningAsRoot()) giveToNobody(dir.write("config/quorvel/.quorvel.conf.Nobody", ""));
+  const int held = ::open(dir.write("config/quorvel/.quorvel.conf.Held12", "").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  std::string problem;
+  EXPECT_TRUE(Settings((dir.path() / "config").string()).storeSensor("x", problem)) << problem;
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(folder)) left.insert(entry.path().filename());
+  EXPECT_EQ(left.count(".quorvel.conf.AbC123") + left.count(".quorvel.conf.Mode00"), 0U);
+  EXPECT_EQ(left.size(), runningAsRoot() ? 10U : 9U);
+  EXPECT_EQ(readFile(dir.path() / "elsewhere"), "kept");
+  ::close(held);
 }
 
 }  // namespace

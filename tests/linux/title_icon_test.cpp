@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -48,6 +50,10 @@ struct Crop {
   Rows rows;
   bool operator==(const Crop&) const = default;
 };
+
+void PrintTo(const Crop& crop, std::ostream* out) {
+  *out << "from column " << crop.left << ": " << testing::PrintToString(crop.rows);
+}
 
 Crop crop(const Rows& icon, int top, int bottom) {
   Rows rows(icon.begin() + top, icon.begin() + bottom);
@@ -127,8 +133,13 @@ TEST(TitleIcon, AnyBytesStayInTheIconAsOutlinedStrokes) {
   for (char& c : noise) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
   std::string units;
   for (int i = 0; i < 1000; ++i) units += "\u00b0C";
-  const std::string titles[] = {std::string(5000, '8'), std::string(4000, '\xff'),
-                                std::string("4\0\0.8\u00b0C", 8), units, noise};
+  const std::string titles[] = {std::string(5000, '8'),
+                                std::string(4000, '\xff'),
+                                std::string("4\0\0.8\u00b0C", 8),
+                                units,
+                                noise,
+                                "-199.5\u00b0F",
+                                std::string(12, '9') + ".9\u00b0F"};
   for (const Lines& lines : kLines) {
     for (const std::string& title : titles) {
       const Rows rows = drawExactly(title, lines.size);
@@ -298,5 +309,151 @@ TEST(TitleIcon, AnySizeGivesTheNearestDrawn) {
     EXPECT_EQ(icon.size, drawn) << asked;
     EXPECT_EQ(icon.pixels.size(), static_cast<std::size_t>(drawn * drawn)) << asked;
     EXPECT_EQ(icon.pixels, tray::drawTitleIcon("47.8\u00b0C", drawn).pixels) << asked;
+  }
+}
+
+// "°F" at every size: the unit's rows of "98.6°F", cut to where they are drawn, and the column they
+// start at; the number above it is drawn as over "°C".
+TEST(TitleIcon, EachSizeDrawsDegreesFahrenheit) {
+  struct Case {
+    int size;
+    Crop unit;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {16, {3, {"ooooooooo", "o###o###o", "o#o#o#ooo", "o###o##o.", "ooooo#oo.", "....o#o..", "....ooo.."}}},
+      {22, {5, {"ooooooooooo", "o###o#####o", "o#o#o#ooooo", "o###o#o....", "ooooo#oooo.", "....o####o.", "....o#oooo.", "....o#o....", "....o#o....", "....o#o....", "....ooo...."}}},
+      {24, {6, {"ooooooooooo", "o###o#####o", "o#o#o#ooooo", "o###o#o....", "ooooo#oooo.", "....o####o.", "....o#oooo.", "....o#o....", "....o#o....", "....o#o....", "....ooo....", "..........."}}},
+      {29, {7, {".ooooooooooooo", "oo###oo######o", "o#####o######o", "o##o##o##ooooo", "o#####o##oooo.", "oo###oo#####o.", ".oooooo#####o.", "......o##oooo.", "......o##o....", "......o##o....", "......oooo...."}}},
+      {32, {8, {".ooooooooooooooo", "oo####oo#######o", "o######o#######o", "o##oo##o##oooooo", "o##oo##o##o.....", "o######o##ooooo.", "oo####oo######o.", ".ooooooo######o.", ".......o##ooooo.", ".......o##o.....", ".......o##o.....", ".......o##o.....", ".......o##o.....", ".......oooo....."}}},
+      {44, {11, {".ooooooooooooooooooooo", "oooooooooooooooooooooo", "ooo####ooo##########oo", "oo######oo##########oo", "oo##oo##oo##oooooooooo", "oo##oo##oo##oooooooooo", "oo######oo##oo........", "ooo####ooo##oo........", "oooooooooo##oooooooo..", ".ooooooooo##oooooooo..", "........oo########oo..", "........oo########oo..", "........oo##oooooooo..", "........oo##oooooooo..", "........oo##oo........", "........oo##oo........", "........oo##oo........", "........oo##oo........", "........oo##oo........", "........oo##oo........", "........oooooo........", "........oooooo........"}}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const int numberEnd = std::find_if(std::begin(kLines), std::end(kLines), [&](const Lines& l) {
+                            return l.size == c.size;
+                          })->numberEnd;
+    const Rows rows = drawTitleIcon("98.6\u00b0F", c.size);
+    EXPECT_EQ(crop(rows, numberEnd, c.size), c.unit) << c.size;
+    EXPECT_EQ(crop(rows, 0, numberEnd), crop(drawTitleIcon("98.6\u00b0C", c.size), 0, numberEnd))
+        << c.size;
+  }
+}
+
+// A reading in °F runs a digit longer than in °C: at each size one row through the number, which
+// takes narrower digits where it must (at 32 pixels those of 29), and at 16 whole degrees.
+TEST(TitleIcon, AReadingInFahrenheitFitsEverySize) {
+  struct Case {
+    int size;
+    std::string title;
+    std::size_t row;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {16, "-4.0\u00b0F", 3, "ooooo#o#o.o#o#o."},
+      {22, "-4.0\u00b0F", 3, ".....oo#o#o...o#o.o#o."},
+      {24, "-4.0\u00b0F", 4, "......oo#o#o...o#o.o#o.."},
+      {29, "-4.0\u00b0F", 3, "........o##o.o##o..o##ooo##o."},
+      {32, "-4.0\u00b0F", 3, ".........o##o.o##o..o##ooo##o..."},
+      {44, "-4.0\u00b0F", 4, ".............oooo####oo......oo###oooo###oo."},
+      {16, "188.8\u00b0F", 3, ".oo#oo#o#o#o#o.."},
+      {22, "188.8\u00b0F", 3, "oo#oo#oo#o#oo#o.o#oo#o"},
+      {24, "188.8\u00b0F", 4, ".oo#oo#oo#o#oo#o.o#oo#o."},
+      {29, "188.8\u00b0F", 3, ".o###o##o##o##o##o..o##o##o.."},
+      {32, "188.8\u00b0F", 3, "o###o##ooo##o##ooo##o..o##ooo##o"},
+      {44, "188.8\u00b0F", 4, "oo####oooo###oo###oo###oo###oo..oo###oo###oo"},
+      {16, "212.0\u00b0F", 3, ".ooo#oo#oooo#o.."},
+      {22, "212.0\u00b0F", 3, "oooo#oo#ooooo#o.o#oo#o"},
+      {24, "212.0\u00b0F", 4, ".oooo#oo#ooooo#o.o#oo#o."},
+      {29, "212.0\u00b0F", 3, ".oooo##o###oooo##o..o##o##o.."},
+      {32, "212.0\u00b0F", 3, "oooooo##o###oooooo##o..o##ooo##o"},
+      {44, "212.0\u00b0F", 4, "oo###oo###oo####oooo###oo###oo..oo###oo###oo"},
+      {16, "-40.0\u00b0F", 3, ".ooooo#o#o#o#o.."},
+      {22, "-40.0\u00b0F", 3, "....oo#o#o#oo#o.o#oo#o"},
+      {24, "-40.0\u00b0F", 4, ".....oo#o#o#oo#o.o#oo#o."},
+      {29, "-40.0\u00b0F", 3, "......o##o##o##o##o..o##o##o."},
+      {32, "-40.0\u00b0F", 3, ".......o##o##o##o##o..o##o##o..."},
+      {44, "-40.0\u00b0F", 4, "..........oooo####oo###oo###oo..oo###oo###oo"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(drawTitleIcon(c.title, c.size).at(c.row), c.expected) << c.size << " " << c.title;
+  }
+}
+
+// At 16 pixels a reading in °F of three digits, or of two after a '-', is drawn in whole degrees,
+// rounded half away from zero, whichever its digits; a shorter one, or other text, as it is.
+TEST(TitleIcon, AtSixteenPixelsALongReadingInFahrenheitIsInWholeDegrees) {
+  const std::pair<std::string, std::string> sameNumberAs[] = {
+      {"118.4\u00b0F", "118\u00b0F"},
+      {"100.0\u00b0F", "100\u00b0F"},
+      {"199.4\u00b0F", "199\u00b0F"},
+      {"199.5\u00b0F", "200\u00b0F"},
+      {"999.9\u00b0F", "1000\u00b0F"},
+      {"-10.5\u00b0F", "-11\u00b0F"},
+      {"-99.5\u00b0F", "-100\u00b0F"},
+      {"-118.4\u00b0F", "-118\u00b0F"},
+      {std::string(12, '9') + ".5\u00b0F", "1" + std::string(12, '0') + "\u00b0F"},
+      {"99.9\u00b0F", "99.9\u00b0C"},
+      {"-9.9\u00b0F", "-9.9\u00b0C"},
+      {std::string(13, '9') + ".5\u00b0F", std::string(13, '9') + ".5\u00b0C"},
+      {"118.40\u00b0F", "118.40\u00b0C"},
+      {"118,4\u00b0F", "118,4\u00b0C"},
+      {"1-8.4\u00b0F", "1-8.4\u00b0C"},
+  };
+  for (const auto& [title, as] : sameNumberAs) {
+    EXPECT_EQ(crop(drawExactly(title, 16), 0, 9), crop(drawExactly(as, 16), 0, 9)) << title;
+  }
+}
+
+// In the warning style, at every size, the same icon with its strokes in the warning colour.
+TEST(TitleIcon, TheWarningStyleDrawsTheStrokesInTheWarningColour) {
+  const std::string titles[] = {"47.8\u00b0C", "118.4\u00b0F", "-40.0\u00b0F", "7\u20ac\xff", ""};
+  for (const int size : kTitleIconSizes) {
+    for (const std::string& title : titles) {
+      std::vector<uint32_t> expected = tray::drawTitleIcon(title, size).pixels;
+      EXPECT_EQ(tray::drawTitleIcon(title, size, tray::TitleStyle::normal).pixels, expected);
+      std::replace(expected.begin(), expected.end(), tray::kTitleIconStroke,
+                   tray::kTitleIconWarningStroke);
+      EXPECT_EQ(tray::drawTitleIcon(title, size, tray::TitleStyle::warning).pixels, expected)
+          << size << " " << title;
+    }
+  }
+}
+
+namespace {
+
+// WCAG 2's contrast ratio of two colours, 0xRRGGBB in the low bits: of their relative luminances,
+// (lighter + 0.05) / (darker + 0.05).
+double contrast(uint32_t a, uint32_t b) {
+  const auto luminance = [](uint32_t colour) {
+    const auto linear = [&](int shift) {
+      const double c = ((colour >> shift) & 0xFF) / 255.0;
+      return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return (0.2126 * linear(16)) + (0.7152 * linear(8)) + (0.0722 * linear(0));
+  };
+  const auto [darker, lighter] = std::minmax({luminance(a), luminance(b)});
+  return (lighter + 0.05) / (darker + 0.05);
+}
+
+}  // namespace
+
+// The warning colour, opaque, 3:1 at least (what WCAG asks of graphics and large text) against
+// light and dark panels and the normal strokes, and 4.5:1 (of text) against its outline.
+TEST(TitleIcon, TheWarningColourReadsOnLightAndDarkPanels) {
+  EXPECT_NEAR(contrast(0xFFFFFF, 0x000000), 21.0, 1e-9);
+  EXPECT_EQ(tray::kTitleIconWarningStroke >> 24, 0xFFu);
+  const std::pair<uint32_t, double> atLeast[] = {
+      {0x2D2D2D, 3.0},  // the contact sheet's dark panel
+      {0xE8E8E7, 3.0},  // and its light one
+      {0xFFFFFF, 3.0},
+      {0xF0F0F0, 3.0},
+      {0x2E3436, 3.0},
+      {0x000000, 3.0},
+      {tray::kTitleIconStroke, 3.0},
+      {tray::kTitleIconOutline, 4.5},
+  };
+  for (const auto& [against, ratio] : atLeast) {
+    EXPECT_GE(contrast(tray::kTitleIconWarningStroke, against), ratio) << std::hex << against;
   }
 }

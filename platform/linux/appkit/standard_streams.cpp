@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <string>
 
+#include "text/ascii.h"
+
 namespace appkit {
 
 namespace {
@@ -129,15 +131,9 @@ std::string StandardStreams::noticeLine(std::string_view text) {
     const bool c1 = byte == 0xc2 && i + 1 < text.size() &&
                     (static_cast<unsigned char>(text[i + 1]) & 0xe0) == 0x80;
     if (c1) ++i;
-    line.push_back(byte < ' ' || byte == 0x7f || c1 ? '?' : text[i]);
+    line.push_back(text::isControl(text[i]) || c1 ? '?' : text[i]);
   }
   return line;
-}
-
-std::string printable(std::string_view text, std::size_t limit) {
-  std::string result;
-  for (const char c : text.substr(0, limit)) result.push_back(c >= ' ' && c <= '~' ? c : '?');
-  return text.size() > limit ? result + "..." : result;
 }
 
 void StandardStreams::notice(std::string_view text) const {

@@ -1,6 +1,6 @@
 // Draws contact sheets of the tray item's icon, to judge its fonts by looking: typical titles (and
-// the widest ones) at every size, side by side, enlarged pixel for pixel, on a dark and on a light
-// panel.
+// the widest ones) in °C and in °F, and in the warning style, at every size, side by side, enlarged
+// pixel for pixel, on a dark and on a light panel.
 //
 //   quorvel_title_icon_sheet <folder> [scale]   writes <folder>/title-icons-dark.png and
 //                                               <folder>/title-icons-light.png (scale: 8)
@@ -20,10 +20,33 @@
 namespace {
 
 using tray::kTitleIconSizes;
+using tray::TitleStyle;
 
-constexpr std::string_view kTitles[] = {"47.8\u00b0C", "100.0\u00b0C", "-10.5\u00b0C",
-                                        "0.0\u00b0C",  "88.8\u00b0C",  "23.4\u00b0C",
-                                        "56.9\u00b0C", "71.2\u00b0C"};
+// A row of the sheet: a title at every size, in one style.
+struct Row {
+  std::string_view title;
+  TitleStyle style = TitleStyle::normal;
+};
+
+constexpr Row kRows[] = {
+    {"47.8\u00b0C"},
+    {"100.0\u00b0C"},
+    {"-10.5\u00b0C"},
+    {"0.0\u00b0C"},
+    {"88.8\u00b0C"},
+    {"23.4\u00b0C"},
+    {"56.9\u00b0C"},
+    {"71.2\u00b0C"},
+    {"118.4\u00b0F"},
+    {"-4.0\u00b0F"},
+    {"98.6\u00b0F"},
+    {"188.8\u00b0F"},
+    {"212.0\u00b0F"},
+    {"-40.0\u00b0F"},
+    {"96.5\u00b0C", TitleStyle::warning},
+    {"100.0\u00b0C", TitleStyle::warning},
+    {"205.7\u00b0F", TitleStyle::warning},
+};
 constexpr std::size_t kGap = 6;  // pixels between icons and around them, before enlarging
 
 // The sheet on one background colour (0xRRGGBB), each pixel enlarged to scale x scale.
@@ -32,13 +55,13 @@ png::Bytes drawSheet(uint32_t background, std::size_t scale) {
       static_cast<std::size_t>(*std::max_element(kTitleIconSizes.begin(), kTitleIconSizes.end()));
   std::size_t width = kGap;
   for (const int size : kTitleIconSizes) width += static_cast<std::size_t>(size) + kGap;
-  const std::size_t height = kGap + (std::size(kTitles) * (largest + kGap));
+  const std::size_t height = kGap + (std::size(kRows) * (largest + kGap));
   std::vector<uint32_t> sheet(width * height, background);
   std::size_t top = kGap;
-  for (const std::string_view title : kTitles) {
+  for (const Row& row : kRows) {
     std::size_t left = kGap;
     for (const int size : kTitleIconSizes) {
-      const tray::TitleIcon icon = tray::drawTitleIcon(title, size);
+      const tray::TitleIcon icon = tray::drawTitleIcon(row.title, size, row.style);
       const auto side = static_cast<std::size_t>(icon.size);
       for (std::size_t y = 0; y < side; ++y) {
         for (std::size_t x = 0; x < side; ++x) {

@@ -18,13 +18,14 @@
 #include "runner/tray_program.h"
 #include "sensor/sensor_list.h"
 #include "status_bar_choice.h"
+#include "text/ascii.h"
 #include "xdg/settings.h"
 #include "xdg/user_files.h"
 
 namespace {
 
 // Every line of --help fits 79 columns; the option rows' texts start at column 23, so a line of
-// one holds 56 characters (status_bar.cpp's texts, too).
+// one holds 56 characters (status_bar_choice.cpp's texts, too).
 constexpr std::string_view kDescription =
     "Shows the CPU temperature, such as \"47.8\u00b0C\", and refreshes it every `interval`\n"
     "seconds, as the Info.plist of its application bundle says (5 when it does not).\n"
@@ -83,6 +84,10 @@ struct Option {
   std::optional<std::string> (*take)(std::string_view value, Request& request);
   // What the option's value must be, as a missing value is told.
   std::string (*wanted)();
+  // For an option without a value, what it sets in the request.
+  bool Request::*flag;
+  // The line of the usage it stands in: a run's options, the list's, or what only informs.
+  enum class Usage : unsigned char { run, list, inform } usage;
   // How --help shows it, and what it says of it ('\n' goes on in the next line, under the first);
   // empty for --status-bar, which has a row for each status bar.
   std::string_view typed;
@@ -96,7 +101,7 @@ std::string statusBarWanted() {
 std::optional<std::string> takeStatusBar(std::string_view value, Request& request) {
   request.statusBar = runner::findStatusBarKind(value);
   if (request.statusBar) return std::nullopt;
-  return statusBarWanted() + ", not \"" + appkit::printable(value) + "\"";
+  return statusBarWanted() + ", not \"" + text::printable(value) + "\"";
 }
 
 std::string sensorWanted() {
@@ -111,25 +116,43 @@ std::optional<std::string> takeSensor(std::string_view value, Request& request) 
 
 // The options, in the order --help lists them.
 constexpr std::array kOptions{
-    Option{Id::help, "help", nullptr, nullptr, "--help", "show this help and exit"},
-    Option{Id::version, "version", nullptr, nullptr, "--version", "show the version and exit"},
-    Option{Id::statusBar, "status-bar", takeStatusBar, statusBarWanted, "", ""},
-    Option{Id::listSensors, "list-sensors", nullptr, nullptr, "--list-sensors",
+    Option{Id::help, "help", nullptr, nullptr, &Request::help, Option::Usage::inform, "--help",
+           "show this help and exit"},
+    Option{Id::version, "version", nullptr, nullptr, &Request::version, Option::Usage::inform,
+           "--version", "show the version and exit"},
+    Option{Id::statusBar, "status-bar", takeStatusBar, statusBarWanted, nullptr, Option::Usage::run,
+           "", ""},
+    Option{Id::listSensors, "list-sensors", nullptr, nullptr, &Request::listSensors,
+           Option::Usage::list, "--list-sensors",
            "list every temperature sensor and exit: a line each,\n"
            "with its name, a tab and its reading as the title shows\n"
            "it (or why it cannot be read); a tab and * mark the one\n"
            "a run with the same options shows, followed by\n"
            "\"--sensor\" or \"chosen\" (in the menu) where that is not\n"
            "the CPU's"},
-    Option{Id::sensor, "sensor", takeSensor, sensorWanted, "--sensor=NAME",
+    Option{Id::sensor, "sensor", takeSensor, sensorWanted, nullptr, Option::Usage::run,
+           "--sensor=NAME",
            "show that sensor (a name --list-sensors gives) instead\n"
            "of the CPU's; exit status 2 when no sensor has that name"},
-    Option{Id::verbose, "verbose", nullptr, nullptr, "--verbose",
+    Option{Id::verbose, "verbose", nullptr, nullptr, &Request::verbose, Option::Usage::run,
+           "--verbose",
            "say on standard error what goes wrong on the session\n"
            "bus: a refused registration, a failed call, a connection\n"
            "that cannot be made, signals held back for a bus that is\n"
            "behind"},
 };
+
+// Each row takes a value, and says what a missing one is told, or sets a flag: never both.
+constexpr bool rowsAreWhole() {
+  for (const auto& option : kOptions) {
+    if ((option.take != nullptr) != (option.wanted != nullptr) ||
+        (option.take != nullptr) == (option.flag != nullptr)) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(rowsAreWhole());
 
 int finishOutput(int status) {
   return std::fflush(stdout) == 0 ? status : 1;
@@ -181,13 +204,30 @@ int printHelp() {
       helpRow(rows, "--status-bar=" + std::string(kind.name), kind.help);
     }
   }
+  // The usage: a line for a run's options, one for the list's, one for what only informs.
+  std::string run, list, inform;
+  for (const auto& option : kOptions) {
+    const std::string typed =
+        option.id == Id::statusBar ? "--status-bar=" + choices : std::string(option.typed);
+    switch (option.usage) {
+      case Option::Usage::run:
+        run.append(" [").append(typed).append("]");
+        break;
+      case Option::Usage::list:
+        list.append(" ").append(typed);
+        break;
+      case Option::Usage::inform:
+        inform.append(inform.empty() ? " " : " | ").append(typed);
+        break;
+    }
+  }
   std::printf(
-      "Usage: quorvel [--status-bar=%s] [--sensor=NAME] [--verbose]\n"
-      "       quorvel --list-sensors\n"
-      "       quorvel --help | --version\n\n%.*s\nOptions:\n%s\n%.*s\n%.*s",
-      choices.c_str(), static_cast<int>(kDescription.size()), kDescription.data(), rows.c_str(),
-      static_cast<int>(kTwice.size()), kTwice.data(), static_cast<int>(kEnvironment.size()),
-      kEnvironment.data());
+      "Usage: quorvel%s\n"
+      "       quorvel%s\n"
+      "       quorvel%s\n\n%.*s\nOptions:\n%s\n%.*s\n%.*s",
+      run.c_str(), list.c_str(), inform.c_str(), static_cast<int>(kDescription.size()),
+      kDescription.data(), rows.c_str(), static_cast<int>(kTwice.size()), kTwice.data(),
+      static_cast<int>(kEnvironment.size()), kEnvironment.data());
   return finishOutput(0);
 }
 
@@ -236,66 +276,23 @@ std::optional<int> takeOptions(int argc, char* argv[], Request& request) {
     const Option* option = findOption(id == '?' || id == ':' ? optopt : id);
     if (id == '?' && optopt != 0 && !option) {
       return usageError("invalid option -- '" +
-                        appkit::printable(std::string(1, static_cast<char>(optopt))) + "'");
+                        text::printable(std::string(1, static_cast<char>(optopt))) + "'");
     }
     const std::string_view typed = std::string_view(word).substr(0, std::strcspn(word, "="));
     if (!option || !typed.starts_with("--") || typed.substr(2) != option->name) {
-      return usageError("unrecognized option '" + appkit::printable(word) + "'");
+      return usageError("unrecognized option '" + text::printable(word) + "'");
     }
     if (id == '?') return usageError("option '--" + std::string(option->name) + "' takes no value");
     if (id == ':') return usageError(option->wanted());
     if (option->take) {
       if (const auto wrong = option->take(optarg, request)) return usageError(*wrong);
-      continue;
-    }
-    switch (option->id) {
-      case Id::help:
-        request.help = true;
-        break;
-      case Id::version:
-        request.version = true;
-        break;
-      case Id::listSensors:
-        request.listSensors = true;
-        break;
-      case Id::verbose:
-        request.verbose = true;
-        break;
-      case Id::statusBar:
-      case Id::sensor:
-        break;  // taken above, as their rows say
+    } else {
+      request.*option->flag = true;
     }
   }
   if (optind < argc)
-    return usageError("unexpected argument '" + appkit::printable(argv[optind]) + "'");
+    return usageError("unexpected argument '" + text::printable(argv[optind]) + "'");
   return std::nullopt;
-}
-
-// Below: the sensor chosen in the menu before, when it is still there.
-std::string storedSensor();
-
-// Every temperature sensor, one per line: name, tab, reading (or why it cannot be read), and a
-// tab and * on the one a run with these options shows, with why where that is not the CPU's.
-int listSensors(std::string_view named) {
-  const std::string chosen = named.empty() ? storedSensor() : std::string();
-  std::vector<sensor::ListedSensor> sensors;
-  std::string problem;
-  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem, named.empty() ? chosen : named)) {
-    notice("cannot search " + appkit::printable(sensor::sysfsRoot(), 200) + ": " + problem);
-    return 1;
-  }
-  // Standard output stays empty for a script to read; a person is told why.
-  if (sensors.empty())
-    notice("no temperature sensor under " + appkit::printable(sensor::sysfsRoot(), 200));
-  for (const auto& listed : sensors)
-    std::printf("%s\n", sensor::listedLine(listed, named.empty() ? "chosen" : "--sensor").c_str());
-  if (!sensors.empty() && std::none_of(sensors.begin(), sensors.end(),
-                                       [](const sensor::ListedSensor& s) { return s.shown; })) {
-    notice(named.empty()
-               ? "none is shown: none of them is the CPU's (--sensor=NAME shows one)"
-               : "none is shown: no sensor is named \"" + appkit::printable(named) + "\"");
-  }
-  return finishOutput(0);
 }
 
 // The sensor the user chose in the tray's menu before, when it is still there; else (and when the
@@ -305,11 +302,34 @@ std::string storedSensor() {
   const xdg::Settings settings(xdg::userConfigFolder());
   std::string problem;
   std::string stored = settings.sensor(problem);
-  if (!problem.empty()) notice("the settings are left aside: " + appkit::printable(problem, 300));
+  if (!problem.empty()) notice("the settings are left aside: " + text::printable(problem, 300));
   if (stored.empty() || sensor::hasSensorNamed(sensor::sysfsRoot(), stored)) return stored;
-  notice("the sensor chosen before, \"" + appkit::printable(stored) +
+  notice("the sensor chosen before, \"" + text::printable(stored) +
          "\", is not here; the CPU's is shown");
   return {};
+}
+
+// Every temperature sensor, one per line: name, tab, reading (or why it cannot be read), and a
+// tab and * on the one a run with these options shows, with why where that is not the CPU's.
+int listSensors(std::string_view named) {
+  const std::string chosen = named.empty() ? storedSensor() : std::string();
+  std::vector<sensor::ListedSensor> sensors;
+  std::string problem;
+  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem, named.empty() ? chosen : named)) {
+    notice("cannot search " + text::printable(sensor::sysfsRoot(), 200) + ": " + problem);
+    return 1;
+  }
+  // Standard output stays empty for a script to read; a person is told why.
+  if (sensors.empty())
+    notice("no temperature sensor under " + text::printable(sensor::sysfsRoot(), 200));
+  for (const auto& listed : sensors)
+    std::printf("%s\n", sensor::listedLine(listed, named.empty() ? "chosen" : "--sensor").c_str());
+  if (!sensors.empty() && std::none_of(sensors.begin(), sensors.end(),
+                                       [](const sensor::ListedSensor& s) { return s.shown; })) {
+    notice(named.empty() ? "none is shown: none of them is the CPU's (--sensor=NAME shows one)"
+                         : "none is shown: no sensor is named \"" + text::printable(named) + "\"");
+  }
+  return finishOutput(0);
 }
 
 }  // namespace
@@ -330,7 +350,7 @@ int applicationMain(int argc, char* argv[]) {
   if (!request.sensorName.empty()) {
     // Compared with the names of the sensors found, never opened as a path.
     if (!sensor::hasSensorNamed(sensor::sysfsRoot(), request.sensorName)) {
-      notice("no sensor is named \"" + appkit::printable(request.sensorName) +
+      notice("no sensor is named \"" + text::printable(request.sensorName) +
              "\"; quorvel --list-sensors lists them");
       return 2;
     }
@@ -340,9 +360,11 @@ int applicationMain(int argc, char* argv[]) {
   // the user chose before; else the CPU's.
   sensor::ShownSensor shown(sensor::sysfsRoot());
   shown.show(request.sensorName.empty() ? storedSensor() : std::string(request.sensorName));
+  // What the tray asks of the program: made once the port is, and gone after it, with the status
+  // bar the port holds.
+  std::optional<runner::TrayProgram> program;
   appkit::Port port;
-  // What the tray asks of the program; the tray calls it only while the loop runs.
-  runner::TrayProgram program(port, shown, appkit::runningProgramPath());
+  program.emplace(port, shown, appkit::runningProgramPath());
   port.setVerbose(request.verbose);
   // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
   ::signal(SIGPIPE, SIG_IGN);
@@ -356,7 +378,7 @@ int applicationMain(int argc, char* argv[]) {
   }
 
   std::string problem;
-  auto bar = request.statusBar->make(port, program, problem);
+  auto bar = request.statusBar->make(port, *program, problem);
   if (!bar) {
     port.streams().notice(problem);
     return 1;

@@ -82,6 +82,10 @@ const std::string& ShownSensor::foundName() const {
   return device_->foundName();
 }
 
+const Threshold& ShownSensor::threshold() const {
+  return device_->threshold();
+}
+
 std::string sysfsRoot() {
   return iokit::SysfsSensor::rootFromEnvironment();
 }

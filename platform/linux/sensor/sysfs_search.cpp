@@ -54,8 +54,9 @@ bool naturalLess(std::string_view a, std::string_view b) {
   return a.size() - i < b.size() - j;
 }
 
-// Reads a short attribute (a name, a label, a type) without its trailing white space. Returns 0
-// or the errno of the failure. O_NONBLOCK keeps a FIFO planted in the tree from hanging us.
+}  // namespace
+
+// O_NONBLOCK keeps a FIFO planted in the tree from hanging us.
 int readAttribute(const std::string& path, std::string& text) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno;
@@ -71,6 +72,8 @@ int readAttribute(const std::string& path, std::string& text) {
   text.assign(value);
   return 0;
 }
+
+namespace {
 
 bool exists(const std::string& path) {
   struct stat status;
@@ -128,7 +131,7 @@ std::string escaped(std::string_view text) {
   result.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < ' ' || byte > '~' || c == '\\' || c == '/' || c == '@' || c == '#') {
+    if (!text::isPrintable(c) || c == '\\' || c == '/' || c == '@' || c == '#') {
       result += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xf]};
     } else {
       result += c;
@@ -263,7 +266,7 @@ class Walk {
         if (!source.zone) name.append("/").append(channelName);
         sensors.push_back({std::move(name), channel->input,
                            cpuRuleRank(source.zone, source.name, channelName), source.order,
-                           channel->number});
+                           channel->number, limitRule(source.zone, source.name, channel->label)});
       }
     }
     std::sort(sensors.begin(), sensors.end(), [](const FoundSensor& a, const FoundSensor& b) {

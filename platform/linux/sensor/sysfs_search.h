@@ -10,7 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "sensor/warning.h"
+
 namespace iokit {
+
+// Which of a sensor's limits say honestly when it runs hot, as its driver fills them
+// (sensor_limits.cpp): a hwmon channel's tempN_max, else its tempN_crit less a margin; a thermal
+// zone's first passive trip point, else its critical one less a margin; or none, and the default.
+enum class LimitRule : unsigned char { hwmonLimits, zoneTrips, none };
 
 // One temperature sensor: a hwmon channel (tempN_input) or a thermal zone (temp).
 struct FoundSensor {
@@ -27,6 +34,7 @@ struct FoundSensor {
   int rank;           // the place of the first rule that takes it as the CPU's; kNoRule when none
   std::string order;  // where it sorts among sensors of one rank: its device's real path
   unsigned channel;   // and its channel number
+  LimitRule limits = LimitRule::none;  // how its threshold is read (readThreshold)
 };
 inline constexpr int kNoRule = 1 << 30;
 
@@ -55,10 +63,23 @@ kern_return_t findCpuSensor(const std::string& root, FoundSensor& sensor,
 // chip's name, channel the channel's label, or tempN without one).
 int cpuRuleRank(bool zone, std::string_view chip, std::string_view channel);
 
+// Which of its limits a sensor's threshold comes from, by its driver: zone and chip as for
+// cpuRuleRank; label is the channel's own label, empty without one.
+LimitRule limitRule(bool zone, std::string_view chip, std::string_view label);
+
+// The threshold of a sensor found, read from its limits as its rule says (a few small reads,
+// made once per search, never per reading); a limit absent, unreadable, not a number, below 20
+// or above 150 degrees is passed over; the default when none is left.
+sensor::Threshold readThreshold(const FoundSensor& sensor);
+
 // The IOKit status for the errno of a system call on the tree that failed, where it failed: the
 // one place where errno becomes IOKit's word.
 enum class SysfsStep { search, open, read };
 kern_return_t ioReturnFor(SysfsStep step, int error);
+
+// Reads a short attribute (a name, a label, a type) without its trailing white space. Returns 0
+// or the errno of the failure.
+int readAttribute(const std::string& path, std::string& text);
 
 // What the text of one read of a sensor's file holds, given count bytes in a buffer of capacity
 // bytes. A full buffer may hold a cut-off number: no temperature is that long.

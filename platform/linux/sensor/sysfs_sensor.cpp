@@ -109,12 +109,15 @@ kern_return_t SysfsSensor::search() {
   try {
     FoundSensor found;
     const kern_return_t status = findCpuSensor(root_, found, name_);
+    // Its limits are read once, here, as it is found: a reading stays one pread.
+    threshold_ = found.path.empty() ? sensor::Threshold() : readThreshold(found);
     path_ = std::move(found.path);
     foundName_ = std::move(found.name);
     return status;
   } catch (const std::bad_alloc&) {
     path_.clear();
     foundName_.clear();
+    threshold_ = {};
     return kIOReturnNoMemory;
   }
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "iokit/smc_device.h"
+#include "sensor/warning.h"
 
 namespace iokit {
 
@@ -24,6 +25,9 @@ class SysfsSensor final : public SmcDevice {
   void show(std::string name);
   // The name of the sensor the last search found, empty when it found none.
   const std::string& foundName() const { return foundName_; }
+  // The threshold of the sensor the last search found, read from its limits at that search; the
+  // default when it found none.
+  const sensor::Threshold& threshold() const { return threshold_; }
 
   kern_return_t probe(bool& present) override;
   kern_return_t open() override;
@@ -40,6 +44,7 @@ class SysfsSensor final : public SmcDevice {
   std::string name_;
   std::string path_;  // the sensor found by the last search, empty when none
   std::string foundName_;
+  sensor::Threshold threshold_;
   int fd_ = -1;  // the sensor, open from a successful open() until it stops answering
 };
 

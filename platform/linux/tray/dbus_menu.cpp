@@ -446,7 +446,8 @@ void DbusMenu::setItems(std::vector<Item> items) {
   for (const auto& [now, old] : told) {
     const Properties is = properties(*now);
     std::vector<const char*> gone;
-    for (const auto& [name, value] : properties(*old)) {
+    for (const auto& property : properties(*old)) {
+      const char* const name = property.first;  // a lambda of C++20 takes no structured binding
       if (std::none_of(is.begin(), is.end(),
                        [&](const auto& other) { return std::strcmp(other.first, name) == 0; })) {
         gone.push_back(name);

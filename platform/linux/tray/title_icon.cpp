@@ -67,14 +67,25 @@ int lineWidth(std::string_view text, const Line& line, std::size_t step, const F
   return width;
 }
 
+// The font a line is drawn in: the first of its ladder it fits in, else the last one; and its width
+// there.
+struct Fit {
+  std::size_t step = 0;
+  int width = 0;
+};
+
+Fit fit(std::string_view text, const Line& line, const Face& face) {
+  Fit found{0, lineWidth(text, line, 0, face)};
+  while (found.width > face.size && found.step + 1 < line.ladder.size()) {
+    found.width = lineWidth(text, line, ++found.step, face);
+  }
+  return found;
+}
+
 // Draws one line: centred in the first font of its ladder it fits in, else in the last one from
 // the left edge, cut at the right one.
 void drawLine(std::string_view text, const Line& line, const Face& face, Rows& strokes) {
-  std::size_t step = 0;
-  int width = lineWidth(text, line, step, face);
-  while (width > face.size && step + 1 < line.ladder.size()) {
-    width = lineWidth(text, line, ++step, face);
-  }
+  const auto [step, width] = fit(text, line, face);
   const uint64_t inside = (uint64_t{1} << face.size) - 1;
   const auto height = static_cast<std::size_t>(line.ladder[0].height);
   int x = (width <= face.size ? (face.size - width) / 2 : 0) + face.outline;
@@ -99,19 +110,73 @@ const Face& faceFor(int size) {
   return *nearest;
 }
 
+// A reading with one decimal, "-?[0-9]+\.[0-9]", of at most 12 digits before its point (so that it
+// holds in a Digits, rounded or not).
+using Digits = std::array<char, 16>;
+
+bool isReading(std::string_view number) {
+  const std::string_view magnitude = number.substr(number.starts_with('-') ? 1 : 0);
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  return magnitude.size() >= 3 && magnitude.size() <= 14 &&
+         magnitude[magnitude.size() - 2] == '.' &&
+         std::all_of(magnitude.begin(), magnitude.end() - 2, isDigit) && isDigit(magnitude.back());
+}
+
+// A reading with each digit a '0', the widest digit of every font: as wide as the widest reading of
+// as many digits.
+std::string_view widest(std::string_view reading, Digits& digits) {
+  std::transform(reading.begin(), reading.end(), digits.begin(),
+                 [](char c) { return c == '-' || c == '.' ? c : '0'; });
+  return {digits.data(), reading.size()};
+}
+
+// A reading rounded to whole degrees, half away from zero.
+std::string_view wholeDegrees(std::string_view reading, Digits& digits) {
+  const bool negative = reading.starts_with('-');
+  const std::size_t point = reading.size() - 2;
+  std::size_t start = digits.size();
+  int carry = reading.back() >= '5' ? 1 : 0;
+  bool zero = true;
+  for (std::size_t i = point; i-- > (negative ? 1 : 0);) {
+    const int digit = (reading[i] - '0') + carry;
+    carry = digit / 10;
+    digits[--start] = static_cast<char>('0' + (digit % 10));
+    zero = zero && digit % 10 == 0;
+  }
+  if (carry != 0) {
+    digits[--start] = '1';
+    zero = false;
+  }
+  if (negative && !zero) digits[--start] = '-';
+  return {digits.data() + start, digits.size() - start};
+}
+
 }  // namespace
 
-TitleIcon drawTitleIcon(std::string_view title, int size) {
+TitleIcon drawTitleIcon(std::string_view title, int size, TitleStyle style) {
   const Face& face = faceFor(size);
-  constexpr std::string_view kUnit = "\u00b0C";
+  constexpr std::string_view kCelsius = "\u00b0C";
+  constexpr std::string_view kFahrenheit = "\u00b0F";
   std::string_view number = title;
   std::string_view unit;
-  if (title.ends_with(kUnit)) {
-    number.remove_suffix(kUnit.size());
-    unit = kUnit;
+  Line numberLine = face.number;
+  if (title.ends_with(kCelsius)) {
+    unit = kCelsius;
+  } else if (title.ends_with(kFahrenheit)) {
+    unit = kFahrenheit;
+    numberLine.ladder = face.fahrenheit;
+  }
+  number.remove_suffix(unit.size());
+  // A reading in °F with as many digits as one that no font fits: in whole degrees, whichever its
+  // digits, so that the decimal comes and goes only with a digit more or less.
+  Digits widestDigits{};
+  Digits wholeDigits{};
+  if (unit == kFahrenheit && isReading(number) &&
+      fit(widest(number, widestDigits), numberLine, face).width > face.size) {
+    number = wholeDegrees(number, wholeDigits);
   }
   Rows strokes{};
-  drawLine(number, face.number, face, strokes);
+  drawLine(number, numberLine, face, strokes);
   drawLine(unit, face.unit, face, strokes);
 
   // The outline: every pixel within face.outline of a stroke, in each direction, that is not one.
@@ -123,6 +188,7 @@ TitleIcon drawTitleIcon(std::string_view title, int size) {
     for (std::size_t d = 0; d <= reach; ++d) wide[y] |= strokes[y] << d | strokes[y] >> d;
     wide[y] &= inside;
   }
+  const uint32_t stroke = style == TitleStyle::warning ? kTitleIconWarningStroke : kTitleIconStroke;
   TitleIcon icon{face.size, std::vector<uint32_t>(side * side, kTitleIconClear)};
   for (std::size_t y = 0; y < side; ++y) {
     uint64_t near = 0;
@@ -132,7 +198,7 @@ TitleIcon drawTitleIcon(std::string_view title, int size) {
     for (std::size_t x = 0; x < side; ++x) {
       const uint64_t bit = uint64_t{1} << x;
       if (strokes[y] & bit) {
-        icon.pixels[(y * side) + x] = kTitleIconStroke;
+        icon.pixels[(y * side) + x] = stroke;
       } else if (near & bit) {
         icon.pixels[(y * side) + x] = kTitleIconOutline;
       }

@@ -54,7 +54,7 @@ constexpr FontView view(std::u32string_view order, const Font<Count, Height>& fo
 }
 
 // The code points the fonts draw, in the order of their glyphs.
-constexpr std::u32string_view kAll = U"0123456789-.\u00b0C";
+constexpr std::u32string_view kAll = U"0123456789-.\u00b0CF";
 constexpr std::u32string_view kDigitsAndSigns = kAll.substr(0, 12);
 constexpr std::u32string_view kUnit = kAll.substr(12);
 constexpr std::u32string_view kOneAndMinus = U"1-";
@@ -62,17 +62,18 @@ constexpr std::u32string_view kOneAndMinus = U"1-";
 // clang-format off
 
 // 16 pixels: digits 3 columns by 7 rows, square, as on a seven-segment display; a title too wide
-// for them (such as "100.0" or "-10.5") takes a one-column "1" and a two-column "-". "°C" is 5
-// rows high.
+// for them (such as "100.0" or "-10.5") takes a one-column "1" and a two-column "-". "°C" and "°F"
+// are 5 rows high. A reading in °F as wide as "200.0" fits no font here: it is drawn in whole
+// degrees.
 constexpr std::string_view k16Number[][7] = {
     {
-        "###|.#.|###|###|#.#|###|###|###|###|###|...|.|###|###",
-        "#.#|##.|..#|..#|#.#|#..|#..|..#|#.#|#.#|...|.|#.#|#..",
-        "#.#|.#.|..#|..#|#.#|#..|#..|..#|#.#|#.#|...|.|###|#..",
-        "#.#|.#.|###|.##|###|###|###|..#|###|###|###|.|...|#..",
-        "#.#|.#.|#..|..#|..#|..#|#.#|.#.|#.#|..#|...|.|...|#..",
-        "#.#|.#.|#..|..#|..#|..#|#.#|.#.|#.#|..#|...|.|...|#..",
-        "###|###|###|###|..#|###|###|.#.|###|###|...|#|...|###",
+        "###|.#.|###|###|#.#|###|###|###|###|###|...|.|###|###|###",
+        "#.#|##.|..#|..#|#.#|#..|#..|..#|#.#|#.#|...|.|#.#|#..|#..",
+        "#.#|.#.|..#|..#|#.#|#..|#..|..#|#.#|#.#|...|.|###|#..|#..",
+        "#.#|.#.|###|.##|###|###|###|..#|###|###|###|.|...|#..|##.",
+        "#.#|.#.|#..|..#|..#|..#|#.#|.#.|#.#|..#|...|.|...|#..|#..",
+        "#.#|.#.|#..|..#|..#|..#|#.#|.#.|#.#|..#|...|.|...|#..|#..",
+        "###|###|###|###|..#|###|###|.#.|###|###|...|#|...|###|#..",
     },
 };
 constexpr std::string_view k16NumberNarrow[][7] = {
@@ -88,27 +89,27 @@ constexpr std::string_view k16NumberNarrow[][7] = {
 };
 constexpr std::string_view k16Unit[][5] = {
     {
-        "###|###",
-        "#.#|#..",
-        "###|#..",
-        "...|#..",
-        "...|###",
+        "###|###|###",
+        "#.#|#..|#..",
+        "###|#..|##.",
+        "...|#..|#..",
+        "...|###|#..",
     },
 };
 
-// 22 pixels: digits 5 by 9; for three of them ("100.0") 4 by 9, then 3 by 9. "°C" is drawn with
-// the first font.
+// 22 pixels: digits 5 by 9; for three of them ("100.0") 4 by 9, then 3 by 9. "°C" and "°F" are
+// drawn with the first font.
 constexpr std::string_view k22Number[][9] = {
     {
-        ".###.|..#..|.###.|.###.|...#.|#####|..##.|#####|.###.|.###.|....|..|###|.###.",
-        "#...#|.##..|#...#|#...#|..##.|#....|.#...|....#|#...#|#...#|....|..|#.#|#...#",
-        "#...#|#.#..|....#|....#|.#.#.|#....|#....|....#|#...#|#...#|....|..|###|#....",
-        "#...#|..#..|....#|....#|#..#.|####.|#....|...#.|#...#|#...#|....|..|...|#....",
-        "#...#|..#..|...#.|..##.|#..#.|....#|####.|...#.|.###.|.####|####|..|...|#....",
-        "#...#|..#..|..#..|....#|#####|....#|#...#|..#..|#...#|....#|....|..|...|#....",
-        "#...#|..#..|.#...|....#|...#.|....#|#...#|..#..|#...#|....#|....|..|...|#....",
-        "#...#|..#..|#....|#...#|...#.|#...#|#...#|..#..|#...#|...#.|....|##|...|#...#",
-        ".###.|#####|#####|.###.|...#.|.###.|.###.|..#..|.###.|.##..|....|##|...|.###.",
+        ".###.|..#..|.###.|.###.|...#.|#####|..##.|#####|.###.|.###.|....|..|###|.###.|#####",
+        "#...#|.##..|#...#|#...#|..##.|#....|.#...|....#|#...#|#...#|....|..|#.#|#...#|#....",
+        "#...#|#.#..|....#|....#|.#.#.|#....|#....|....#|#...#|#...#|....|..|###|#....|#....",
+        "#...#|..#..|....#|....#|#..#.|####.|#....|...#.|#...#|#...#|....|..|...|#....|#....",
+        "#...#|..#..|...#.|..##.|#..#.|....#|####.|...#.|.###.|.####|####|..|...|#....|####.",
+        "#...#|..#..|..#..|....#|#####|....#|#...#|..#..|#...#|....#|....|..|...|#....|#....",
+        "#...#|..#..|.#...|....#|...#.|....#|#...#|..#..|#...#|....#|....|..|...|#....|#....",
+        "#...#|..#..|#....|#...#|...#.|#...#|#...#|..#..|#...#|...#.|....|##|...|#...#|#....",
+        ".###.|#####|#####|.###.|...#.|.###.|.###.|..#..|.###.|.##..|....|##|...|.###.|#....",
     },
 };
 constexpr std::string_view k22Middle[][9] = {
@@ -139,8 +140,8 @@ constexpr std::string_view k22Condensed[][9] = {
 };
 
 // 32 pixels: the 16-pixel digits drawn anew with two-pixel strokes, 7 by 16, softened at the
-// corners; the one-column "1" and "-" of 16 pixels become three and four columns. "°C" is 12 rows
-// high.
+// corners; the one-column "1" and "-" of 16 pixels become three and four columns. "°C" and "°F"
+// are 12 rows high. A reading in °F as wide as "200.0" takes the condensed digits of 29 pixels.
 constexpr std::string_view k32Number[][16] = {
     {
         ".#####.|..##..|######.|######.|##...##|#######|.######",
@@ -161,22 +162,22 @@ constexpr std::string_view k32Number[][16] = {
         ".#####.|######|#######|######.|.....##|######.|.#####.",
     },
     {
-        "#######|.#####.|.#####.|......|..|.####.|.######",
-        "#######|#######|#######|......|..|######|#######",
-        ".....##|##...##|##...##|......|..|##..##|##.....",
-        ".....##|##...##|##...##|......|..|##..##|##.....",
-        ".....##|##...##|##...##|......|..|######|##.....",
-        ".....##|##...##|##...##|......|..|.####.|##.....",
-        "....###|##...##|##...##|......|..|......|##.....",
-        "....##.|.#####.|#######|######|..|......|##.....",
-        "...###.|.#####.|.######|######|..|......|##.....",
-        "...##..|##...##|.....##|......|..|......|##.....",
-        "..###..|##...##|.....##|......|..|......|##.....",
-        "..##...|##...##|.....##|......|..|......|##.....",
-        "..##...|##...##|.....##|......|..|......|##.....",
-        "..##...|##...##|.....##|......|..|......|##.....",
-        "..##...|#######|#######|......|##|......|#######",
-        "..##...|.#####.|######.|......|##|......|.######",
+        "#######|.#####.|.#####.|......|..|.####.|.######|#######",
+        "#######|#######|#######|......|..|######|#######|#######",
+        ".....##|##...##|##...##|......|..|##..##|##.....|##.....",
+        ".....##|##...##|##...##|......|..|##..##|##.....|##.....",
+        ".....##|##...##|##...##|......|..|######|##.....|##.....",
+        ".....##|##...##|##...##|......|..|.####.|##.....|##.....",
+        "....###|##...##|##...##|......|..|......|##.....|##.....",
+        "....##.|.#####.|#######|######|..|......|##.....|######.",
+        "...###.|.#####.|.######|######|..|......|##.....|######.",
+        "...##..|##...##|.....##|......|..|......|##.....|##.....",
+        "..###..|##...##|.....##|......|..|......|##.....|##.....",
+        "..##...|##...##|.....##|......|..|......|##.....|##.....",
+        "..##...|##...##|.....##|......|..|......|##.....|##.....",
+        "..##...|##...##|.....##|......|..|......|##.....|##.....",
+        "..##...|#######|#######|......|##|......|#######|##.....",
+        "..##...|.#####.|######.|......|##|......|.######|##.....",
     },
 };
 constexpr std::string_view k32NumberNarrow[][16] = {
@@ -201,18 +202,18 @@ constexpr std::string_view k32NumberNarrow[][16] = {
 };
 constexpr std::string_view k32Unit[][12] = {
     {
-        ".####.|.######",
-        "######|#######",
-        "##..##|##.....",
-        "##..##|##.....",
-        "######|##.....",
-        ".####.|##.....",
-        "......|##.....",
-        "......|##.....",
-        "......|##.....",
-        "......|##.....",
-        "......|#######",
-        "......|.######",
+        ".####.|.######|#######",
+        "######|#######|#######",
+        "##..##|##.....|##.....",
+        "##..##|##.....|##.....",
+        "######|##.....|##.....",
+        ".####.|##.....|######.",
+        "......|##.....|######.",
+        "......|##.....|##.....",
+        "......|##.....|##.....",
+        "......|##.....|##.....",
+        "......|#######|##.....",
+        "......|.######|##.....",
     },
 };
 
@@ -240,24 +241,24 @@ constexpr std::string_view k44Number[][18] = {
         "..######..|##########|##########|..######..|......##..|..######..",
     },
     {
-        "....####..|##########|..######..|..######..|........|....|.####.|..######..",
-        "...#####..|##########|.########.|.########.|........|....|######|.########.",
-        "..###.....|........##|###....###|###....###|........|....|##..##|###....###",
-        ".###......|........##|##......##|##......##|........|....|##..##|##......##",
-        "###.......|........##|##......##|##......##|........|....|######|##........",
-        "##........|.......###|##......##|##......##|........|....|.####.|##........",
-        "##........|......###.|##......##|##......##|........|....|......|##........",
-        "##........|......##..|###....###|###.....##|........|....|......|##........",
-        "########..|......##..|.########.|.#########|########|....|......|##........",
-        "#########.|.....###..|.########.|..########|########|....|......|##........",
-        "##.....###|....###...|###....###|........##|........|....|......|##........",
-        "##......##|....##....|##......##|........##|........|....|......|##........",
-        "##......##|....##....|##......##|........##|........|....|......|##........",
-        "##......##|....##....|##......##|.......###|........|....|......|##........",
-        "##......##|....##....|##......##|......###.|........|####|......|##......##",
-        "###....###|....##....|###....###|.....###..|........|####|......|###....###",
-        ".########.|....##....|.########.|..#####...|........|####|......|.########.",
-        "..######..|....##....|..######..|..####....|........|####|......|..######..",
+        "....####..|##########|..######..|..######..|........|....|.####.|..######..|##########",
+        "...#####..|##########|.########.|.########.|........|....|######|.########.|##########",
+        "..###.....|........##|###....###|###....###|........|....|##..##|###....###|##........",
+        ".###......|........##|##......##|##......##|........|....|##..##|##......##|##........",
+        "###.......|........##|##......##|##......##|........|....|######|##........|##........",
+        "##........|.......###|##......##|##......##|........|....|.####.|##........|##........",
+        "##........|......###.|##......##|##......##|........|....|......|##........|##........",
+        "##........|......##..|###....###|###.....##|........|....|......|##........|##........",
+        "########..|......##..|.########.|.#########|########|....|......|##........|########..",
+        "#########.|.....###..|.########.|..########|########|....|......|##........|########..",
+        "##.....###|....###...|###....###|........##|........|....|......|##........|##........",
+        "##......##|....##....|##......##|........##|........|....|......|##........|##........",
+        "##......##|....##....|##......##|........##|........|....|......|##........|##........",
+        "##......##|....##....|##......##|.......###|........|....|......|##........|##........",
+        "##......##|....##....|##......##|......###.|........|####|......|##......##|##........",
+        "###....###|....##....|###....###|.....###..|........|####|......|###....###|##........",
+        ".########.|....##....|.########.|..#####...|........|####|......|.########.|##........",
+        "..######..|....##....|..######..|..####....|........|####|......|..######..|##........",
     },
 };
 constexpr std::string_view k44Middle[][18] = {
@@ -326,8 +327,8 @@ constexpr std::string_view k44Condensed[][18] = {
 };
 
 // 29 pixels, the size Enlightenment's tray draws at: the 32-pixel digits, with condensed ones of
-// their height (5 by 16, one-column gaps) for a title such as "100.0"; "°C" in the same two-pixel
-// strokes, 9 rows high.
+// their height (5 by 16, one-column gaps) for a title such as "100.0"; "°C" and "°F" in the same
+// two-pixel strokes, 9 rows high.
 constexpr std::string_view k29Condensed[][16] = {
     {
         "#####|.##|#####|#####|##.##|#####|#####|#####|#####|#####|....|..",
@@ -350,32 +351,32 @@ constexpr std::string_view k29Condensed[][16] = {
 };
 constexpr std::string_view k29Unit[][9] = {
     {
-        ".###.|.#####",
-        "#####|######",
-        "##.##|##....",
-        "#####|##....",
-        ".###.|##....",
-        ".....|##....",
-        ".....|##....",
-        ".....|######",
-        ".....|.#####",
+        ".###.|.#####|######",
+        "#####|######|######",
+        "##.##|##....|##....",
+        "#####|##....|##....",
+        ".###.|##....|#####.",
+        ".....|##....|#####.",
+        ".....|##....|##....",
+        ".....|######|##....",
+        ".....|.#####|##....",
     },
 };
 
 // clang-format on
 
-constexpr auto k16NumberFont = parse<14>(k16Number);
+constexpr auto k16NumberFont = parse<15>(k16Number);
 constexpr auto k16NumberNarrowFont = parse<2>(k16NumberNarrow);
-constexpr auto k16UnitFont = parse<2>(k16Unit);
-constexpr auto k22NumberFont = parse<14>(k22Number);
+constexpr auto k16UnitFont = parse<3>(k16Unit);
+constexpr auto k22NumberFont = parse<15>(k22Number);
 constexpr auto k22MiddleFont = parse<12>(k22Middle);
 constexpr auto k22CondensedFont = parse<12>(k22Condensed);
-constexpr auto k32NumberFont = parse<14>(k32Number);
+constexpr auto k32NumberFont = parse<15>(k32Number);
 constexpr auto k32NumberNarrowFont = parse<2>(k32NumberNarrow);
-constexpr auto k32UnitFont = parse<2>(k32Unit);
+constexpr auto k32UnitFont = parse<3>(k32Unit);
 constexpr auto k29CondensedFont = parse<12>(k29Condensed);
-constexpr auto k29UnitFont = parse<2>(k29Unit);
-constexpr auto k44NumberFont = parse<14>(k44Number);
+constexpr auto k29UnitFont = parse<3>(k29Unit);
+constexpr auto k44NumberFont = parse<15>(k44Number);
 constexpr auto k44MiddleFont = parse<12>(k44Middle);
 constexpr auto k44CondensedFont = parse<12>(k44Condensed);
 static_assert(k16NumberFont.wellFormed && k16NumberNarrowFont.wellFormed && k16UnitFont.wellFormed);
@@ -405,32 +406,61 @@ constexpr FontView k44Ladder[] = {view(kAll, k44NumberFont), view(kDigitsAndSign
 // the 22-pixel fonts one pixel further from each edge: a host that draws 24 shows them pixel for
 // pixel, where the 22-pixel icon would be scaled by 12/11. 44 pixels, the 22-pixel icon at twice
 // the scale, outlines two pixels wide as well: on a panel at twice the scale, one pixel of the
-// panel's, as at 22.
+// panel's, as at 22. A number over "°F" is drawn in the fonts of the number's line, and at 32
+// pixels in the condensed digits of 29 after them (the 29-pixel ladder).
 constexpr std::array<Face, kTitleIconSizes.size()> kFaces = {{
-    {16, 1, {1, k16Ladder}, {10, k16UnitLadder}},
-    {22, 1, {1, k22Ladder}, {12, {k22Ladder, 1}}},
-    {24, 1, {2, k22Ladder}, {13, {k22Ladder, 1}}},
-    {29, 1, {1, k29Ladder}, {19, k29UnitLadder}},
-    {32, 1, {1, k32Ladder}, {19, k32UnitLadder}},
-    {44, 2, {2, k44Ladder}, {24, {k44Ladder, 1}}},
+    {16, 1, {1, k16Ladder}, {10, k16UnitLadder}, k16Ladder},
+    {22, 1, {1, k22Ladder}, {12, {k22Ladder, 1}}, k22Ladder},
+    {24, 1, {2, k22Ladder}, {13, {k22Ladder, 1}}, k22Ladder},
+    {29, 1, {1, k29Ladder}, {19, k29UnitLadder}, k29Ladder},
+    {32, 1, {1, k32Ladder}, {19, k32UnitLadder}, k29Ladder},
+    {44, 2, {2, k44Ladder}, {24, {k44Ladder, 1}}, k44Ladder},
 }};
 
 namespace {
 
+// The width of the glyph a ladder draws for c at a step: from the font at step, or the nearest
+// before it that has one; 0 if none has.
+consteval int widthAt(std::span<const FontView> ladder, std::size_t step, char32_t c) {
+  for (std::size_t i = step + 1; i-- > 0;) {
+    const std::size_t found = ladder[i].order.find(c);
+    if (found != std::u32string_view::npos) return ladder[i].widths[found];
+  }
+  return 0;
+}
+
+// At every step of a ladder, no digit is wider than '0' (so that a reading with each digit a '0' is
+// as wide as any of as many digits).
+consteval bool zeroIsWidest(std::span<const FontView> ladder) {
+  for (std::size_t step = 0; step < ladder.size(); ++step) {
+    for (const char32_t digit : kDigitsAndSigns.substr(0, 10)) {
+      if (widthAt(ladder, step, digit) > widthAt(ladder, step, U'0')) return false;
+    }
+  }
+  return true;
+}
+
 // Every face has the size its place in kTitleIconSizes says, has its rows in 64 bits with one
 // spare, and keeps both lines, outlines included, inside the icon and apart; the fonts of a line
-// are of one height.
+// (the number's in °C and in °F, or the unit's) are of one height, and '0' is the widest digit of
+// the number's in °F.
 consteval bool facesFit() {
   for (std::size_t i = 0; i < kFaces.size(); ++i) {
     const Face& face = kFaces[i];
     const auto bottom = [&](const Line& line) { return line.top + line.ladder[0].height; };
-    for (const Line* line : {&face.number, &face.unit}) {
-      // One glyph per code point of the view: a longer list would draw past the font.
-      for (const FontView& font : line->ladder) {
-        if (font.height != line->ladder[0].height || font.order.size() != font.widths.size()) {
-          return false;
-        }
-      }
+    // Each font of a ladder of the given height, with one glyph per code point of its view (a
+    // longer list would draw past the font). The fonts of a number over "°F" go on the number's
+    // line.
+    const auto holds = [](std::span<const FontView> ladder, int height) {
+      return !ladder.empty() &&
+             std::all_of(ladder.begin(), ladder.end(), [&](const FontView& font) {
+               return font.height == height && font.order.size() == font.widths.size();
+             });
+    };
+    const int numberHeight = face.number.ladder[0].height;
+    if (!holds(face.number.ladder, numberHeight) || !holds(face.fahrenheit, numberHeight) ||
+        !holds(face.unit.ladder, face.unit.ladder[0].height) || !zeroIsWidest(face.fahrenheit)) {
+      return false;
     }
     if (face.size != kTitleIconSizes[i] || face.size > 63 || face.outline < 1 ||
         face.number.top < face.outline ||

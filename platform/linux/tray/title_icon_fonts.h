@@ -39,13 +39,17 @@ struct Line {
   std::span<const FontView> ladder;
 };
 
-// How one size is drawn: the number on the top line, "°C" on the bottom one, each stroke outlined
-// outline pixels wide, and glyphs as far apart.
+// How one size is drawn: the number on the top line, "°C" or "°F" on the bottom one, each stroke
+// outlined outline pixels wide, and glyphs as far apart. A number over "°F" is drawn on the
+// number's line in the fonts of fahrenheit: a reading in °F runs a digit longer than one in °C (a
+// CPU at 40 °C is at 104 °F), and some sizes have narrower fonts for it; a number over "°C" keeps
+// its own.
 struct Face {
   int size = 0;
   int outline = 1;
   Line number;
   Line unit;
+  std::span<const FontView> fahrenheit;
 };
 
 extern const std::array<Face, kTitleIconSizes.size()> kFaces;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "appkit/standard_streams.h"
+#include "text/ascii.h"
 #include "tray_status_bar.h"
 
 namespace tray {
@@ -231,7 +232,7 @@ void TrayMenu::menuItemClicked(int id) {
 
 void TrayMenu::report(bool& said, const std::string& what) {
   // The reason names the user's folders, which come from outside.
-  const std::string text = appkit::printable(what, kQuotedProblem);
+  const std::string text = text::printable(what, kQuotedProblem);
   if (said) {
     tray_.diagnose(text);
     return;

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "status_notifier_item.h"
+#include "text/ascii.h"
 
 namespace tray {
 
@@ -57,8 +58,8 @@ constexpr std::size_t kQuotedMessage = 200;
 
 std::string describeError(const sd_bus_error* error) {
   if (!error || !error->name) return "no answer";
-  return appkit::printable(error->name) +
-         (error->message ? ": " + appkit::printable(error->message, kQuotedMessage) : "");
+  return text::printable(error->name) +
+         (error->message ? ": " + text::printable(error->message, kQuotedMessage) : "");
 }
 
 Tray::Tray(Context context, sd_bus* bus, std::string address,
@@ -208,7 +209,7 @@ void Tray::settleHost() {
     diagnose(
         "the tray's watcher is process " + std::to_string(facts_.watcher) + " (" +
         (facts_.executable.empty() ? "its program unreadable"
-                                   : appkit::printable(facts_.executable, kQuotedPath)) +
+                                   : text::printable(facts_.executable, kQuotedPath)) +
         "): " + host_.name +
         (host_.label ? ", shown the thermometer and the label" : ", shown the number in the icon"));
   }
@@ -249,7 +250,7 @@ void Tray::failToConnect(std::string_view why) {
   connection_ = Connection::closed;
   if (connectLimit_) connectLimit_->invalidate();
   const std::string what =
-      "the session bus at " + appkit::printable(address_, kQuotedPath) + " " + std::string(why);
+      "the session bus at " + text::printable(address_, kQuotedPath) + " " + std::string(why);
   if (fallback_ == Fallback::line) {
     diagnose(what + "; the temperature shows on standard error instead");
     // Closed at once where the bus itself has not (it did not answer): nothing more comes of it.

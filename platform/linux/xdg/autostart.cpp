@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "appkit/small_file.h"
-#include "appkit/standard_streams.h"
+#include "text/ascii.h"
 #include "text/utf8.h"
 #include "xdg/key_file.h"
 #include "xdg/user_files.h"
@@ -33,8 +33,36 @@ std::string execArgument(std::string_view path) {
   return argument;
 }
 
+// The Exec value that starts the program at path. GLib 2.74 looks the first word of Exec up as a
+// program before it undoes "%%", and so cannot load an entry whose program's path holds '%'
+// ("Unable to load application information"): such a path goes to sh as an argument instead,
+// which every reader undoes before it starts the command (env would take a path holding '=' for a
+// variable).
+std::string execValue(std::string_view path) {
+  std::string argument = execArgument(path);
+  if (path.find('%') == std::string_view::npos) return argument;
+  return R"(/bin/sh -c "exec \"\$0\"" )" + argument;
+}
+
+// Whether the session passes the entry over, as GNOME's session reads it (with GLib): Hidden reads
+// as true, or X-GNOME-Autostart-enabled is there and does not read as true (false, 0, or a value
+// GLib does not take as a boolean, which it reads as false).
 bool disabled(const KeyFile& entry) {
-  return entry.value(kGroup, kHidden) == "true" || entry.value(kGroup, kGnomeEnabled) == "false";
+  return entry.boolean(kGroup, kHidden).value_or(false) ||
+         (entry.value(kGroup, kGnomeEnabled) &&
+          !entry.boolean(kGroup, kGnomeEnabled).value_or(false));
+}
+
+// Writes the entry whole, or says why not: never larger than kMaxEntryBytes, which enabled() would
+// no longer read, and without a byte order mark, which GLib refuses.
+bool writeEntry(const std::string& path, std::string text, std::string& problem) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  if (text.size() > Autostart::kMaxEntryBytes) {
+    problem = path + " would grow past " + std::to_string(Autostart::kMaxEntryBytes) +
+              " bytes, more than is read back: left as it is";
+    return false;
+  }
+  return replaceFile(path, text, problem);
 }
 
 // The entry at path as the session would read it: the file as read, and its keys when it is a
@@ -70,7 +98,7 @@ Autostart::Autostart(std::string configFolder, std::string program)
       program_(std::move(program)) {}
 
 std::optional<std::string> Autostart::entryFor(const std::string& program, std::string& problem) {
-  const std::string quoted = "the program's path \"" + appkit::printable(program, 200) + "\"";
+  const std::string quoted = "the program's path \"" + text::printable(program, 200) + "\"";
   if (program.empty() || program.front() != '/') {
     problem = quoted + " is not absolute";
     return std::nullopt;
@@ -80,7 +108,7 @@ std::optional<std::string> Autostart::entryFor(const std::string& program, std::
     return std::nullopt;
   }
   for (const char c : program) {
-    if (static_cast<unsigned char>(c) < ' ' || c == '\x7f') {
+    if (text::isControl(c)) {
       problem = quoted + " holds a control character, which a desktop entry cannot hold";
       return std::nullopt;
     }
@@ -90,7 +118,7 @@ std::optional<std::string> Autostart::entryFor(const std::string& program, std::
       {"Type", "Application"},
       {"Name", "Quorvel"},
       {"Comment", "Show the CPU temperature in the panel"},
-      {"Exec", execArgument(program)},
+      {"Exec", execValue(program)},
       {"TryExec", program},
       {"Icon", "org.quorvel.Quorvel"},
       {kGnomeEnabled, "true"},
@@ -115,7 +143,7 @@ bool Autostart::setEnabled(bool enable, std::string& problem) {
   if (entry.file.status == appkit::SmallFile::Status::absent) {
     if (!enable) return true;
     const auto ours = entryFor(program_, problem);
-    return ours && replaceFile(entryPath_, *ours, problem);
+    return ours && writeEntry(entryPath_, *ours, problem);
   }
   if (!entry.keys) {
     if (enable) return true;
@@ -133,7 +161,7 @@ bool Autostart::setEnabled(bool enable, std::string& problem) {
     keys.set(kGroup, kHidden, "true");
     if (keys.value(kGroup, kGnomeEnabled)) keys.set(kGroup, kGnomeEnabled, "false");
   }
-  return replaceFile(entryPath_, keys.text(), problem);
+  return writeEntry(entryPath_, keys.text(), problem);
 }
 
 }  // namespace xdg

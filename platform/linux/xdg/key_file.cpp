@@ -1,16 +1,20 @@
 #include "xdg/key_file.h"
 
-#include "text/utf8.h"
-
-#include <set>
 #include <utility>
+
+#include "text/ascii.h"
+#include "text/utf8.h"
 
 namespace xdg {
 
 namespace {
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// A blank as GLib's key-file reader skips it (g_ascii_isspace: no vertical tab); a line holds no
+// line feed.
 bool blank(char c) {
-  return c == ' ' || c == '\t';
+  return c == ' ' || c == '\t' || c == '\r' || c == '\f';
 }
 
 std::string_view withoutLeadingBlanks(std::string_view text) {
@@ -23,52 +27,66 @@ std::string_view withoutTrailingBlanks(std::string_view text) {
   return text;
 }
 
-bool blankLine(std::string_view line) {
-  return withoutLeadingBlanks(line).empty();
-}
-
-// A group's name: printable ASCII but the brackets.
+// A group's name: UTF-8 text but the brackets and control characters.
 bool groupName(std::string_view name) {
-  if (name.empty()) return false;
+  if (name.empty() || !text::wellFormedUtf8(name)) return false;
   for (const char c : name) {
-    if (c < ' ' || c > '~' || c == '[' || c == ']') return false;
+    if (c == '[' || c == ']' || text::isControl(c)) return false;
   }
   return true;
 }
 
-// A character of a key or of its locale: printable ASCII but '=', the brackets and space.
-bool keyCharacter(char c) {
-  return c > ' ' && c <= '~' && c != '=' && c != '[' && c != ']';
+bool localeCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_' || c == '.' || c == '@';
 }
 
-// Reads "Key=Value" or "Key[locale]=Value", blanks allowed before the key and around '=': the key
-// with its locale, and where the value starts. Nullopt when line is no entry.
-std::optional<std::pair<std::string_view, std::size_t>> entry(std::string_view line) {
-  std::size_t at = line.size() - withoutLeadingBlanks(line).size();
-  const std::size_t start = at;
-  while (at < line.size() && keyCharacter(line[at])) ++at;
-  if (at == start) return std::nullopt;
-  if (at < line.size() && line[at] == '[') {
-    const std::size_t locale = ++at;
-    while (at < line.size() && keyCharacter(line[at])) ++at;
-    if (at == locale || at == line.size() || line[at] != ']') return std::nullopt;
-    ++at;
+// A key, its locale included: UTF-8 text but '=', the brackets and control characters, with no
+// space at either end, then "[locale]" or nothing.
+bool keyName(std::string_view key) {
+  const std::size_t bracket = key.find('[');
+  const std::string_view name = key.substr(0, bracket);
+  if (name.empty() || name.front() == ' ' || name.back() == ' ' || !text::wellFormedUtf8(name)) {
+    return false;
   }
-  const std::string_view key = line.substr(start, at - start);
-  while (at < line.size() && blank(line[at])) ++at;
-  if (at == line.size() || line[at] != '=') return std::nullopt;
-  ++at;
-  while (at < line.size() && blank(line[at])) ++at;
-  return std::pair{key, at};
+  for (const char c : name) {
+    if (c == '=' || c == ']' || text::isControl(c)) return false;
+  }
+  if (bracket == std::string_view::npos) return true;
+  std::string_view locale = key.substr(bracket + 1);
+  if (locale.empty() || locale.back() != ']') return false;
+  locale.remove_suffix(1);
+  for (const char c : locale) {
+    if (!localeCharacter(c)) return false;
+  }
+  return true;
 }
 
-// A group header's name, or nullopt when line is no header.
-std::optional<std::string_view> header(std::string_view line) {
-  line = withoutTrailingBlanks(withoutLeadingBlanks(line));
-  if (line.size() < 2 || line.front() != '[' || line.back() != ']') return std::nullopt;
-  const std::string_view name = line.substr(1, line.size() - 2);
-  if (!groupName(name)) return std::nullopt;
-  return name;
+// What a line is, as GLib's reader tells it: a comment (or blank line), a group header (name: the
+// text between the brackets, to be checked), an entry (name: its key, to be checked; valueAt:
+// where its value starts), or none of these.
+struct Parsed {
+  enum class Kind : unsigned char { comment, header, entry, none } kind = Kind::none;
+  std::string_view name;
+  std::size_t valueAt = 0;
+};
+
+Parsed parseLine(std::string_view line) {
+  const std::string_view rest = withoutLeadingBlanks(line);
+  if (rest.empty() || rest.front() == '#') return {Parsed::Kind::comment, {}, 0};
+  if (rest.front() == '[') {
+    // Only spaces and tabs may follow the first ']'.
+    const std::size_t close = rest.find(']');
+    if (close != std::string_view::npos &&
+        rest.find_first_not_of(" \t", close + 1) == std::string_view::npos) {
+      return {Parsed::Kind::header, rest.substr(1, close - 1), 0};
+    }
+  }
+  const std::size_t equals = rest.find('=');
+  if (equals == std::string_view::npos || equals == 0) return {};
+  const std::size_t at = line.size() - rest.size() + equals + 1;
+  return {Parsed::Kind::entry, withoutTrailingBlanks(rest.substr(0, equals)),
+          line.size() - withoutLeadingBlanks(line.substr(at)).size()};
 }
 
 // A value as the file holds it: backslash, line feed, tab and carriage return escaped, and a space
@@ -123,76 +141,84 @@ std::string unescaped(std::string_view text) {
   return value;
 }
 
-// "line 3: the key K a second time in [A]".
-std::string twice(const std::string& where, const std::string& what, const std::string& in) {
-  return where + ": " + what + " a second time" + in;
-}
-
 }  // namespace
 
 std::optional<KeyFile> KeyFile::parse(std::string_view text, std::string& problem) {
   KeyFile file;
-  std::set<std::string, std::less<>> groups;
-  std::set<std::string, std::less<>> keys;  // of the group being read
-  std::string group;
+  if (text.starts_with(kByteOrderMark)) {
+    file.byteOrderMark_ = true;
+    text.remove_prefix(kByteOrderMark.size());
+  }
+  bool inGroup = false;
   std::size_t number = 0;
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t end = text.find('\n', at);
-    const std::string_view line = text.substr(at, end == std::string_view::npos ? end : end - at);
+    std::string_view line = text.substr(at, end == std::string_view::npos ? end : end - at);
     at = end == std::string_view::npos ? text.size() : end + 1;
     file.endsWithLineFeed_ = end != std::string_view::npos;
     const std::string where = "line " + std::to_string(++number);
 
-    Line read{std::string(line), {}, {}, 0};
-    if (!text::wellFormedUtf8(line) || line.find('\0') != std::string_view::npos) {
-      problem = where + " is not UTF-8 text";
+    Line read;
+    if (end != std::string_view::npos && line.ends_with('\r')) {
+      read.carriageReturn = true;
+      line.remove_suffix(1);
+    }
+    if (number == 1) file.carriageReturns_ = read.carriageReturn;
+    if (line.find('\0') != std::string_view::npos) {
+      problem = where + " holds a NUL byte";
       return std::nullopt;
     }
-    if (blankLine(line) || withoutLeadingBlanks(line).front() == '#') {
-      // A comment or a blank line, kept as it is.
-    } else if (const auto name = header(line)) {
-      if (!groups.emplace(*name).second) {
-        problem = twice(where, "the group [" + std::string(*name) + "]", "");
+    const Parsed parsed = parseLine(line);
+    if (parsed.kind == Parsed::Kind::header) {
+      if (!groupName(parsed.name)) {
+        problem = where + ": a group name holds a bracket or a control character, or is not UTF-8";
         return std::nullopt;
       }
-      group = read.group = *name;
-      keys.clear();
-    } else if (const auto pair = entry(line)) {
-      if (group.empty()) {
+      read.group = parsed.name;
+      inGroup = true;
+    } else if (parsed.kind == Parsed::Kind::entry) {
+      if (!inGroup) {
         problem = where + ": an entry before the first group";
         return std::nullopt;
       }
-      if (!keys.emplace(pair->first).second) {
-        problem = twice(where, "the key " + std::string(pair->first), " in [" + group + "]");
+      if (!keyName(parsed.name)) {
+        problem = where + ": a key holds a bracket or a control character, or is not UTF-8";
         return std::nullopt;
       }
-      read.key = pair->first;
-      read.valueAt = pair->second;
-    } else {
+      read.key = parsed.name;
+      read.valueAt = parsed.valueAt;
+    } else if (parsed.kind == Parsed::Kind::none) {
       problem = where + " is neither a comment, a group header nor an entry";
       return std::nullopt;
     }
+    read.text = line;
     file.lines_.push_back(std::move(read));
   }
   return file;
 }
 
 std::size_t KeyFile::find(std::string_view group, std::string_view key) const {
+  std::size_t found = lines_.size();
   std::string_view current;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Line& line = lines_[i];
     if (line.header()) {
       current = line.group;
-      if (key.empty() && current == group) return i;
+      if (key.empty() && current == group) found = i;
     } else if (!key.empty() && line.key == key && current == group) {
-      return i;
+      found = i;
     }
   }
-  return lines_.size();
+  return found;
 }
 
 void KeyFile::insert(std::size_t at, Line line) {
-  if (at == lines_.size()) endsWithLineFeed_ = true;
+  if (at == lines_.size()) {
+    // The last line gets a line end, as the others have.
+    if (!endsWithLineFeed_ && !lines_.empty()) lines_.back().carriageReturn = carriageReturns_;
+    endsWithLineFeed_ = true;
+  }
+  line.carriageReturn = carriageReturns_;
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
 }
 
@@ -202,11 +228,26 @@ std::optional<std::string> KeyFile::value(std::string_view group, std::string_vi
   return unescaped(std::string_view(lines_[at].text).substr(lines_[at].valueAt));
 }
 
+std::optional<bool> KeyFile::boolean(std::string_view group, std::string_view key) const {
+  const std::size_t at = key.empty() ? lines_.size() : find(group, key);
+  if (at == lines_.size()) return std::nullopt;
+  const std::string_view value =
+      withoutTrailingBlanks(std::string_view(lines_[at].text).substr(lines_[at].valueAt));
+  if (value == "true" || value == "1") return true;
+  if (value == "false" || value == "0") return false;
+  return std::nullopt;
+}
+
 bool KeyFile::set(std::string_view group, std::string_view key, std::string_view value) {
-  const std::string line = std::string(key) + "=" + escaped(value);
-  const auto read = entry(line);
-  if (!groupName(group) || !read || read->first != key || !text::wellFormedUtf8(value) ||
+  if (!groupName(group) || !keyName(key) || !text::wellFormedUtf8(value) ||
       value.find('\0') != std::string_view::npos) {
+    return false;
+  }
+  // Written as it will be read back: a value whose start a reader would skip is refused.
+  const std::string line = std::string(key) + "=" + escaped(value);
+  const Parsed read = parseLine(line);
+  if (read.kind != Parsed::Kind::entry || read.name != key ||
+      unescaped(std::string_view(line).substr(read.valueAt)) != value) {
     return false;
   }
   if (const std::size_t at = find(group, key); at < lines_.size()) {
@@ -216,8 +257,10 @@ bool KeyFile::set(std::string_view group, std::string_view key, std::string_view
   }
   std::size_t at = find(group, "");
   if (at == lines_.size()) {
-    if (!lines_.empty() && !blankLine(lines_.back().text)) insert(at++, Line{});
-    insert(at, Line{"[" + std::string(group) + "]", std::string(group), {}, 0});
+    if (!lines_.empty() && !withoutLeadingBlanks(lines_.back().text).empty()) {
+      insert(at++, Line{});
+    }
+    insert(at, Line{"[" + std::string(group) + "]", false, std::string(group), {}, 0});
   }
   // After the group's last entry, or its header: comments and blank lines that follow belong to
   // what comes next.
@@ -225,17 +268,26 @@ bool KeyFile::set(std::string_view group, std::string_view key, std::string_view
   for (; at < lines_.size() && !lines_[at].header(); ++at) {
     if (lines_[at].entry()) after = at;
   }
-  insert(after + 1, Line{line, {}, std::string(key), read->second});
+  insert(after + 1, Line{line, false, {}, std::string(key), read.valueAt});
   return true;
 }
 
 bool KeyFile::remove(std::string_view group, std::string_view key) {
-  const std::size_t at = key.empty() ? lines_.size() : find(group, key);
-  if (at == lines_.size()) return false;
+  if (key.empty()) return false;
+  std::vector<Line> kept;
+  kept.reserve(lines_.size());
+  std::string current;
+  bool lastRemoved = false;
+  for (Line& line : lines_) {
+    if (line.header()) current = line.group;
+    lastRemoved = !line.header() && line.key == key && current == group;
+    if (!lastRemoved) kept.push_back(std::move(line));
+  }
+  const bool removed = kept.size() < lines_.size();
   // The line before a last line without a line feed keeps its own.
-  if (at + 1 == lines_.size()) endsWithLineFeed_ = true;
-  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at));
-  return true;
+  if (lastRemoved) endsWithLineFeed_ = true;
+  lines_ = std::move(kept);
+  return removed;
 }
 
 bool KeyFile::hasGroup(std::string_view group) const {
@@ -243,10 +295,11 @@ bool KeyFile::hasGroup(std::string_view group) const {
 }
 
 std::string KeyFile::text() const {
-  std::string text;
+  std::string text(byteOrderMark_ ? kByteOrderMark : "");
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     text += lines_[i].text;
-    if (i + 1 < lines_.size() || endsWithLineFeed_) text += '\n';
+    if (i + 1 < lines_.size() || endsWithLineFeed_)
+      text += lines_[i].carriageReturn ? "\r\n" : "\n";
   }
   return text;
 }

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "appkit/small_file.h"
-#include "appkit/standard_streams.h"
+#include "text/ascii.h"
 #include "xdg/key_file.h"
 #include "xdg/user_files.h"
 
@@ -17,7 +17,7 @@ constexpr std::string_view kSensor = "Sensor";
 
 bool printableAscii(std::string_view text) {
   for (const char c : text) {
-    if (c < ' ' || c > '~') return false;
+    if (!text::isPrintable(c)) return false;
   }
   return true;
 }
@@ -43,8 +43,7 @@ std::string Settings::sensor(std::string& problem) const {
   }
   std::string name = keys->value(kGroup, kSensor).value_or("");
   if (!printableAscii(name)) {
-    problem =
-        path_ + ": the sensor name \"" + appkit::printable(name) + "\" is not printable ASCII";
+    problem = path_ + ": the sensor name \"" + text::printable(name) + "\" is not printable ASCII";
     return "";
   }
   return name;
@@ -52,27 +51,45 @@ std::string Settings::sensor(std::string& problem) const {
 
 bool Settings::storeSensor(std::string_view name, std::string& problem) {
   if (!printableAscii(name)) {
-    problem = "the sensor name \"" + appkit::printable(name) + "\" is not printable ASCII";
+    problem = "the sensor name \"" + text::printable(name) + "\" is not printable ASCII";
     return false;
   }
   if (path_.empty()) {
     problem = kUnknownConfigFolder;
     return false;
   }
+  // A file that cannot be used is the user's still: left as it is, for them to see why.
   const appkit::SmallFile file = appkit::readSmallFile(path_, kMaxFileBytes);
-  std::string unused;
-  std::optional<KeyFile> keys;
-  if (file.status == appkit::SmallFile::Status::read) keys = KeyFile::parse(file.text, unused);
-  if (!keys) keys.emplace();
+  if (file.status == appkit::SmallFile::Status::refused) {
+    problem = file.problem + ": left as it is";
+    return false;
+  }
+  KeyFile keys;
+  if (file.status == appkit::SmallFile::Status::read) {
+    std::string why;
+    auto read = KeyFile::parse(file.text, why);
+    if (!read) {
+      problem = path_ + " is not a settings file (" + why + "): left as it is";
+      return false;
+    }
+    keys = std::move(*read);
+  }
   if (name.empty()) {
-    keys->remove(kGroup, kSensor);
+    keys.remove(kGroup, kSensor);
     // With no file, the choice is the automatic one already.
     if (file.status == appkit::SmallFile::Status::absent) return true;
-  } else {
-    keys->set(kGroup, kSensor, name);
+  } else if (!keys.set(kGroup, kSensor, name)) {
+    problem = "the sensor name \"" + text::printable(name) + "\" cannot be written in " + path_;
+    return false;
   }
-  const std::string text = keys->text();
+  const std::string text = keys.text();
   if (file.status == appkit::SmallFile::Status::read && text == file.text) return true;
+  // Never a file that the next start would refuse to read.
+  if (text.size() > kMaxFileBytes) {
+    problem = path_ + " would grow past " + std::to_string(kMaxFileBytes) +
+              " bytes, more than is read back: left as it is";
+    return false;
+  }
   return replaceFile(path_, text, problem);
 }
 

@@ -32,6 +32,10 @@ void setSmcDevice(std::shared_ptr<SmcDevice> device);
 // device uses this, which the stand-in's seam holds, so that it need not link the stand-in.
 void placeSmcDevice(std::shared_ptr<SmcDevice> device);
 
+// Where the device is kept: the process's, as IOKit's services are. The stand-in reads it and
+// fills it with a machine device when it is empty.
+std::shared_ptr<SmcDevice>& smcDeviceSlot();
+
 // The machine's device, made anew. The platform provides it: the stand-in holds none of its own.
 std::shared_ptr<SmcDevice> makeMachineSmcDevice();
 

@@ -16,6 +16,8 @@
 //   zone acpitz 27800 hwmon           a thermal zone: type, millidegrees, and "hwmon" for a
 //                                     hwmon twin under the zone, or "hwmon-virtual" for one in
 //                                     devices/virtual/hwmon without a device (kernels before 5.x)
+//    trip passive 85000               the zone's next trip point (type, millidegrees); attr: a
+//    attr temp1_max 86000             file beside the channels or in the zone ("N/A", "unreadable")
 //
 // hwmonN and thermal_zoneN are numbered in the order of the lines, as the kernel numbers them as
 // drivers register; hwmonBase shifts every hwmon number, and reversed numbers them backwards, as
@@ -101,6 +103,8 @@ inline void buildSysfsLayout(const FakeSysfs& sysfs, const SysfsLayout& layout, 
     return "hwmon" + std::to_string(hwmonBase + index);
   };
   std::string chipFolder;                                    // where the current chip's channels go
+  std::string attrFolder;                                    // and its other files (or a zone's)
+  int trips = 0;                                             // the current zone's trip points
   std::map<std::string, std::pair<std::string, int>> twins;  // zone type: folder, channels
   for (const std::string& line : layout.lines) {
     std::istringstream words(line);
@@ -115,7 +119,7 @@ inline void buildSysfsLayout(const FakeSysfs& sysfs, const SysfsLayout& layout, 
       fs::create_directories(sysfs.path(folder));
       link("../../" + folder, "class/hwmon/" + hwmon);
       if (device != "-") link("../..", folder + "/device");
-      chipFolder = flag == "old" ? "devices/" + device : folder;
+      chipFolder = attrFolder = flag == "old" ? "devices/" + device : folder;
       sysfs.write(chipFolder + "/name", name + "\n");
     } else if (kind == "zone") {
       std::string type, value, twin;
@@ -125,6 +129,8 @@ inline void buildSysfsLayout(const FakeSysfs& sysfs, const SysfsLayout& layout, 
       sysfs.write(folder + "/type", type + "\n");
       sysfs.write(folder + "/temp", value == "N/A" ? "" : value + "\n");
       link("../../" + folder, "class/thermal/" + zone);
+      attrFolder = folder;
+      trips = 0;
       if (twin.empty()) continue;
       if (!twins.contains(type)) {
         const std::string hwmon = hwmonName();
@@ -151,6 +157,15 @@ inline void buildSysfsLayout(const FakeSysfs& sysfs, const SysfsLayout& layout, 
       const std::string temp = chipFolder + "/temp" + kind;
       sysfs.write(temp + "_input", value == "N/A" ? "" : value + "\n");
       if (!label.empty()) sysfs.write(temp + "_label", label + "\n");
+    } else if ((kind == "attr" || kind == "trip") && !attrFolder.empty()) {
+      std::string name, value;
+      words >> name >> value;
+      const std::string trip = attrFolder + "/trip_point_" + std::to_string(trips);
+      if (kind == "trip") sysfs.write(trip + "_type", name + "\n");
+      const std::string file = kind == "trip" ? trip + "_temp" : attrFolder + "/" + name;
+      trips += kind == "trip" ? 1 : 0;
+      if (value == "unreadable") fs::create_directories(sysfs.path(file));
+      if (value != "unreadable") sysfs.write(file, value == "N/A" ? "" : value + "\n");
     } else {
       throw std::runtime_error("a line the layout does not know: " + line);
     }

@@ -60,11 +60,6 @@ class StandardStreams {
   FILE* stdioOutput_ = nullptr;   // standard output's own stream, while ours stands in for it
 };
 
-// Text from outside the program (a value given, a path, a name or an error on the bus) as a notice
-// quotes it: printable ASCII, any other byte written as '?', cut after limit characters with
-// "...".
-std::string printable(std::string_view text, std::size_t limit = 64);
-
 // Makes signal interrupt a write that waits, and do nothing else: a handler that does nothing,
 // without SA_RESTART. Whether it could.
 bool interruptWritesOn(int signal);

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sensor/warning.h"
+
 namespace iokit {
 class SysfsSensor;
 }
@@ -59,6 +61,11 @@ class ShownSensor {
   // The name of the sensor the device's last search found, the one a reading reads; empty when
   // there is none. Reads nothing; good until the next reading.
   const std::string& foundName() const;
+  // When that sensor runs hot: its own high limit where its driver gives one that says so
+  // honestly, else the default (kDefaultThreshold, also when none was found), with where it came
+  // from. Read from the sensor's limits at that same search (found, chosen or found again), never
+  // per reading; reads nothing itself; good until the next reading.
+  const Threshold& threshold() const;
   const std::string& root() const { return root_; }
 
  private:

@@ -35,9 +35,10 @@ class Settings {
   std::string sensor(std::string& problem) const;
 
   // Remembers name (printable ASCII; "" for the automatic choice) as the sensor chosen, written
-  // atomically (replaceFile). The file's other lines stay when it is a key file; one that could not
-  // be used is replaced, since the user has chosen again. False, with why in problem and nothing
-  // changed, when name is not printable ASCII or the file cannot be written.
+  // atomically (replaceFile), the file's other lines as they were. False, with why in problem and
+  // nothing changed, when name is not printable ASCII, when the file cannot be used (as above: it
+  // is the user's still, and is left for them to mend), when the change would make it larger than
+  // kMaxFileBytes (which the next start would refuse), or when it cannot be written.
   bool storeSensor(std::string_view name, std::string& problem);
 
  private:
