@@ -486,8 +486,13 @@ menu_shows() {
   case $text in *"$1"*) return 0 ;; *) return 1 ;; esac
 }
 
+# It leaves the pointer in the middle of the screen, off the panel: a panel that starts again
+# under the pointer draws the item hovered (Cinnamon's applet), not as its pixmap.
 close_menu() {
   xdotool key Escape Escape Escape 2>/dev/null
+  # shellcheck disable=SC2046
+  set -- $(xdotool getdisplaygeometry 2>/dev/null)
+  [ $# -lt 2 ] || xdotool mousemove $(($1 / 2)) $(($2 / 2)) 2>/dev/null
   sleep 0.5
 }
 
