@@ -1,6 +1,7 @@
 #include "tray_menu.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <string_view>
 #include <utility>
@@ -28,8 +29,24 @@ enum : int {
   kMoreId,  // the Sensor submenu's line for what it leaves out
   kZonesId,
   kZonesMoreId,
+  kHighestId,  // the highest reading since start, a line of information
+  kHighestSeparatorId,
+  kUnitMenuId,
+  kCelsiusId,
+  kFahrenheitId,
+  kWarnMenuId,
+  kWarnAutomaticId,
+  kWarnOffId,
+  kWarnSeparatorId,
+  kWarnOtherId,  // a threshold the user wrote in the settings that the menu does not offer
+  kFirstWarnChoiceId,
+  kNotifyId = kFirstWarnChoiceId + preferences::kWarnAtChoices.size(),
+  kIntervalMenuId,
+  kIntervalOtherId,  // an interval the menu does not offer (the bundle's, or the settings')
+  kFirstIntervalChoiceId,
   kFirstSensorId = 100,
 };
+static_assert(kFirstIntervalChoiceId + preferences::kIntervalChoices.size() <= kFirstSensorId);
 
 // Up to kMostUngrouped sensors, the Sensor submenu lists them all. Past that, it holds a submenu
 // for each chip (the part of a name before its '/') of more than one sensor, the sensor of a chip
@@ -49,6 +66,13 @@ std::string label(std::string_view text) {
     if (c == '_') escaped.push_back('_');
   }
   return escaped;
+}
+
+// An interval of the refresh as the menu says it: "5 s", "2.5 s".
+std::string secondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", seconds);
+  return text;
 }
 
 std::string sensorLabel(const OfferedSensor& sensor) {
@@ -186,15 +210,21 @@ void TrayMenu::build() {
   list(std::move(listed), sensors, entries, kMoreId);
 
   std::vector<Item> items;
-  items.push_back({kRootId,
-                   Kind::standard,
-                   "",
-                   false,
-                   true,
-                   "",
-                   {kSensorMenuId, kAutostartId, kQuitSeparatorId, kQuitId}});
+  items.push_back({kRootId, Kind::standard, "", false, true, "", {}});
+  const Status& status = tray_.program().status();
+  if (!status.highest.empty()) {
+    items.front().children = {kHighestId, kHighestSeparatorId};
+    items.push_back(
+        {kHighestId, Kind::standard, "Highest: " + status.highest, false, false, "", {}});
+    items.push_back({kHighestSeparatorId, Kind::separator, "", false, true, "", {}});
+  }
   items.push_back(std::move(sensors));
   items.insert(items.end(), entries.begin(), entries.end());
+  addPreferences(items);
+  for (const int id : {kSensorMenuId, kUnitMenuId, kWarnMenuId, kNotifyId, kIntervalMenuId,
+                       kAutostartId, kQuitSeparatorId, kQuitId}) {
+    items.front().children.push_back(id);
+  }
   items.push_back({kAutostartId,
                    Kind::check,
                    "Start at _login",
@@ -207,6 +237,88 @@ void TrayMenu::build() {
   menu_.setItems(std::move(items));
 }
 
+void TrayMenu::addPreferences(std::vector<Item>& items) const {
+  Program& program = tray_.program();
+  const preferences::Preferences& chosen = program.preferences();
+  const preferences::Unit unit = chosen.unit;
+  const auto radio = [&items](Item& menu, int id, std::string text, bool toggled) {
+    menu.children.push_back(id);
+    items.push_back({id, Kind::radio, std::move(text), toggled, true, "", {}});
+  };
+
+  Item units{kUnitMenuId, Kind::submenu, "_Unit", false, true, "", {}};
+  const std::size_t unitsAt = items.size();
+  items.push_back({});
+  radio(units, kCelsiusId, "\u00b0C", unit == preferences::Unit::celsius);
+  radio(units, kFahrenheitId, "\u00b0F", unit == preferences::Unit::fahrenheit);
+  items[unitsAt] = std::move(units);
+
+  using WarnKind = preferences::WarnAt::Kind;
+  const preferences::WarnAt& warnAt = chosen.warnAt;
+  Item warn{kWarnMenuId, Kind::submenu, "_Warn at", false, true, "", {}};
+  const std::size_t warnAtPlace = items.size();
+  items.push_back({});
+  radio(warn, kWarnAutomaticId, "_Automatic (" + label(program.status().automaticThreshold) + ")",
+        warnAt.kind == WarnKind::automatic);
+  radio(warn, kWarnOffId, "_Off", warnAt.kind == WarnKind::off);
+  warn.children.push_back(kWarnSeparatorId);
+  items.push_back({kWarnSeparatorId, Kind::separator, "", false, true, "", {}});
+  bool offered = warnAt.kind != WarnKind::fixed;
+  for (std::size_t i = 0; i < preferences::kWarnAtChoices.size(); ++i) {
+    const double celsius = preferences::kWarnAtChoices[i];
+    const bool toggled = warnAt.kind == WarnKind::fixed && warnAt.celsius == celsius;
+    offered = offered || toggled;
+    radio(warn, kFirstWarnChoiceId + static_cast<int>(i),
+          preferences::wholeDegreesText(celsius, unit), toggled);
+  }
+  if (!offered) radio(warn, kWarnOtherId, preferences::temperatureText(warnAt.celsius, unit), true);
+  items[warnAtPlace] = std::move(warn);
+
+  items.push_back({kNotifyId, Kind::check, "_Notify when hot", chosen.notify, true, "", {}});
+
+  Item refresh{kIntervalMenuId, Kind::submenu, "_Refresh every", false, true, "", {}};
+  const std::size_t refreshAt = items.size();
+  items.push_back({});
+  const double interval = program.refreshInterval();
+  bool listed = false;
+  for (std::size_t i = 0; i < preferences::kIntervalChoices.size(); ++i) {
+    const int seconds = preferences::kIntervalChoices[i];
+    listed = listed || interval == seconds;
+    radio(refresh, kFirstIntervalChoiceId + static_cast<int>(i), std::to_string(seconds) + " s",
+          interval == seconds);
+  }
+  if (!listed && interval > 0) radio(refresh, kIntervalOtherId, secondsText(interval), true);
+  items[refreshAt] = std::move(refresh);
+}
+
+bool TrayMenu::choosePreference(int id) {
+  preferences::Preferences chosen = tray_.program().preferences();
+  using WarnKind = preferences::WarnAt::Kind;
+  if (id == kCelsiusId || id == kFahrenheitId) {
+    chosen.unit = id == kCelsiusId ? preferences::Unit::celsius : preferences::Unit::fahrenheit;
+  } else if (id == kWarnAutomaticId || id == kWarnOffId) {
+    chosen.warnAt = {id == kWarnOffId ? WarnKind::off : WarnKind::automatic, 0.0};
+  } else if (id >= kFirstWarnChoiceId && id < kNotifyId) {
+    chosen.warnAt = {WarnKind::fixed,
+                     static_cast<double>(preferences::kWarnAtChoices[id - kFirstWarnChoiceId])};
+  } else if (id == kNotifyId) {
+    chosen.notify = !chosen.notify;
+  } else if (id >= kFirstIntervalChoiceId &&
+             id < kFirstIntervalChoiceId + static_cast<int>(preferences::kIntervalChoices.size())) {
+    chosen.interval = preferences::kIntervalChoices[id - kFirstIntervalChoiceId];
+  } else {
+    return false;  // not a preference, or one already chosen that the menu does not offer
+  }
+  if (chosen == tray_.program().preferences()) return true;
+  std::string problem;
+  if (!tray_.program().choosePreferences(chosen, problem)) {
+    report(settingsFailed_, "the choice is shown, but not kept for the next start: " + problem);
+  }
+  // A refresh now: the title shows the reading as chosen.
+  tray_.program().refreshNow();
+  return true;
+}
+
 void TrayMenu::menuItemClicked(int id) {
   if (id == kQuitId) {
     tray_.program().quit();
@@ -217,6 +329,8 @@ void TrayMenu::menuItemClicked(int id) {
     if (!tray_.program().setStartsAtLogin(!tray_.program().startsAtLogin(), problem)) {
       report(autostartFailed_, "Start at login is left as it was: " + problem);
     }
+  } else if (choosePreference(id)) {
+    // Shown at once, and kept.
   } else if (const auto chosen = chosenBy_.find(id); chosen != chosenBy_.end()) {
     std::string problem;
     if (!tray_.program().chooseSensor(chosen->second, problem)) {

@@ -1,6 +1,8 @@
-// What the tray item's menu holds and does: a Sensor submenu (Automatic, then one radio item per
+// What the tray item's menu holds and does: the highest reading since start (a line of
+// information), a Sensor submenu (Automatic, then one radio item per
 // temperature sensor with its reading; past 30 sensors, a submenu per chip and one of the thermal
-// zones, no level of more than 40 entries), Start at login, and Quit. The sensors and their
+// zones, no level of more than 40 entries), the unit, the threshold of the warning, whether a
+// notification tells of it, the refresh's interval, Start at login, and Quit. The sensors and their
 // readings are read once as the menu opens (a host is about to show it), never at a refresh; the
 // submenus that open after show what that reading gave.
 #pragma once
@@ -34,6 +36,11 @@ class TrayMenu final : public DbusMenu::Owner {
   // The items, from the sensors last read, the sensor chosen and whether the program starts at
   // login. Reads nothing.
   void build();
+  // The items of the user's preferences (Unit, Warn at, Notify when hot, Refresh every), after
+  // items.
+  void addPreferences(std::vector<DbusMenu::Item>& items) const;
+  // Takes the preference the item of that id chooses; false when it chooses none.
+  bool choosePreference(int id);
   // Says why a choice could not be kept: the first time of each kind always, later ones with
   // --verbose.
   void report(bool& said, const std::string& what);
