@@ -464,8 +464,9 @@ read_at_openings() {
 }
 
 # How the check opens the host's menu as a user does, by default: a right click on the item's
-# pixmap where the screen shows it, then Down and Right for the Sensor submenu; menu_shows TEXT:
-# the screen's $menu_crop, read by OCR, holds TEXT ($shown says what was read). A desktop sets
+# pixmap where the screen shows it, then Down and Right for the Sensor submenu; menu_shows
+# READING: the screen's $menu_crop, read by OCR, holds the CPU's entry with READING ($shown says
+# what was read), not only the number (another line of the menu may hold it). A desktop sets
 # menu_opens=1 to have the check, and may replace the three functions.
 menu_opens=""
 open_menu() {
@@ -483,7 +484,7 @@ menu_shows() {
     "$home/menu.png" 2>/dev/null || return 1
   text=$(tesseract "$home/menu.png" - --psm 6 2>/dev/null | tr -s ' \n' '  ')
   shown="the menu reads \"${text% }\""
-  case $text in *"$1"*) return 0 ;; *) return 1 ;; esac
+  case $text in *"Package id 0: $1"*) return 0 ;; *) return 1 ;; esac
 }
 
 # It leaves the pointer in the middle of the screen, off the panel: a panel that starts again
