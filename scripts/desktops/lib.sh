@@ -10,7 +10,7 @@
 # $shots (where screenshots go), $buslogs (where bus logs go), $results (one line a check).
 
 # The checks, in the order of the table.
-checks="appears stays shows follows restart menu quit"
+checks="appears stays shows follows restart menu unit quit"
 
 say() { printf '  %s: %s\n' "$desktop" "$*"; }
 
@@ -363,6 +363,10 @@ run_checks() {
   # once), and would show the old number after a choice from the menu.
   menu_check
 
+  # The unit, before the panel's restart too (for the same reason): it ends with the sensor back
+  # at 50.0°C, shown.
+  unit_check
+
   # comes back after the panel restarts: the item itself, as the host shows it (a panel that only
   # looks different is not the item), with the number where the host showed it.
   if ! restart_panel; then
@@ -386,6 +390,35 @@ run_checks() {
   else
     result quit fail "still running 5 s after Quit"
   fi
+}
+
+# shows_now TITLE: the item's title is TITLE, and the host shows it where it shows the number.
+shows_now() { item_shows_title "$1" && { [ -z "$number_read" ] || reads "$1"; }; }
+
+# sensor_shown MILLIDEGREES TITLE: the sensor set to a reading, shown as TITLE within 10 s.
+sensor_shown() {
+  set_sensor "$1"
+  wait_until 10 shows_now "$2"
+}
+
+# unit_check: °F chosen from the item's menu shows the reading in °F (47.0°C is 116.6°F), on the
+# host too, and is kept in the settings file; °C chosen shows it in °C again.
+unit_check() {
+  settings=$XDG_CONFIG_HOME/quorvel/quorvel.conf
+  if ! sensor_shown 47000 "47.0°C"; then
+    result unit fail "47.0°C not shown within 10 s${shown:+: $shown}"
+  elif ! menu_item "°F"; then
+    result unit fail "no °F to choose: $(locate_item && $as "$probe" --menu "$item" | tr '\n\t' '; ')"
+  elif ! wait_until 10 shows_now "116.6°F"; then
+    result unit fail "°F chosen, 116.6°F not shown within 10 s (the item's title: \"$(item_title)\")${shown:+: $shown}"
+  elif ! grep -qx 'Unit=F' "$settings" 2>/dev/null; then
+    result unit fail "°F chosen and shown, but no Unit=F in $settings"
+  elif ! { menu_item "°C" && wait_until 10 shows_now "47.0°C"; }; then
+    result unit fail "°C chosen, 47.0°C not shown within 10 s (the item's title: \"$(item_title)\")${shown:+: $shown}"
+  else
+    result unit pass "116.6°F shown once °F was chosen (Unit=F kept), 47.0°C once °C was"
+  fi
+  sensor_shown 50000 "50.0°C" || true
 }
 
 panel_changed() { panel_picture "$home/now.ppm" && differs "$home/at47.ppm" "$home/now.ppm"; }
