@@ -185,4 +185,73 @@ TEST(SettingsFile, TemporaryFilesLeftBehindGoAtTheNextWrite) {
   ::close(held);
 }
 
+// The user's preferences as the file holds them: each value of its form and range taken, any
+// other ignored with one notice that names it; a choice written as one key, the user's lines kept.
+TEST(SettingsFile, PreferencesAreTakenWithinTheirRangesAndStoredAsOneKey) {
+  using preferences::Preferences;
+  using preferences::Unit;
+  using Kind = preferences::WarnAt::Kind;
+  struct PreferencesRow {
+    const char* keys;     // under [Quorvel], between the user's own lines
+    Preferences read;     // what is taken
+    const char* notices;  // the keys ignored, each once
+    Preferences chosen;   // then stored
+    const char* stored;   // the keys then; nullptr: as they were
+  };
+  const Preferences celsius;
+  const Preferences custom{Unit::fahrenheit, {Kind::fixed, 85.5}, true, 2.5};
+  const PreferencesRow rows[] = {
+      {"", celsius, "", {Unit::fahrenheit, {}, false, std::nullopt}, "Unit=F\n"},
+      {"Unit=F\nWarnAt=85.5\nNotify=1\nInterval=2.5\n", custom, "", custom, nullptr},
+      {"WarnAt=Off\nInterval=3600\n",
+       {Unit::celsius, {Kind::off, 0}, false, 3600.0},
+       "",
+       {Unit::celsius, {Kind::fixed, 100}, false, 3600.0},
+       "WarnAt=100\nInterval=3600\n"},
+      {"Unit=F\nWarnAt=Off\nNotify=true\nInterval=5\n",
+       {Unit::fahrenheit, {Kind::off, 0}, true, 5.0},
+       "",
+       celsius,
+       ""},
+      {"Unit=K\nInterval=0\nWarnAt=abc\nNotify=maybe\n",
+       celsius,
+       "Unit WarnAt Interval Notify",
+       {Unit::celsius, {Kind::fixed, 70}, false, 1.0},
+       "Unit=K\nInterval=1\nWarnAt=70\nNotify=maybe\n"},
+      {"Interval=-5\nWarnAt=1e308\nUnit=f\n", celsius, "Unit WarnAt Interval", celsius, nullptr},
+      {"Interval=1e9\nWarnAt=19.9\nUnit=\xff\xfe\n", celsius, "Unit WarnAt Interval", celsius,
+       nullptr},
+      {"Interval=nan\nWarnAt=inf\nInterval=0x10\n", celsius, "WarnAt Interval", celsius, nullptr},
+      {"Interval=+2\nWarnAt=150.1\n", celsius, "WarnAt Interval", celsius, nullptr},
+      {"Interval=0.5\nWarnAt=20\n",
+       {Unit::celsius, {Kind::fixed, 20}, false, 0.5},
+       "",
+       celsius,
+       ""},
+  };
+  const std::string before = "# mine\n[Other]\nK=v\n[Quorvel]\nSensor=x\n", after = "[Last]\nL=1\n";
+  for (const PreferencesRow& row : rows) {
+    SCOPED_TRACE(row.keys);
+    TempDir dir;
+    dir.write("config/quorvel/quorvel.conf", before + row.keys + after);
+    Settings settings((dir.path() / "config").string());
+    std::vector<std::string> notices;
+    const Preferences read = settings.preferences(notices);
+    EXPECT_EQ(read, row.read);
+    std::string said;
+    for (const std::string& notice : notices) {
+      said += (said.empty() ? "" : " ") + notice.substr(0, notice.find('='));
+      EXPECT_NE(notice.find("ignored, the default is used"), std::string::npos) << notice;
+    }
+    EXPECT_EQ(said, row.notices);
+    // Only what the choice changed is written; the values the user wrote that were ignored stay.
+    std::string problem;
+    ASSERT_TRUE(settings.storePreferences(read, row.chosen, problem)) << problem;
+    EXPECT_EQ(readFile(dir.path() / "config/quorvel/quorvel.conf"),
+              before + (row.stored ? row.stored : row.keys) + after);
+    notices.clear();
+    if (row.stored) EXPECT_EQ(settings.preferences(notices), row.chosen);
+  }
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <tuple>
 #include <vector>
 
 #include "appkit/port.h"
@@ -224,6 +226,41 @@ TEST_F(RunLoopTimers, ANonPositiveIntervalFiresEveryTenthOfAMillisecond) {
 
 // Asking for the application or the status bar while no port runs is a fault of the program: it
 // says so in a notice and aborts, rather than give an object of no port.
+// The user's interval stands in for what repeating timers asked for, from the moment it is set:
+// those scheduled start anew from then, those scheduled after take it, one-shot timers keep theirs,
+// and with none set each runs at its own again.
+TEST_F(RunLoopTimers, TheUsersIntervalReschedulesRepeatingTimersAtOnce) {
+  appkit::RunLoop& loop = port_.loop();
+  const auto interval = [](const std::shared_ptr<platform::Timer>& timer) {
+    return static_cast<appkit::RunLoopTimer&>(*timer).timerSchedule().interval;
+  };
+  const auto noop = [](platform::Timer&) {};
+  EXPECT_EQ(loop.repeatInterval(), 0.0);
+  auto before = platform::scheduledTimerWithTimeInterval(30.0, noop, true);
+  auto once = platform::scheduledTimerWithTimeInterval(30.0, noop, false);
+  EXPECT_EQ(loop.repeatInterval(), 30.0);
+
+  const uint64_t set = appkit::monotonicNow();
+  loop.setRepeatInterval(0.05);
+  auto after = platform::scheduledTimerWithTimeInterval(30.0, noop, true);
+  EXPECT_EQ(loop.repeatInterval(), 0.05);
+  const auto& schedule = static_cast<appkit::RunLoopTimer&>(*before).timerSchedule();
+  EXPECT_GE(schedule.start, set);
+  EXPECT_EQ(std::make_tuple(interval(before), interval(after), interval(once)),
+            std::make_tuple(50000u, 50000u, 30000000u));
+  // The one scheduled for 30 s fires within the new interval.
+  int fired = 0;
+  auto counted = platform::scheduledTimerWithTimeInterval(
+      30.0, [&](platform::Timer&) { ++fired; }, true);
+  runUntil([&] { return fired >= 2; }, 1'000'000);
+  EXPECT_EQ(fired, 2);
+
+  loop.setRepeatInterval(std::nullopt);
+  EXPECT_EQ(std::make_tuple(interval(before), interval(after), loop.repeatInterval()),
+            std::make_tuple(30000000u, 30000000u, 30.0));
+  for (const auto& timer : {before, once, after, counted}) timer->invalidate();
+}
+
 TEST(PortDeathTest, TheApplicationOrStatusBarOutsideARunIsNamedAndAborts) {
   ASSERT_EQ(appkit::Port::running(), nullptr);
   EXPECT_DEATH(platform::sharedApplication(),

@@ -2,11 +2,14 @@
 // watcher and a host played by the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "support/program_harness.h"
+#include "support/read_file.h"
 #include "support/session_bus.h"
 #include "tray/title_icon.h"
 
@@ -75,6 +78,7 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
   };
   const std::vector<int> upTo22 = {16, 22};
   std::vector<int> allSizes(tray::kTitleIconSizes.begin(), tray::kTitleIconSizes.end());
+  // The first host sees the first 50.0°C, the highest reading yet: its tooltip changes too.
   const Host hosts[] = {
       {"an unknown host",
        {},
@@ -83,7 +87,7 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
        "",
        "",
        upTo22,
-       {{"NewIcon", 1}, {"XAyatanaNewLabel", 1}}},
+       {{"NewIcon", 1}, {"NewToolTip", 1}, {"XAyatanaNewLabel", 1}}},
       {"GNOME Shell",
        {"org.gnome.Shell"},
        nullptr,
@@ -148,7 +152,13 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
     const char *tipIcon = nullptr, *tipTitle = nullptr, *tipText = nullptr;
     sd_bus_message* tip = property(reader, name, "ToolTip", "(sa(iiay)ss)");
     ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &tipIcon, 0, &tipTitle, &tipText), 0);
-    EXPECT_EQ(std::string(tipTitle) + " / " + tipText, "CPU temperature / coretemp/Package id 0");
+    // The sensor, and the highest reading since the start (the first host is the first to see
+    // 50.0°C).
+    const std::string highest = &host == hosts ? kTitle : titles[1];
+    EXPECT_TRUE(
+        (std::string(tipTitle) + " / " + tipText)
+            .starts_with("CPU temperature / coretemp/Package id 0\nHighest: " + highest + " at "))
+        << tipText;
 
     // One change: the signals of the table, once each, and the new title drawn at each size.
     now = 1 - now;
@@ -176,6 +186,96 @@ TEST_F(TrayItem, ShowsEachHostWhatItShowsBestAndSendsOneSetOfSignalsPerChange) {
   std::erase_if(said, [](const std::string& line) { return line.starts_with("quorvel: "); });
   EXPECT_EQ(said, std::vector<std::string>{kTitle}) << quorvel.err;
   EXPECT_EQ(quorvel.out, "");
+}
+
+// Readings about a threshold of 90 °C (left below 87 °C): the item's status and the signals that
+// tell of it, its pixmaps red while hot, and one notification per upward crossing, each in place
+// of the last; with no notification server, one notice with --verbose, and the item unharmed.
+TEST_F(TrayItem, ShowsTheWarningStateAndNotifiesEachCrossing) {
+  dir_.write(configHome() / "quorvel/quorvel.conf", "[Quorvel]\nWarnAt=90\nNotify=true\n");
+  const std::map<std::string, int> plain = {{"NewIcon", 1}, {"XAyatanaNewLabel", 1}};
+  auto with = [&](std::map<std::string, int> added) {  // plain's signals and these
+    added.insert(plain.begin(), plain.end());
+    return added;
+  };
+  const struct Step {
+    const char* reading;
+    bool hot;
+    std::vector<std::string> statuses;  // NewStatus's
+    std::map<std::string, int> signals;
+    std::size_t notifications;  // so far
+  } steps[] = {
+      {"85", false, {}, with({{"NewToolTip", 1}}), 0},
+      {"91",
+       true,
+       {"NeedsAttention"},
+       with({{"NewToolTip", 1}, {"NewAttentionIcon", 1}, {"NewStatus", 1}}),
+       1},
+      {"92", true, {}, with({{"NewToolTip", 1}, {"NewAttentionIcon", 1}}), 1},
+      {"88", true, {}, with({{"NewAttentionIcon", 1}}), 1},
+      {"86", false, {"Active"}, with({{"NewAttentionIcon", 1}, {"NewStatus", 1}}), 1},
+      {"91", true, {"NeedsAttention"}, with({{"NewAttentionIcon", 1}, {"NewStatus", 1}}), 2},
+  };
+  for (const bool server : {true, false}) {
+    SCOPED_TRACE(server ? "a notification server" : "none");
+    PrivateBus bus(false);
+    environment_["DBUS_SESSION_BUS_ADDRESS"] = bus.address();
+    FakeWatcher watcher(bus);
+    FakeHost host(bus);
+    std::optional<FakeNotificationServer> notifications;
+    if (server) notifications.emplace(bus);
+    setSensor("80000\n");
+    Running quorvel =
+        run(server ? std::vector<std::string>{} : std::vector<std::string>{"--verbose"});
+    ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+    const std::string item = watcher.registrations[0].sender;
+    ASSERT_TRUE(pumpUntil(
+        {host.bus()}, [&] { return text(host.bus(), item, "XAyatanaLabel") == "80.0\u00b0C"; }));
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.reading);
+      host.signals.clear();
+      host.statuses.clear();
+      setSensor(std::string(step.reading) + "000\n");
+      const std::string title = std::string(step.reading) + ".0\u00b0C";
+      ASSERT_TRUE(pumpUntil({host.bus()}, [&] { return host.lastLabel == title; }));
+      ASSERT_TRUE(roundTrip(host.bus(), item));
+      EXPECT_EQ(host.signals, step.signals);
+      EXPECT_EQ(host.statuses, step.statuses);
+      EXPECT_EQ(text(host.bus(), item, "Status"), step.hot ? "NeedsAttention" : "Active");
+      for (const Pixmap& pixmap : readIconPixmaps(host.bus(), item)) {
+        EXPECT_EQ(std::ranges::count(pixmap.argb, tray::kTitleIconWarningStroke) > 0, step.hot);
+        EXPECT_EQ(std::ranges::count(pixmap.argb, tray::kTitleIconStroke) > 0, !step.hot);
+      }
+      EXPECT_EQ(readIconPixmaps(host.bus(), item, "AttentionIconPixmap").size(),
+                step.hot ? 2u : 0u);
+      if (!server) continue;
+      ASSERT_TRUE(roundTrip(notifications->bus(), item));
+      EXPECT_EQ(notifications->notifications.size(), step.notifications);
+    }
+    quorvel.send(SIGTERM);
+    EXPECT_TRUE(exitedWithZero(quorvel.wait())) << quorvel.err;
+    if (!server) {
+      EXPECT_EQ(std::ranges::count_if(lines(quorvel.err),
+                                      [](const std::string& line) {
+                                        return line.find("no notification was shown") !=
+                                               std::string::npos;
+                                      }),
+                1)
+          << quorvel.err;
+      continue;
+    }
+    // Each the reading, the sensor and the threshold, the second in place of the first.
+    ASSERT_EQ(notifications->notifications.size(), 2u);
+    for (const auto& shown : notifications->notifications) {
+      EXPECT_EQ(shown.app + "|" + shown.icon + "|" + shown.summary + "|" + shown.body,
+                "Quorvel|" + std::string(tray::kThermometerIconName) +
+                    "|CPU at 91.0\u00b0C|coretemp/Package id 0 is at or above 90.0\u00b0C");
+      EXPECT_EQ(shown.urgency, 1);
+      EXPECT_EQ(shown.timeout, -1);
+    }
+    EXPECT_EQ(notifications->notifications[0].replaces, 0u);
+    EXPECT_EQ(notifications->notifications[1].replaces, 101u);
+  }
 }
 
 TEST_F(TrayItem, RegistersWithEachNewTrayWhateverTheLastOneAnswered) {
@@ -677,7 +777,8 @@ TEST_F(TrayItem, ItsMenuChoosesTheSensorAndStartAtLoginAndTheChoiceLasts) {
   const char *tipIcon = nullptr, *tipTitle = nullptr, *tipText = nullptr;
   sd_bus_message* tip = property(host.bus(), item, "ToolTip", "(sa(iiay)ss)");
   ASSERT_GE(sd_bus_message_read(tip, "(sa(iiay)ss)", &tipIcon, 0, &tipTitle, &tipText), 0);
-  EXPECT_STREQ(tipText, "acpitz");
+  // The highest reading is the new sensor's own from its first.
+  EXPECT_TRUE(std::string(tipText).starts_with("acpitz\nHighest: " + acpitz + " at ")) << tipText;
   EXPECT_EQ(entry("acpitz").toggleState, 1);
   EXPECT_EQ(entry("Automatic").toggleState, 0);
 
@@ -703,6 +804,85 @@ TEST_F(TrayItem, ItsMenuChoosesTheSensorAndStartAtLoginAndTheChoiceLasts) {
     again.send(SIGTERM);
     EXPECT_TRUE(exitedWithZero(again.wait()));
   }
+}
+
+// The unit, the threshold and the refresh chosen in the menu show at once and last; the highest
+// reading since start is a line of the menu.
+TEST_F(TrayItem, ItsMenuChoosesTheUnitTheWarningAndTheRefreshAndTheChoicesLast) {
+  setSensor("47000\n");
+  FakeWatcher watcher(bus_);
+  FakeHost host(bus_);
+  Running quorvel = run();
+  ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
+  const std::string item = watcher.registrations[0].sender;
+  const auto entry = [&](std::string_view text) {
+    const auto menu = readMenu(host.bus(), item, "/MenuBar");
+    const MenuEntry* const found = findEntry(menu, text);
+    return found ? *found : MenuEntry{-1, -1, {}, {}, {}, -1, true, {}};
+  };
+  const auto click = [&](std::string_view text) {
+    const int id = entry(text).id;
+    EXPECT_NE(id, -1) << text;
+    return clickEntry(host.bus(), item, "/MenuBar", id);
+  };
+  // The entries and their states as a host shows them, before and after each choice: the
+  // bundle's 0.2 s is not one the menu offers, so it is listed, chosen.
+  struct Shown {
+    const char* text;
+    int state;  // a radio or check item's; -1 for a line that is not
+    bool enabled = true;
+  };
+  const auto expect = [&](std::initializer_list<Shown> shown) {
+    for (const Shown& one : shown) {
+      const MenuEntry found = entry(one.text);
+      EXPECT_NE(found.id, -1) << one.text;
+      EXPECT_EQ(found.toggleState, one.state) << one.text;
+      EXPECT_EQ(found.enabled, one.enabled) << one.text;
+    }
+  };
+  ASSERT_TRUE(pumpUntil({host.bus()}, [&] { return entry("Highest").id != -1; }));
+  expect({{"Highest: 47.0\u00b0C at ", -1, false},
+          {"\u00b0C", 1},
+          {"\u00b0F", 0},
+          {"Automatic (90.0\u00b0C, the default)", 1},
+          {"Off", 0},
+          {"80 \u00b0C", 0},
+          {"Notify when hot", 0},
+          {"0.2 s", 1},
+          {"1 s", 0}});
+
+  ASSERT_TRUE(click("\u00b0F"));
+  ASSERT_TRUE(pumpUntil({host.bus()}, [&] { return host.lastLabel == "116.6\u00b0F"; }));
+  ASSERT_TRUE(click("Notify when hot"));
+  ASSERT_TRUE(click("176 \u00b0F"));  // 80 °C, which the file keeps
+  expect({{"Highest: 116.6\u00b0F at ", -1, false},
+          {"\u00b0F", 1},
+          {"Automatic (194.0\u00b0F, the default)", 0},
+          {"176 \u00b0F", 1},
+          {"Notify when hot", 1}});
+
+  // A slower refresh takes effect at once: a new reading waits for it; a quicker one, too.
+  ASSERT_TRUE(click("30 s"));
+  ASSERT_TRUE(pumpUntil({host.bus()}, [&] { return entry("30 s").toggleState == 1; }));
+  setSensor("50000\n");
+  EXPECT_FALSE(pumpUntil(
+      {host.bus()}, [&] { return host.lastLabel == "122.0\u00b0F"; }, 1500ms));
+  ASSERT_TRUE(click("1 s"));
+  EXPECT_TRUE(pumpUntil({host.bus()}, [&] { return host.lastLabel == "122.0\u00b0F"; }));
+  expect({{"1 s", 1}, {"Highest: 122.0\u00b0F at ", -1, false}});
+  EXPECT_EQ(entry("0.2 s").id, -1);
+  quorvel.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(quorvel.wait()));
+
+  // The choices are the settings' keys, beside the user's own lines, and the next start, on the
+  // line too, shows the reading in °F.
+  EXPECT_EQ(readFile(configHome() / "quorvel/quorvel.conf"),
+            "[Quorvel]\nUnit=F\nNotify=true\nWarnAt=80\nInterval=1\n");
+  Running again = run({"--status-bar=line"});
+  ASSERT_TRUE(again.readTitles(1)) << again.err;
+  EXPECT_EQ(lines(again.err).back(), "122.0\u00b0F") << again.err;
+  again.send(SIGTERM);
+  EXPECT_TRUE(exitedWithZero(again.wait()));
 }
 
 TEST_F(TrayItem, EachKindOfHostShowsTheReadingsOfEachOpeningOfTheMenu) {

@@ -36,11 +36,22 @@ int listeningSocket(const std::string& path) {
 
 }  // namespace
 
-PrivateBus::PrivateBus() {
+PrivateBus::PrivateBus(bool systemServices) {
+  const std::string listen = "unix:path=" + (dir_.path() / "bus").string();
+  std::string config = "--session";
+  if (!systemServices) {
+    config = "--config-file=" +
+             dir_.write("bus.conf", "<busconfig><type>session</type><listen>" + listen +
+                                        "</listen><policy context='default'>"
+                                        "<allow send_destination='*' eavesdrop='true'/>"
+                                        "<allow eavesdrop='true'/><allow own='*'/>"
+                                        "</policy></busconfig>\n")
+                 .string();
+  }
   Pipe address;
   daemon_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile",
-                               "--address=unix:path=" + (dir_.path() / "bus").string(),
+      std::vector<std::string>{"dbus-daemon", config, "--nofork", "--nopidfile",
+                               "--address=" + listen,
                                "--print-address=" + std::to_string(address.writeEnd())},
       ChildProcess::Environment{}, -1, address.writeEnd());
   address.closeWrite();
@@ -287,11 +298,11 @@ std::string connectionOfProcess(sd_bus* bus, pid_t pid) {
   return found;
 }
 
-std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item) {
+std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item, const char* property) {
   std::vector<Pixmap> pixmaps;
   sd_bus_message* reply = nullptr;
   if (sd_bus_get_property(bus, item.c_str(), "/StatusNotifierItem", "org.kde.StatusNotifierItem",
-                          "IconPixmap", nullptr, &reply, "a(iiay)") < 0 ||
+                          property, nullptr, &reply, "a(iiay)") < 0 ||
       sd_bus_message_enter_container(reply, 'a', "(iiay)") < 0) {
     sd_bus_message_unref(reply);
     return pixmaps;
@@ -614,5 +625,47 @@ int FakeHost::onSignal(sd_bus_message* message, void* userdata, sd_bus_error* /*
   if (member == "XAyatanaNewLabel" && sd_bus_message_read(message, "ss", &label, &guide) >= 0) {
     host->lastLabel = label;
   }
+  if (member == "NewStatus" && sd_bus_message_read(message, "s", &label) >= 0) {
+    host->statuses.emplace_back(label);
+  }
   return 0;
+}
+
+FakeNotificationServer::FakeNotificationServer(const PrivateBus& bus) : bus_(bus.connect()) {
+  static const sd_bus_vtable kVtable[] = {
+      SD_BUS_VTABLE_START(0),
+      SD_BUS_METHOD("Notify", "susssasa{sv}i", "u", &FakeNotificationServer::onNotify, 0),
+      SD_BUS_VTABLE_END};
+  if (sd_bus_add_object_vtable(bus_.get(), &object_, "/org/freedesktop/Notifications",
+                               "org.freedesktop.Notifications", kVtable, this) < 0 ||
+      sd_bus_request_name(bus_.get(), "org.freedesktop.Notifications", 0) < 0) {
+    throw std::runtime_error("cannot be the notification server");
+  }
+}
+
+int FakeNotificationServer::onNotify(sd_bus_message* call, void* userdata, sd_bus_error* /*e*/) {
+  auto* const server = static_cast<FakeNotificationServer*>(userdata);
+  const char *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
+  Notification shown;
+  int result = sd_bus_message_read(call, "susss", &app, &shown.replaces, &icon, &summary, &body);
+  if (result >= 0) result = sd_bus_message_skip(call, "as");
+  if (result >= 0) result = sd_bus_message_enter_container(call, 'a', "{sv}");
+  while (result >= 0 && sd_bus_message_enter_container(call, 'e', "sv") > 0) {
+    const char* key = nullptr;
+    uint8_t urgency = 0;
+    sd_bus_message_read(call, "s", &key);
+    if (std::string(key) == "urgency" && sd_bus_message_read(call, "v", "y", &urgency) > 0) {
+      shown.urgency = urgency;
+    } else {
+      sd_bus_message_skip(call, "v");
+    }
+    sd_bus_message_exit_container(call);
+  }
+  if (result >= 0) result = sd_bus_message_exit_container(call);
+  if (result >= 0) result = sd_bus_message_read(call, "i", &shown.timeout);
+  if (result < 0) return result;
+  shown.app = app, shown.icon = icon, shown.summary = summary, shown.body = body;
+  server->notifications.push_back(shown);
+  return sd_bus_reply_method_return(call, "u",
+                                    static_cast<uint32_t>(100 + server->notifications.size()));
 }

@@ -5,11 +5,14 @@
 //     layout at its usual sizes: the same thermometer, white with red liquid, on a slate tile;
 //   - the tray icon "org.quorvel.Quorvel-thermometer", for trays that show a themed icon beside the
 //     temperature: a thermometer alone, white glass with red liquid and a dark outline, so that it
-//     reads on light and dark panels, at the sizes panels draw.
+//     reads on light and dark panels, at the sizes panels draw;
+//   - its warning variant "org.quorvel.Quorvel-thermometer-hot", shown while the reading is at or
+//     above the threshold: the same thermometer filled to the top, its liquid in the title's
+//     warning red (#F92804).
 //
 //   quorvel_draw_logo <folder>   writes <folder>/quorvel-logo-alt.png, ...@2x.png and
 //                                <folder>/icons/hicolor/<N>x<N>/apps/org.quorvel.Quorvel.png and
-//                                ...-thermometer.png
+//                                ...-thermometer.png and ...-thermometer-hot.png
 //
 // Each drawing is measured in points of its own square and sampled 8 x 8 times per pixel, and
 // written with our PNG writer (stored deflate blocks: nothing beyond the standard library). The
@@ -105,8 +108,10 @@ Colour applicationIcon(Point p) {
 // centred, with a dark outline (two pixels wide from 40 pixels), white glass, and red liquid in the
 // bulb and the lower half of the tube. The tube's sides, the glass's and the liquid's, and the
 // liquid's top lie on whole pixels, so that they stay sharp; only the round parts are blended.
-auto trayIcon(int size) {
-  constexpr Colour kOutline{32, 34, 40, 255}, kGlass{242, 244, 248, 255}, kLiquid{229, 72, 77, 255};
+// Hot, the liquid is the warning red and reaches the top of the tube's straight part.
+auto trayIcon(int size, bool hot = false) {
+  constexpr Colour kOutline{32, 34, 40, 255}, kGlass{242, 244, 248, 255};
+  const Colour liquidColour = hot ? Colour{249, 40, 4, 255} : Colour{229, 72, 77, 255};
   const double unit = size / 16.0;
   const double outline = size >= 40 ? 2.0 : 1.0;
   const double margin = std::max(1.0, std::round(unit / 2));
@@ -117,13 +122,13 @@ auto trayIcon(int size) {
   const double bulbRadius = std::round(1.9 * tube);
   const Point bulb{centre, size - margin - bulbRadius};
   const double bulbLiquid = bulbRadius - outline - std::max(1.0, glass);
-  const double liquidTop = std::round(size * 0.45);
+  const double liquidTop = hot ? margin + tube : std::round(size * 0.45);
   return [=](Point p) {
     // Below 32 pixels each pixel is all one colour, the one at its centre, as in pixel art.
     if (size < 32) p = {std::floor(p.x) + 0.5, std::floor(p.y) + 0.5};
     if (circle(p, bulb, bulbLiquid) <= 0.0 ||
         insideBox(p, centre - liquid, liquidTop, centre + liquid, bulb.y)) {
-      return kLiquid;
+      return liquidColour;
     }
     const double shape =
         std::min(capsule(p, {centre, margin + tube}, bulb, tube), circle(p, bulb, bulbRadius));
@@ -198,6 +203,8 @@ int main(int argc, char* argv[]) {
   for (const int size : {16, 22, 24, 32, 48, 64}) {
     files.emplace_back(themed(size, "org.quorvel.Quorvel-thermometer.png"),
                        drawPng(size, size, trayIcon(size)));
+    files.emplace_back(themed(size, "org.quorvel.Quorvel-thermometer-hot.png"),
+                       drawPng(size, size, trayIcon(size, true)));
   }
   for (const auto& [name, bytes] : files) {
     const std::filesystem::path path = folder / name;

@@ -33,13 +33,18 @@ constexpr std::string_view kDescription =
     "\n"
     "In a desktop session (a session bus is reachable) the temperature is an item in\n"
     "the desktop's tray: a label beside a thermometer where the tray shows labels,\n"
-    "else drawn into its icon; its menu chooses the sensor (kept for the next\n"
-    "start), Start at login, and Quit. Started from a terminal, it is also a line\n"
-    "there. Without a session bus it goes to standard error: on a terminal\n"
+    "else drawn into its icon; its menu chooses the sensor, the unit, when to warn\n"
+    "(the number turns red), whether to notify, and the refresh (all kept for the\n"
+    "next start), Start at login, and Quit. Started from a terminal, it is also a\n"
+    "line there. Without a session bus it goes to standard error: on a terminal\n"
     "one line redrawn in place, otherwise one line per reading, as status bars such\n"
     "as i3blocks, polybar and waybar read it. Standard output gets a line for every\n"
     "reading at which no sensor is found or it cannot be opened. SIGINT, SIGTERM and\n"
-    "SIGHUP end the program.\n";
+    "SIGHUP end the program.\n"
+    "\n"
+    "What the menu chooses is kept in $XDG_CONFIG_HOME/quorvel/quorvel.conf, where a\n"
+    "status bar's user writes it: under [Quorvel], Unit=F, WarnAt=85 (in \u00b0C) or\n"
+    "Off, Notify=true, Interval=2 (seconds, in place of the bundle's).\n";
 
 constexpr std::string_view kTwice = "Of an option given twice, the last one holds.\n";
 

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "notification.h"
 #include "tray/dbus_type.h"
 #include "tray_status_bar.h"
 
@@ -35,7 +36,9 @@ using Icons = std::span<const Icon>;
 using ToolTip = std::tuple<const char*, Icons, const char*, std::string>;
 
 // The item's properties, each the function that gives its value; its D-Bus type follows. None
-// changes with the reading but the label and, where the icon shows the title, the pixmaps.
+// changes with the reading but the label and, where the icon shows the title, the pixmaps; the
+// status and the attention pixmaps change with the warning state, the tooltip with the highest
+// reading.
 const char* category(const TrayStatusItem& /*item*/) {
   return "Hardware";
 }
@@ -45,8 +48,11 @@ const char* id(const TrayStatusItem& /*item*/) {
 const char* title(const TrayStatusItem& /*item*/) {
   return kProgramName;
 }
-const char* status(const TrayStatusItem& /*item*/) {
-  return "Active";
+const char* statusText(bool hot) {
+  return hot ? "NeedsAttention" : "Active";
+}
+const char* status(const TrayStatusItem& item) {
+  return statusText(item.hot());
 }
 int32_t windowId(const TrayStatusItem& /*item*/) {
   return 0;
@@ -60,6 +66,13 @@ const std::string& iconThemePath(const TrayStatusItem& item) {
   static const std::string none;
   return item.host().label ? item.themePath() : none;
 }
+// Hosts show the attention icon in place of the icon while the status asks for attention: the hot
+// thermometer beside the label, and elsewhere the title in the warning style, which the pixmaps
+// are then drawn in. Not hot, no attention pixmaps: a host that reads everything at each change
+// is sent no second set.
+const char* attentionIconName(const TrayStatusItem& item) {
+  return item.host().label ? kHotThermometerIconName : "";
+}
 const char* noName(const TrayStatusItem& /*item*/) {
   return "";
 }
@@ -69,32 +82,18 @@ std::vector<Icon> iconPixmap(const TrayStatusItem& item) {
     icons.emplace_back(pixmap.size, pixmap.size, pixmap.bytes);
   return icons;
 }
+std::vector<Icon> attentionIconPixmap(const TrayStatusItem& item) {
+  return item.hot() ? iconPixmap(item) : std::vector<Icon>{};
+}
 Icons noPixmap(const TrayStatusItem& /*item*/) {
   return {};
 }
-// Hosts may read the text as markup: the sensor's name is given as text.
-std::string escapeMarkup(std::string_view text) {
-  std::string escaped;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return escaped;
-}
+// The sensor read, and the highest reading under it once there is one. Hosts may read the text as
+// markup: the names are given as text.
 ToolTip toolTip(const TrayStatusItem& item) {
-  return {"", Icons{}, kTooltipTitle,
-          item.sensorName().empty() ? kNoSensor : escapeMarkup(item.sensorName())};
+  std::string text = item.sensorName().empty() ? kNoSensor : escapeMarkup(item.sensorName());
+  if (!item.highest().empty()) text += "\nHighest: " + escapeMarkup(item.highest());
+  return {"", Icons{}, kTooltipTitle, std::move(text)};
 }
 bool itemIsMenu(const TrayStatusItem& /*item*/) {
   return false;
@@ -115,17 +114,22 @@ int answerNothing(sd_bus_message* call, void* /*userdata*/, sd_bus_error* /*erro
 }
 
 // The change signals, each with what it carries. A new title sends XAyatanaNewLabel, with the
-// label, to hosts that may show it, and NewIcon where the icon shows the title; a sensor found
-// after the start, NewToolTip.
+// label, to hosts that may show it, and NewIcon where the icon shows the title (NewAttentionIcon
+// too while hot); a sensor found after the start, or a new highest reading, NewToolTip; entering
+// or leaving the warning state, NewStatus with the status, and NewIcon and NewAttentionIcon where
+// the icon shows the title.
+enum class Carries : unsigned char { nothing, label, status };
 struct ChangeSignalRow {
   unsigned bit;
   const char* member;
-  bool withLabel;  // carries the label and its guide ("ss")
+  Carries carries;  // nothing; the label and its guide ("ss"); the status ("s")
 };
-constexpr std::array<ChangeSignalRow, 3> kChangeSignals{{
-    {TrayStatusItem::kNewIcon, "NewIcon", false},
-    {TrayStatusItem::kNewToolTip, "NewToolTip", false},
-    {TrayStatusItem::kNewLabel, "XAyatanaNewLabel", true},
+constexpr std::array<ChangeSignalRow, 5> kChangeSignals{{
+    {TrayStatusItem::kNewIcon, "NewIcon", Carries::nothing},
+    {TrayStatusItem::kNewAttentionIcon, "NewAttentionIcon", Carries::nothing},
+    {TrayStatusItem::kNewStatus, "NewStatus", Carries::status},
+    {TrayStatusItem::kNewToolTip, "NewToolTip", Carries::nothing},
+    {TrayStatusItem::kNewLabel, "XAyatanaNewLabel", Carries::label},
 }};
 
 // The bundle's icon theme folder when it holds the themed icon at some size, else empty: a theme
@@ -153,8 +157,8 @@ const sd_bus_vtable kItemVtable[] = {
     DBUS_PROPERTY("IconPixmap", iconPixmap, 0),
     DBUS_PROPERTY("OverlayIconName", noName, 0),
     DBUS_PROPERTY("OverlayIconPixmap", noPixmap, 0),
-    DBUS_PROPERTY("AttentionIconName", noName, 0),
-    DBUS_PROPERTY("AttentionIconPixmap", noPixmap, 0),
+    DBUS_PROPERTY("AttentionIconName", attentionIconName, 0),
+    DBUS_PROPERTY("AttentionIconPixmap", attentionIconPixmap, 0),
     DBUS_PROPERTY("AttentionMovieName", noName, 0),
     DBUS_PROPERTY("ToolTip", toolTip, 0),
     DBUS_PROPERTY("ItemIsMenu", itemIsMenu, 0),
@@ -242,7 +246,7 @@ void TrayStatusItem::hostDecided() {
   }
   if (offer() != askedWith_) {
     askedWith_ = offer();
-    unsent_ |= kNewIcon;
+    unsent_ |= kNewIcon | (hot_ ? kNewAttentionIcon : 0u);
   }
   if (unsent_) sendChanges();
 }
@@ -258,7 +262,8 @@ void TrayStatusItem::drawPixmaps() const {
   if (!iconShowsTitle()) return;
   for (const int size : kTitleIconSizes) {
     if (size < host().smallestPixmap || size > host().largestPixmap) continue;
-    const TitleIcon icon = drawTitleIcon(title_, size);
+    const TitleIcon icon =
+        drawTitleIcon(title_, size, hot_ ? TitleStyle::warning : TitleStyle::normal);
     Pixmap pixmap{icon.size, std::vector<uint8_t>(icon.pixels.size() * 4)};
     for (std::size_t i = 0; i < icon.pixels.size(); ++i) {
       for (std::size_t byte = 0; byte < 4; ++byte) {
@@ -337,18 +342,30 @@ void TrayStatusItem::setTitle(const std::string& title) {
   const std::string& found = tray_->program().shownSensor();
   const bool otherSensor = found != sensorName_;
   if (otherSensor) sensorName_ = found;
-  if (changed) {
-    title_ = title;
-    pixmapsDrawn_ = false;
+  // What the program made of the reading: the warning state and the highest reading, compared as
+  // a flag and a name are.
+  const Status& status = tray_->program().status();
+  const bool turned = status.hot != hot_;
+  const bool newHighest = status.highest != highest_;
+  if (newHighest) highest_ = status.highest;
+  if (turned) hot_ = status.hot;
+  if (changed) title_ = title;
+  if (changed || turned) pixmapsDrawn_ = false;
+  // Entering the warning state is told once, as the user chose, wherever the bus can take it.
+  if (turned && hot_ && tray_->program().preferences().notify &&
+      tray_->connection() != Tray::Connection::closed) {
+    notifyHot();
   }
   // Until the connection is made the item is on no tray: the tray reads every property when the
   // item registers, which comes after. An unchanged title and sensor send nothing and draw
   // nothing; a set of signals that waited for the bus goes once the bus has taken what came
   // before.
   if (tray_->connection() != Tray::Connection::made) return;
-  if (changed || otherSensor) {
-    unsent_ |= (changed && host().hearsLabel ? kNewLabel : 0u) |
-               (changed && iconShowsTitle() ? kNewIcon : 0u) | (otherSensor ? kNewToolTip : 0u);
+  if (changed || otherSensor || turned || newHighest) {
+    const bool newIcon = (changed || turned) && iconShowsTitle();
+    unsent_ |= (changed && host().hearsLabel ? kNewLabel : 0u) | (newIcon ? kNewIcon : 0u) |
+               (otherSensor || newHighest ? kNewToolTip : 0u) | (turned ? kNewStatus : 0u) |
+               (newIcon && (turned || hot_) ? kNewAttentionIcon : 0u);
     ++heldChanges_;
   }
   if (unsent_) sendChanges();
@@ -381,11 +398,20 @@ void TrayStatusItem::sendChanges() {
   // Each change is told once, by the signal that says which properties to read again.
   for (const auto& signal : kChangeSignals) {
     if (!(unsent_ & signal.bit)) continue;
-    const int result =
-        signal.withLabel
-            ? sd_bus_emit_signal(bus, path_.c_str(), kInterface, signal.member, "ss",
-                                 title_.c_str(), kLabelGuide)
-            : sd_bus_emit_signal(bus, path_.c_str(), kInterface, signal.member, nullptr);
+    int result = 0;
+    switch (signal.carries) {
+      case Carries::nothing:
+        result = sd_bus_emit_signal(bus, path_.c_str(), kInterface, signal.member, nullptr);
+        break;
+      case Carries::label:
+        result = sd_bus_emit_signal(bus, path_.c_str(), kInterface, signal.member, "ss",
+                                    title_.c_str(), kLabelGuide);
+        break;
+      case Carries::status:
+        result = sd_bus_emit_signal(bus, path_.c_str(), kInterface, signal.member, "s",
+                                    statusText(hot_));
+        break;
+    }
     if (result < 0) {
       tray_->diagnose(std::string("the signal ") + signal.member +
                       " was dropped: " + std::strerror(-result));
@@ -393,6 +419,17 @@ void TrayStatusItem::sendChanges() {
   }
   unsent_ = 0;
   heldChanges_ = 0;
+}
+
+void TrayStatusItem::notifyHot() {
+  const Status& status = tray_->program().status();
+  const std::string& sensor = tray_->program().shownSensor();
+  const std::string summary =
+      status.reading.empty() ? std::string("CPU temperature high") : "CPU at " + status.reading;
+  std::string body = sensor.empty() ? std::string("The CPU") : sensor;
+  body += status.threshold.empty() ? " is at its warning threshold"
+                                   : " is at or above " + status.threshold;
+  tray_->notifier().show(tray_->bus(), summary, body);
 }
 
 void TrayStatusItem::setAlternateImage(std::shared_ptr<platform::Image> image) {

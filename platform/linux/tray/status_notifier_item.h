@@ -1,8 +1,11 @@
 // A status item in the desktop's tray: a StatusNotifierItem on the session bus. What it shows
 // depends on the tray's host (tray/tray_host.h): hosts that show the Ayatana label get the
 // title there and a themed thermometer as the icon; the others get the title drawn into the icon's
-// pixmaps. Its title is the program's name and its tooltip names the sensor read; neither changes
-// with the reading. Its menu is a TrayMenu: the sensor shown, Start at login, Quit.
+// pixmaps. Its title is the program's name; its tooltip names the sensor read and the highest
+// reading seen. While the program says the reading is hot, its status asks for attention, its
+// pixmaps are drawn in the warning style, and label hosts show the hot thermometer; entering that
+// state brings a notification when the user asked for one. Its menu is a TrayMenu: the sensor
+// shown, Start at login, Quit.
 #pragma once
 
 #include <systemd/sd-bus.h>
@@ -74,10 +77,19 @@ class TrayStatusItem final : public platform::StatusItem {
   // The bundle's icon theme folder when it holds the themed icon, else empty.
   const std::string& themePath() const { return themePath_; }
   const std::string& sensorName() const { return sensorName_; }
+  // In the warning state, as the program said at the last title; the highest reading it told of.
+  bool hot() const { return hot_; }
+  const std::string& highest() const { return highest_; }
   appkit::LineStatusItem* line() const { return line_.get(); }
 
   // The change signals, each a bit of the pending set.
-  enum ChangeSignal : unsigned { kNewIcon = 1, kNewToolTip = 2, kNewLabel = 4 };
+  enum ChangeSignal : unsigned {
+    kNewIcon = 1,
+    kNewToolTip = 2,
+    kNewLabel = 4,
+    kNewStatus = 8,
+    kNewAttentionIcon = 16,
+  };
 
  private:
   static int onRegistered(sd_bus_message* reply, void* userdata, sd_bus_error* error);
@@ -98,8 +110,11 @@ class TrayStatusItem final : public platform::StatusItem {
   };
   Offer offer() const;
 
-  // Draws the title into the pixmaps the host is offered.
+  // Draws the title into the pixmaps the host is offered, in the warning style while hot.
   void drawPixmaps() const;
+
+  // Tells the desktop's notifications that the reading has entered the warning state.
+  void notifyHot();
 
   // Sends the pending set of change signals, once the bus has taken everything sent before.
   // Until then a change adds its bits to the set, and is not one more signal: however long the
@@ -116,6 +131,8 @@ class TrayStatusItem final : public platform::StatusItem {
   std::string themePath_;
   std::string sensorName_;  // the sensor the tooltip names; empty while none is found
   std::string title_;
+  bool hot_ = false;
+  std::string highest_;   // empty before the first reading
   unsigned unsent_ = 0;   // the pending set: the change signals still to send
   int heldChanges_ = 0;   // the new titles the pending set tells of
   bool waiting_ = false;  // the set waits for the bus to take what came before

@@ -79,6 +79,7 @@ Tray::~Tray() {
   sd_bus_slot_unref(nameRequest_);
   sd_bus_slot_unref(filter_);
   sd_bus_slot_unref(watcherMatch_);
+  notifier_.forget();
   attachment_.reset();
   sd_bus_close_unref(bus_);
 }

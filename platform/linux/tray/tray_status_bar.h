@@ -21,6 +21,7 @@
 #include "appkit/line_status_bar.h"
 #include "appkit/run_loop.h"
 #include "appkit/status_bar.h"
+#include "notification.h"
 #include "tray/tray.h"
 #include "tray/tray_host.h"
 
@@ -58,6 +59,8 @@ class Tray {
   const Context& context() const { return context_; }
   Program& program() const { return context_.program; }
   sd_bus* bus() const { return bus_; }
+  // The desktop's notifications, on the connection: one bubble for the items, replaced each time.
+  Notifier& notifier() { return notifier_; }
   appkit::LineStatusBar* line() const { return line_.get(); }
   bool onTerminal() const { return line_ && line_->onTerminal(); }
   // An item comes into the tray (its number in the process), or leaves it.
@@ -126,6 +129,7 @@ class Tray {
   Host host_;
   std::string watcherOwner_;
   bool hostDecided_ = false;
+  Notifier notifier_{[this](std::string_view text) { diagnose(text); }};
 };
 
 // "name: message" of a D-Bus error, as a notice quotes it; "no answer" for none.

@@ -22,10 +22,11 @@ struct BusCloser {
 };
 using BusConnection = std::unique_ptr<sd_bus, BusCloser>;
 
-// A dbus-daemon of its own, listening in a temporary folder; it ends with the object.
+// A dbus-daemon of its own, listening in a temporary folder; it ends with the object. Unless
+// systemServices, it starts no service of the system's (a notification server, say) on demand.
 class PrivateBus {
  public:
-  PrivateBus();
+  explicit PrivateBus(bool systemServices = true);
   PrivateBus(const PrivateBus&) = delete;
   PrivateBus& operator=(const PrivateBus&) = delete;
 
@@ -134,7 +135,8 @@ struct Pixmap {
   int height = 0;
   std::vector<uint32_t> argb;
 };
-std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item);
+std::vector<Pixmap> readIconPixmaps(sd_bus* bus, const std::string& item,
+                                    const char* property = "IconPixmap");
 
 // An item's menu as a host reads it (com.canonical.dbusmenu GetLayout of the whole menu): each
 // entry, the root first and every submenu's entries after it, with the properties hosts show.
@@ -237,9 +239,33 @@ class FakeHost {
 
   std::map<std::string, int> signals;  // member name -> how many arrived
   std::string lastLabel;               // from the last XAyatanaNewLabel
+  std::vector<std::string> statuses;   // from each NewStatus
 
  private:
   static int onSignal(sd_bus_message* message, void* userdata, sd_bus_error* error);
 
   BusConnection bus_;
+};
+
+// The desktop's notification server (org.freedesktop.Notifications): each Notify it is sent,
+// answered with the id 100 + its number.
+class FakeNotificationServer {
+ public:
+  struct Notification {
+    std::string app, icon, summary, body;
+    uint32_t replaces = 0;
+    int urgency = -1;
+    int32_t timeout = 0;
+  };
+  explicit FakeNotificationServer(const PrivateBus& bus);
+  ~FakeNotificationServer() { sd_bus_slot_unref(object_); }
+  sd_bus* bus() const { return bus_.get(); }
+
+  std::vector<Notification> notifications;
+
+ private:
+  static int onNotify(sd_bus_message* call, void* userdata, sd_bus_error* error);
+
+  BusConnection bus_;
+  sd_bus_slot* object_ = nullptr;
 };

@@ -56,6 +56,8 @@ TitleIcon drawTitleIcon(std::string_view title, int size, TitleStyle style = Tit
 // through the system's hicolor index.theme; LXQt's tray searches hicolor/*/*/ in it itself; KDE's
 // reads it only when its last folder is "icons". The system's hicolor theme has it too, installed.
 inline constexpr char kThermometerIconName[] = "org.quorvel.Quorvel-thermometer";
+// Its warning variant, beside it in the same folders: the item's attention icon on those hosts.
+inline constexpr char kHotThermometerIconName[] = "org.quorvel.Quorvel-thermometer-hot";
 inline constexpr char kBundleIconThemeFolder[] = "Resources/icons";
 
 }  // namespace tray
