@@ -10,7 +10,7 @@
 # $shots (where screenshots go), $buslogs (where bus logs go), $results (one line a check).
 
 # The checks, in the order of the table.
-checks="appears stays shows follows restart menu unit quit"
+checks="appears stays shows follows restart menu unit warning quit"
 
 say() { printf '  %s: %s\n' "$desktop" "$*"; }
 
@@ -363,9 +363,10 @@ run_checks() {
   # once), and would show the old number after a choice from the menu.
   menu_check
 
-  # The unit, before the panel's restart too (for the same reason): it ends with the sensor back
-  # at 50.0°C, shown.
+  # The unit and the warning state, before the panel's restart too (for the same reason): each
+  # ends with the sensor back at 50.0°C, shown.
   unit_check
+  warning_check
 
   # comes back after the panel restarts: the item itself, as the host shows it (a panel that only
   # looks different is not the item), with the number where the host showed it.
@@ -417,6 +418,39 @@ unit_check() {
     result unit fail "°C chosen, 47.0°C not shown within 10 s (the item's title: \"$(item_title)\")${shown:+: $shown}"
   else
     result unit pass "116.6°F shown once °F was chosen (Unit=F kept), 47.0°C once °C was"
+  fi
+  sensor_shown 50000 "50.0°C" || true
+}
+
+# item_status_is STATUS: the item's Status property is STATUS ($status_read says what it is).
+item_status_is() {
+  locate_item || return 1
+  status_read=$(bus get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem Status 2>/dev/null | sed -n 's/^s "\(.*\)"$/\1/p')
+  [ "$status_read" = "$1" ]
+}
+
+# warning_check: at 95.0°C (over the 90 °C the item warns at when the sensor gives no limit) the
+# item's Status is NeedsAttention and the host still shows the number, as the screenshot
+# DESKTOP-warning.png shows; at 80.0°C (below the threshold less its hysteresis) it is Active again.
+warning_check() {
+  status_read=""
+  set_sensor 95000
+  if ! wait_until 10 item_status_is NeedsAttention; then
+    result warning fail "at 95.0°C the item's Status is \"$status_read\" after 10 s, not NeedsAttention"
+  else
+    warned=""
+    if wait_until 10 shows_now "95.0°C"; then warned=1; fi
+    sleep 1 # as for the other screenshot: the host may draw a moment after the label
+    save_shot "$desktop-warning"
+    if [ -z "$warned" ]; then
+      result warning fail "NeedsAttention at 95.0°C, but 95.0°C not shown within 10 s${shown:+: $shown}"
+    elif ! sensor_shown 80000 "80.0°C"; then
+      result warning fail "NeedsAttention at 95.0°C; 80.0°C then not shown within 10 s${shown:+: $shown}"
+    elif ! wait_until 5 item_status_is Active; then
+      result warning fail "NeedsAttention at 95.0°C; at 80.0°C still \"$status_read\", not Active"
+    else
+      result warning pass "NeedsAttention at 95.0°C and shown ($desktop-warning.png), Active at 80.0°C"
+    fi
   fi
   sensor_shown 50000 "50.0°C" || true
 }
