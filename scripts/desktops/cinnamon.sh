@@ -4,6 +4,8 @@
 # item into an XApp status icon (its largest pixmap written to a PNG file) and outlives the
 # shell's restarts; the applet draws that file.
 crop=640x40+0+0
+# Its menu opens by hand below the panel.
+menu_opens=1 menu_crop=640x160+0+40
 
 start_desktop() {
   desktop_begin cinnamon || return 1

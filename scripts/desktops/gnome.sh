@@ -64,6 +64,26 @@ shows() {
 # The number follows the reading in the label, whatever the icon.
 reads() { item_shows_title "$1" && widget=$(item_widget) && [ "${widget%%|*}" = "$1" ]; }
 
+# The item's menu, opened as a click on the item opens it, and its Sensor submenu; what the shell
+# shows in it, an entry's text a line.
+menu_opens=1
+open_menu() {
+  [ "$(shell_eval "$(indicator_js) a.menu.open(); const s = a.menu._getMenuItems().find(i => i.label && i.label.get_text().startsWith(\"Sensor\")); if (!s) return \"\"; s.setSubmenuShown(true); return \"open\" })()")" = open ]
+}
+
+menu_shows() {
+  entries=$(shell_eval "$(indicator_js) const s = a.menu._getMenuItems().find(i => i.label && i.label.get_text().startsWith(\"Sensor\")); return s ? s.menu._getMenuItems().map(i => i.label ? i.label.get_text() : \"\").join(\"; \") : \"\" })()")
+  shown="the menu shows \"$entries\""
+  case $entries in *"Package id 0: $1°C"*) return 0 ;; *) return 1 ;; esac
+}
+
+close_menu() { shell_eval "$(indicator_js) a.menu.close(); return \"closed\" })()" >/dev/null; }
+
+# The start of a script that finds the item's indicator in the panel (a), or gives "".
+indicator_js() {
+  printf '%s' '(() => { const a = Object.values(Main.panel.statusArea).find(a => a._indicator && a._indicator.id === "quorvel" && a.mapped); if (!a) return "";'
+}
+
 present() {
   locate_item || true
   shows && return 0

@@ -1,6 +1,8 @@
 # KDE Plasma 5.27 under Xvfb: the activity manager, kded5 (its statusnotifierwatcher module owns
 # the watcher) and plasmashell with its default layout, whose panel holds the System Tray.
 crop=1024x48+0+552
+# Its menu opens by hand above the panel.
+menu_opens=1 menu_crop=1024x552+0+0
 
 start_desktop() {
   desktop_begin kde || return 1

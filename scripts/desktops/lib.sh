@@ -10,7 +10,7 @@
 # $shots (where screenshots go), $buslogs (where bus logs go), $results (one line a check).
 
 # The checks, in the order of the table.
-checks="appears stays shows follows restart menu quit"
+checks="appears stays shows follows restart menu unit warning quit"
 
 say() { printf '  %s: %s\n' "$desktop" "$*"; }
 
@@ -363,6 +363,11 @@ run_checks() {
   # once), and would show the old number after a choice from the menu.
   menu_check
 
+  # The unit and the warning state, before the panel's restart too (for the same reason): each
+  # ends with the sensor back at 50.0°C, shown.
+  unit_check
+  warning_check
+
   # comes back after the panel restarts: the item itself, as the host shows it (a panel that only
   # looks different is not the item), with the number where the host showed it.
   if ! restart_panel; then
@@ -386,6 +391,68 @@ run_checks() {
   else
     result quit fail "still running 5 s after Quit"
   fi
+}
+
+# shows_now TITLE: the item's title is TITLE, and the host shows it where it shows the number.
+shows_now() { item_shows_title "$1" && { [ -z "$number_read" ] || reads "$1"; }; }
+
+# sensor_shown MILLIDEGREES TITLE: the sensor set to a reading, shown as TITLE within 10 s.
+sensor_shown() {
+  set_sensor "$1"
+  wait_until 10 shows_now "$2"
+}
+
+# unit_check: °F chosen from the item's menu shows the reading in °F (47.0°C is 116.6°F), on the
+# host too, and is kept in the settings file; °C chosen shows it in °C again.
+unit_check() {
+  settings=$XDG_CONFIG_HOME/quorvel/quorvel.conf
+  if ! sensor_shown 47000 "47.0°C"; then
+    result unit fail "47.0°C not shown within 10 s${shown:+: $shown}"
+  elif ! menu_item "°F"; then
+    result unit fail "no °F to choose: $(locate_item && $as "$probe" --menu "$item" | tr '\n\t' '; ')"
+  elif ! wait_until 10 shows_now "116.6°F"; then
+    result unit fail "°F chosen, 116.6°F not shown within 10 s (the item's title: \"$(item_title)\")${shown:+: $shown}"
+  elif ! grep -qx 'Unit=F' "$settings" 2>/dev/null; then
+    result unit fail "°F chosen and shown, but no Unit=F in $settings"
+  elif ! { menu_item "°C" && wait_until 10 shows_now "47.0°C"; }; then
+    result unit fail "°C chosen, 47.0°C not shown within 10 s (the item's title: \"$(item_title)\")${shown:+: $shown}"
+  else
+    result unit pass "116.6°F shown once °F was chosen (Unit=F kept), 47.0°C once °C was"
+  fi
+  sensor_shown 50000 "50.0°C" || true
+}
+
+# item_status_is STATUS: the item's Status property is STATUS ($status_read says what it is).
+item_status_is() {
+  locate_item || return 1
+  status_read=$(bus get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem Status 2>/dev/null | sed -n 's/^s "\(.*\)"$/\1/p')
+  [ "$status_read" = "$1" ]
+}
+
+# warning_check: at 95.0°C (over the 90 °C the item warns at when the sensor gives no limit) the
+# item's Status is NeedsAttention and the host still shows the number, as the screenshot
+# DESKTOP-warning.png shows; at 80.0°C (below the threshold less its hysteresis) it is Active again.
+warning_check() {
+  status_read=""
+  set_sensor 95000
+  if ! wait_until 10 item_status_is NeedsAttention; then
+    result warning fail "at 95.0°C the item's Status is \"$status_read\" after 10 s, not NeedsAttention"
+  else
+    warned=""
+    if wait_until 10 shows_now "95.0°C"; then warned=1; fi
+    sleep 1 # as for the other screenshot: the host may draw a moment after the label
+    save_shot "$desktop-warning"
+    if [ -z "$warned" ]; then
+      result warning fail "NeedsAttention at 95.0°C, but 95.0°C not shown within 10 s${shown:+: $shown}"
+    elif ! sensor_shown 80000 "80.0°C"; then
+      result warning fail "NeedsAttention at 95.0°C; 80.0°C then not shown within 10 s${shown:+: $shown}"
+    elif ! wait_until 5 item_status_is Active; then
+      result warning fail "NeedsAttention at 95.0°C; at 80.0°C still \"$status_read\", not Active"
+    else
+      result warning pass "NeedsAttention at 95.0°C and shown ($desktop-warning.png), Active at 80.0°C"
+    fi
+  fi
+  sensor_shown 50000 "50.0°C" || true
 }
 
 panel_changed() { panel_picture "$home/now.ppm" && differs "$home/at47.ppm" "$home/now.ppm"; }
@@ -421,10 +488,80 @@ menu_check() {
     elif ! { menu_item Automatic && wait_until 5 item_shows_title "50.0°C"; } ||
       { [ -n "$number_read" ] && ! wait_until 10 reads "50.0°C"; }; then
       result menu fail "Automatic chosen, the CPU's 50.0°C not shown${shown:+: $shown}"
+    elif ! menu_readings; then
+      result menu fail "$shown"
     else
-      result menu pass "acpitz shown at once and after a new start; the autostart entry written and removed"
+      result menu pass "acpitz shown at once and after a new start; the autostart entry written and removed; $opened"
     fi
   fi
+}
+
+# menu_readings: where the desktop can open its host's menu ($menu_opens), the host shows the CPU's
+# reading in the Sensor submenu, and after the sensor changes, the new one at the next opening
+# ($opened says what was checked; $shown, on failure, what the host showed). The first opening may
+# be tried again (Plasma places a submenu it had no items for off the screen); the next may not.
+menu_readings() {
+  opened="the readings at each opening not checked on this desktop"
+  [ -n "$menu_opens" ] || return 0
+  read_at_openings && opened="the host's menu showed the CPU's 50.0°C, then 52.5°C at the next opening"
+  outcome=$? detail=$shown
+  set_sensor 50000
+  wait_until 10 reads "50.0°C" || true
+  shown=$detail
+  return "$outcome"
+}
+
+read_at_openings() {
+  tries=3 opening="any of 3 openings"
+  for reading in 50.0 52.5; do
+    if [ "$reading" = 52.5 ]; then
+      set_sensor 52500
+      wait_until 10 reads "52.5°C" || { shown="52.5°C not shown${shown:+: $shown}"; return 1; }
+      tries=1 opening="the opening after the sensor changed to it"
+    fi
+    until open_menu && wait_until 10 menu_shows "$reading"; do
+      close_menu
+      tries=$((tries - 1))
+      [ "$tries" -gt 0 ] && continue
+      shown="the host's menu did not show $reading°C at $opening${shown:+: $shown}"
+      return 1
+    done
+    close_menu
+  done
+}
+
+# How the check opens the host's menu as a user does, by default: a right click on the item's
+# pixmap where the screen shows it, then Down and Right for the Sensor submenu; menu_shows
+# READING: the screen's $menu_crop, read by OCR, holds the CPU's entry with READING ($shown says
+# what was read), not only the number (another line of the menu may hold it). A desktop sets
+# menu_opens=1 to have the check, and may replace the three functions.
+menu_opens=""
+open_menu() {
+  screenshot "$home/screen.ppm" && locate_item || return 1
+  place=$($as "$probe" "$home/screen.ppm" "$item" | sed -n 's/^\([0-9]*\)x[0-9]* pixmap at \([0-9]*\),\([0-9]*\)$/\1 \2 \3/p')
+  [ -n "$place" ] || { shown="no pixmap on the screen to click"; return 1; }
+  # shellcheck disable=SC2086
+  set -- $place
+  xdotool mousemove $(($2 + $1 / 2)) $(($3 + $1 / 2)) click 3 && sleep 1 && xdotool key Down Right
+}
+
+menu_shows() {
+  screenshot "$home/screen.ppm" || return 1
+  convert "$home/screen.ppm" ${menu_crop:+-crop "$menu_crop" +repage} -resize 300% -colorspace Gray \
+    "$home/menu.png" 2>/dev/null || return 1
+  text=$(tesseract "$home/menu.png" - --psm 6 2>/dev/null | tr -s ' \n' '  ')
+  shown="the menu reads \"${text% }\""
+  case $text in *"Package id 0: $1"*) return 0 ;; *) return 1 ;; esac
+}
+
+# It leaves the pointer in the middle of the screen, off the panel: a panel that starts again
+# under the pointer draws the item hovered (Cinnamon's applet), not as its pixmap.
+close_menu() {
+  xdotool key Escape Escape Escape 2>/dev/null
+  # shellcheck disable=SC2046
+  set -- $(xdotool getdisplaygeometry 2>/dev/null)
+  [ $# -lt 2 ] || xdotool mousemove $(($1 / 2)) $(($2 / 2)) 2>/dev/null
+  sleep 0.5
 }
 
 # stays_check: the item is still shown 3 s after it appeared; desktops with a known race replace it.

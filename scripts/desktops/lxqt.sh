@@ -1,6 +1,8 @@
 # LXQt 1.2 under Xvfb: lxqt-panel with one panel that holds only its Status Notifier plugin, which
 # owns the watcher itself.
 crop=640x32+0+0
+# Its menu opens by hand below the panel.
+menu_opens=1 menu_crop=640x168+0+32
 
 start_desktop() {
   desktop_begin lxqt || return 1

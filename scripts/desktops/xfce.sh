@@ -1,6 +1,8 @@
 # Xfce 4.18 under Xvfb: xfce4-panel with one panel that holds only the Status Tray plugin (the
 # panel test's configuration), which owns the watcher.
 crop=640x32+0+0
+# Its menu opens by hand below the panel.
+menu_opens=1 menu_crop=640x168+0+32
 
 start_desktop() {
   desktop_begin xfce || return 1

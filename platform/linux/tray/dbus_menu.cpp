@@ -417,6 +417,10 @@ void DbusMenu::setItems(std::vector<Item> items) {
         !std::ranges::equal(properties(*old), properties(item), sameProperty)) {
       told.emplace_back(&item, old);
     }
+  }
+  // Each item's parent, anew: an item the owner moved, or left under none, has no parent of before.
+  for (auto& each : known_) each.second.parent = -1;
+  for (const Item& item : items_) {
     for (const int child : item.children) {
       if (places_.contains(child)) known_[child].parent = item.id;
     }
@@ -513,6 +517,10 @@ void DbusMenu::announce(const std::vector<int>& ids) {
         return;
       }
       const auto meets = std::find_first_of(line.begin(), line.end(), common.begin(), common.end());
+      if (meets == line.end()) {  // under no common item: the whole layout
+        common = {kRootId};
+        return;
+      }
       common.erase(common.begin(), std::find(common.begin(), common.end(), *meets));
     });
   }
