@@ -3,6 +3,9 @@
 # gadget (the systray module) owns the watcher inside enlightenment itself. enlightenment_start
 # launches it and starts it again when it restarts.
 crop=640x40+0+160
+# It draws a pixel's green as its blue: the warning red #F92804 shows as #F90404 (white, black and
+# greys, whose green and blue agree, are drawn as they are), so its pixmaps are looked for so.
+probe_options=--green-as-blue
 
 start_desktop() {
   desktop_begin enlightenment || return 1

@@ -201,7 +201,7 @@ pixmap_shown() {
   screenshot "$home/screen.ppm" || return 1
   locate_item || { shown="the program is not on the bus"; return 1; }
   # shellcheck disable=SC2086
-  shown=$($as "$probe" "$home/screen.ppm" "$item" 2>&1)
+  shown=$($as "$probe" ${probe_options:-} "$home/screen.ppm" "$item" 2>&1)
 }
 
 # label_read: whether the text of the panel ($crop of the screen), read by OCR, holds the item's
@@ -538,7 +538,7 @@ read_at_openings() {
 menu_opens=""
 open_menu() {
   screenshot "$home/screen.ppm" && locate_item || return 1
-  place=$($as "$probe" "$home/screen.ppm" "$item" | sed -n 's/^\([0-9]*\)x[0-9]* pixmap at \([0-9]*\),\([0-9]*\)$/\1 \2 \3/p')
+  place=$($as "$probe" ${probe_options:-} "$home/screen.ppm" "$item" | sed -n 's/^\([0-9]*\)x[0-9]* pixmap at \([0-9]*\),\([0-9]*\)$/\1 \2 \3/p')
   [ -n "$place" ] || { shown="no pixmap on the screen to click"; return 1; }
   # shellcheck disable=SC2086
   set -- $place

@@ -1,17 +1,20 @@
 // What scripts/check-desktops cannot ask of busctl: whether a screenshot shows a tray item's
 // pixmap pixel for pixel, and the item's menu as a host reads and clicks it.
 //
-//   quorvel_desktop_probe SCREEN.ppm SERVICE
+//   quorvel_desktop_probe [--green-as-blue] SCREEN.ppm SERVICE
 //   quorvel_desktop_probe --menu SERVICE
 //   quorvel_desktop_probe --click SERVICE TEXT
 //
 // The first reads the IconPixmap of the item at SERVICE (a bus name; object /StatusNotifierItem)
 // on the session bus and looks for each of its images, at its own size, among the opaque pixels
 // of the screenshot: exits 0 when one image shows, 1 when none does, 2 when the item has no
-// pixmap to read or the screenshot cannot be read. --menu prints the item's menu, an entry a line
-// (its id, its check or radio state, its text), and --click sends the event "clicked" to the
-// first entry whose text starts with TEXT, as a host does when the user chooses it: exit 1 when
-// there is none.
+// pixmap to read or the screenshot cannot be read. With --green-as-blue, each image is looked for
+// as a panel draws it that shows a pixel's green as its blue (Enlightenment under Xvfb draws the
+// warning red #F92804 as #F90404; white, black and greys are drawn as they are). --menu prints the
+// item's menu, an entry a line (its id, its check or radio state, its text), and --click sends the
+// event "clicked" to the first entry whose text starts with TEXT, as a host does when the user
+// chooses it: exit 1 when there is none.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -65,6 +68,11 @@ int menu(sd_bus* bus, const char* item, const char* click) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  const bool greenAsBlue = argc >= 2 && std::strcmp(argv[1], "--green-as-blue") == 0;
+  if (greenAsBlue) {
+    --argc;
+    ++argv;
+  }
   const bool menuMode = argc >= 3 && std::strcmp(argv[1], "--menu") == 0;
   const bool clickMode = argc == 4 && std::strcmp(argv[1], "--click") == 0;
   if (!(argc == 3 || clickMode) || (argc == 3 && argv[1][0] == '-' && !menuMode)) {
@@ -81,7 +89,11 @@ int main(int argc, char* argv[]) {
     const BusConnection bus(connection);
     if (menuMode || clickMode) return menu(bus.get(), argv[2], clickMode ? argv[3] : nullptr);
     const Screen screen = readScreen(argv[1]);
-    const std::vector<Pixmap> pixmaps = readIconPixmaps(bus.get(), argv[2]);
+    std::vector<Pixmap> pixmaps = readIconPixmaps(bus.get(), argv[2]);
+    for (Pixmap& pixmap : pixmaps) {
+      if (!greenAsBlue) break;
+      for (uint32_t& pixel : pixmap.argb) pixel = (pixel & 0xffff00ffu) | ((pixel & 0xffu) << 8);
+    }
     if (pixmaps.empty()) {
       std::printf("no IconPixmap\n");
       return 2;
