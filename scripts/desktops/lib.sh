@@ -526,6 +526,10 @@ read_at_openings() {
       shown="the host's menu did not show $reading°C at $opening${shown:+: $shown}"
       return 1
     done
+    # The screen with the menu open, as it was read, beside the panel's screenshots.
+    if [ "$reading" = 52.5 ] && [ -n "$shots" ]; then
+      convert "$home/screen.ppm" "$shots/$desktop-menu.png" 2>/dev/null || true
+    fi
     close_menu
   done
 }
