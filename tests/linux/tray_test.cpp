@@ -747,11 +747,7 @@ TEST_F(TrayItem, ItsMenuChoosesTheSensorAndStartAtLoginAndTheChoiceLasts) {
   Running quorvel = run();
   ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
   const std::string item = watcher.registrations[0].sender;
-  const auto entry = [&](std::string_view text) {
-    const auto menu = readMenu(host.bus(), item, "/MenuBar");
-    const MenuEntry* const found = findEntry(menu, text);
-    return found ? *found : MenuEntry{-1, -1, {}, {}, {}, -1, true, {}};
-  };
+  const auto entry = [&](std::string_view text) { return menuEntry(host.bus(), item, text); };
 
   // As a host shows it: Automatic (the CPU's) chosen, each sensor with its reading, Start at
   // login not checked, Quit.
@@ -815,11 +811,7 @@ TEST_F(TrayItem, ItsMenuChoosesTheUnitTheWarningAndTheRefreshAndTheChoicesLast) 
   Running quorvel = run();
   ASSERT_TRUE(pumpUntil({watcher.bus()}, [&] { return !watcher.registrations.empty(); }));
   const std::string item = watcher.registrations[0].sender;
-  const auto entry = [&](std::string_view text) {
-    const auto menu = readMenu(host.bus(), item, "/MenuBar");
-    const MenuEntry* const found = findEntry(menu, text);
-    return found ? *found : MenuEntry{-1, -1, {}, {}, {}, -1, true, {}};
-  };
+  const auto entry = [&](std::string_view text) { return menuEntry(host.bus(), item, text); };
   const auto click = [&](std::string_view text) {
     const int id = entry(text).id;
     EXPECT_NE(id, -1) << text;

@@ -413,6 +413,12 @@ const MenuEntry* findEntry(const std::vector<MenuEntry>& menu, std::string_view 
   return nullptr;
 }
 
+MenuEntry menuEntry(sd_bus* bus, const std::string& item, std::string_view text) {
+  const auto menu = readMenu(bus, item, "/MenuBar");
+  const MenuEntry* const found = findEntry(menu, text);
+  return found ? *found : MenuEntry{-1, -1, {}, {}, {}, -1, true, {}};
+}
+
 bool clickEntry(sd_bus* bus, const std::string& item, const std::string& path, int id) {
   return sd_bus_call_method(bus, item.c_str(), path.c_str(), "com.canonical.dbusmenu", "Event",
                             nullptr, nullptr, "isvu", id, "clicked", "s", "", 0u) >= 0;

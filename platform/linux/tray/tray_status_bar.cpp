@@ -43,7 +43,7 @@ constexpr const char* kWatcherOwnerMatch =
 // (another user's process, one in another pid namespace, or gone) or runs past kLongest: the
 // host's scale is then unknown.
 std::optional<std::string> processEnvironment(pid_t pid) {
-  constexpr std::size_t kLongest = 256 * 1024;
+  constexpr std::size_t kLongest = std::size_t{256} << 10;
   const std::string path = "/proc/" + std::to_string(pid) + "/environ";
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
@@ -64,7 +64,7 @@ std::optional<std::string> processEnvironment(pid_t pid) {
 // The Qt a process of this user's runs on, 5 or 6, from the Qt Core library it has mapped; 0 for
 // none, or when its map cannot be read or runs past kLongest.
 int qtOf(pid_t pid) {
-  constexpr std::size_t kLongest = 4 * 1024 * 1024;
+  constexpr std::size_t kLongest = std::size_t{4} << 20;
   constexpr std::string_view kCores[] = {"/libQt5Core.so", "/libQt6Core.so"};
   constexpr std::size_t kKept = kCores[0].size() - 1;  // a name split between two reads
   const std::string path = "/proc/" + std::to_string(pid) + "/maps";

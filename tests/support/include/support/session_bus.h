@@ -154,6 +154,8 @@ struct MenuEntry {
 std::vector<MenuEntry> readMenu(sd_bus* bus, const std::string& item, const std::string& path);
 // The first entry whose shown text starts with text, or nullptr.
 const MenuEntry* findEntry(const std::vector<MenuEntry>& menu, std::string_view text);
+// That entry of the item's menu (its /MenuBar) as a host reads it now; id -1 when there is none.
+MenuEntry menuEntry(sd_bus* bus, const std::string& item, std::string_view text);
 // Sends the menu the event "clicked" on item id, as a host does when the user chooses it.
 bool clickEntry(sd_bus* bus, const std::string& item, const std::string& path, int id);
 
