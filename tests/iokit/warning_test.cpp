@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "iokit/smc_device.h"
@@ -63,6 +64,22 @@ TEST(SensorThreshold, ReadWhenTheSensorIsFoundChosenOrFoundAgainNotPerReading) {
   EXPECT_EQ(read("75000", "garbage"), -1.0);  // it stops answering, then is found again
   EXPECT_EQ(read(""), 75.0);
   iokit::setSmcDevice(nullptr);
+}
+
+// Where a threshold came from, as the menu says it in each unit: a margin is a difference, so
+// 10 °C is 18 °F, not 50.
+TEST(SensorThreshold, ItsOriginSaysTheMarginInTheUnitChosen) {
+  using preferences::Unit;
+  const std::tuple<sensor::ThresholdSource, Unit, const char*> rows[] = {
+      {highLimit, Unit::fahrenheit, "the sensor's high limit"},
+      {criticalLimit, Unit::celsius, "10\u00b0C below the sensor's critical limit"},
+      {criticalLimit, Unit::fahrenheit, "18\u00b0F below the sensor's critical limit"},
+      {criticalTrip, Unit::fahrenheit, "18\u00b0F below the zone's critical trip point"},
+      {fallback, Unit::celsius, "the default"},
+  };
+  for (const auto& [source, unit, origin] : rows) {
+    EXPECT_EQ(sensor::thresholdOrigin(source, unit), origin);
+  }
 }
 
 TEST(Warning, ReadingsCrossOnceAndClearOnlyBelowTheHysteresis) {

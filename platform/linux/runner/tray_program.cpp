@@ -142,7 +142,7 @@ void TrayProgram::describe() {
   status_.threshold =
       warning_.threshold() ? preferences::temperatureText(*warning_.threshold(), unit) : "";
   status_.automaticThreshold = preferences::temperatureText(sensorThreshold_.celsius, unit) + ", " +
-                               std::string(sensor::thresholdOrigin(sensorThreshold_.source));
+                               sensor::thresholdOrigin(sensorThreshold_.source, unit);
 }
 
 }  // namespace runner

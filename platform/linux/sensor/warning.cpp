@@ -1,19 +1,24 @@
 #include "sensor/warning.h"
 
+#include <cstdio>
+
 namespace sensor {
 
-static_assert(kCriticalMargin == 10.0, "the origins below name the margin");
-
-std::string_view thresholdOrigin(ThresholdSource source) {
+std::string thresholdOrigin(ThresholdSource source, preferences::Unit unit) {
+  // The margin is a difference of temperatures: 10 °C is 18 °F.
+  char degrees[16];
+  std::snprintf(degrees, sizeof degrees, "%.0f",
+                kCriticalMargin * (unit == preferences::Unit::fahrenheit ? 9.0 / 5.0 : 1.0));
+  const std::string margin = degrees + std::string(preferences::unitSymbol(unit));
   switch (source) {
     case ThresholdSource::highLimit:
       return "the sensor's high limit";
     case ThresholdSource::criticalLimit:
-      return "10\u00b0C below the sensor's critical limit";
+      return margin + " below the sensor's critical limit";
     case ThresholdSource::passiveTrip:
       return "the zone's passive trip point";
     case ThresholdSource::criticalTrip:
-      return "10\u00b0C below the zone's critical trip point";
+      return margin + " below the zone's critical trip point";
     case ThresholdSource::fallback:
       break;
   }

@@ -6,7 +6,9 @@
 
 #include <limits>
 #include <optional>
-#include <string_view>
+#include <string>
+
+#include "preferences/preferences.h"
 
 namespace sensor {
 
@@ -34,9 +36,10 @@ struct Threshold {
   bool operator==(const Threshold&) const = default;
 };
 
-// Where a threshold came from, as a menu line says it: "the sensor's high limit", "10 °C below
-// the sensor's critical limit", "the default"...
-std::string_view thresholdOrigin(ThresholdSource source);
+// Where a threshold came from, as a menu line says it in unit: "the sensor's high limit", "10 °C
+// below the sensor's critical limit" ("18 °F below..."), "the default"...
+std::string thresholdOrigin(ThresholdSource source,
+                            preferences::Unit unit = preferences::Unit::celsius);
 
 // Whether the item is in the warning state, reading after reading: it enters at or above the
 // threshold and leaves only below the threshold less kHysteresis. Entering is the crossing that
