@@ -236,7 +236,7 @@ TEST(SettingsFile, PreferencesAreTakenWithinTheirRangesAndStoredAsOneKey) {
     dir.write("config/quorvel/quorvel.conf", before + row.keys + after);
     Settings settings((dir.path() / "config").string());
     std::vector<std::string> notices;
-    const Preferences read = settings.preferences(notices);
+    const Preferences read = settings.chosen(notices).preferences;
     EXPECT_EQ(read, row.read);
     std::string said;
     for (const std::string& notice : notices) {
@@ -251,7 +251,7 @@ TEST(SettingsFile, PreferencesAreTakenWithinTheirRangesAndStoredAsOneKey) {
               before + (row.stored ? row.stored : row.keys) + after);
     notices.clear();
     if (row.stored) {
-      EXPECT_EQ(settings.preferences(notices), row.chosen);
+      EXPECT_EQ(settings.chosen(notices).preferences, row.chosen);
     }
   }
 }

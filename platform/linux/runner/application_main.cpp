@@ -301,38 +301,35 @@ std::optional<int> takeOptions(int argc, char* argv[], Request& request) {
   return std::nullopt;
 }
 
-// The sensor the user chose in the tray's menu before, when it is still there; else (and when the
-// settings cannot be read) the CPU's, said once: a sensor taken out of the machine must not keep
-// the program from starting at login.
-std::string storedSensor() {
-  const xdg::Settings settings(xdg::userConfigFolder());
-  std::string problem;
-  std::string stored = settings.sensor(problem);
-  if (!problem.empty()) notice("the settings are left aside: " + text::printable(problem, 300));
-  if (stored.empty() || sensor::hasSensorNamed(sensor::sysfsRoot(), stored)) return stored;
-  notice("the sensor chosen before, \"" + text::printable(stored) +
-         "\", is not here; the CPU's is shown");
-  return {};
-}
-
-// How the user chose to see the temperature, from the settings; each value the file holds that
-// cannot be taken is said once, and its default used.
-preferences::Preferences storedPreferences() {
+// What the user chose before, from the settings, read once: the sensor chosen in the tray's menu,
+// when it is still there, else (and when the settings cannot be read) the CPU's, and how they
+// chose to see the temperature. What cannot be taken is said once, and the default used: a sensor
+// taken out of the machine must not keep the program from starting at login. named: the sensor
+// the command line names, which stands in for the one chosen (not looked for then).
+xdg::Settings::Chosen storedChoices(std::string_view named) {
   const xdg::Settings settings(xdg::userConfigFolder());
   std::vector<std::string> notices;
-  const preferences::Preferences chosen = settings.preferences(notices);
+  xdg::Settings::Chosen stored = settings.chosen(notices);
   for (const auto& line : notices) notice(text::printable(line, 300));
-  return chosen;
+  if (!named.empty()) {
+    stored.sensor = named;
+  } else if (!stored.sensor.empty() &&
+             !sensor::hasSensorNamed(sensor::sysfsRoot(), stored.sensor)) {
+    notice("the sensor chosen before, \"" + text::printable(stored.sensor) +
+           "\", is not here; the CPU's is shown");
+    stored.sensor.clear();
+  }
+  return stored;
 }
 
 // Every temperature sensor, one per line: name, tab, reading (or why it cannot be read), and a
 // tab and * on the one a run with these options shows, with why where that is not the CPU's.
 int listSensors(std::string_view named) {
-  const std::string chosen = named.empty() ? storedSensor() : std::string();
+  const xdg::Settings::Chosen stored = storedChoices(named);
   std::vector<sensor::ListedSensor> sensors;
   std::string problem;
-  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem, named.empty() ? chosen : named,
-                           storedPreferences().unit)) {
+  if (!sensor::listSensors(sensor::sysfsRoot(), sensors, problem, stored.sensor,
+                           stored.preferences.unit)) {
     notice("cannot search " + text::printable(sensor::sysfsRoot(), 200) + ": " + problem);
     return 1;
   }
@@ -376,12 +373,13 @@ int applicationMain(int argc, char* argv[]) {
   // The sensor the readings read: the one named on the command line, for this run; else the one
   // the user chose before; else the CPU's.
   sensor::ShownSensor shown(sensor::sysfsRoot());
-  shown.show(request.sensorName.empty() ? storedSensor() : std::string(request.sensorName));
+  const xdg::Settings::Chosen stored = storedChoices(request.sensorName);
+  shown.show(stored.sensor);
   // What the tray asks of the program: made once the port is, and gone after it, with the status
   // bar the port holds.
   std::optional<runner::TrayProgram> program;
   appkit::Port port;
-  program.emplace(port, shown, appkit::runningProgramPath(), storedPreferences());
+  program.emplace(port, shown, appkit::runningProgramPath(), stored.preferences);
   port.setVerbose(request.verbose);
   // A status bar that closes its end of the pipe is noticed as a failed write, not a killing.
   ::signal(SIGPIPE, SIG_IGN);

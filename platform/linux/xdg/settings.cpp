@@ -71,8 +71,24 @@ Settings::Settings(std::string configFolder)
 std::string Settings::sensor(std::string& problem) const {
   if (path_.empty()) return "";
   const ReadFile read = readFile(path_, "the settings in it are ignored", problem);
-  if (!read.keys) return "";
-  std::string name = read.keys->value(kGroup, kSensor).value_or("");
+  return read.keys ? sensorIn(*read.keys, problem) : "";
+}
+
+Settings::Chosen Settings::chosen(std::vector<std::string>& notices) const {
+  Chosen chosen;
+  if (path_.empty()) return chosen;
+  std::string problem;
+  const ReadFile read = readFile(path_, "the settings in it are ignored", problem);
+  if (read.keys) {
+    chosen.sensor = sensorIn(*read.keys, problem);
+    chosen.preferences = preferencesIn(*read.keys, notices);
+  }
+  if (!problem.empty()) notices.insert(notices.begin(), problem);
+  return chosen;
+}
+
+std::string Settings::sensorIn(const KeyFile& keys, std::string& problem) const {
+  std::string name = keys.value(kGroup, kSensor).value_or("");
   if (!printableAscii(name)) {
     problem = path_ + ": the sensor name \"" + text::printable(name) + "\" is not printable ASCII";
     return "";
@@ -80,16 +96,9 @@ std::string Settings::sensor(std::string& problem) const {
   return name;
 }
 
-preferences::Preferences Settings::preferences(std::vector<std::string>& notices) const {
+preferences::Preferences Settings::preferencesIn(const KeyFile& keys,
+                                                 std::vector<std::string>& notices) const {
   preferences::Preferences chosen;
-  if (path_.empty()) return chosen;
-  std::string problem;
-  const ReadFile read = readFile(path_, "the settings in it are ignored", problem);
-  if (!read.keys) {
-    notices.push_back(problem);
-    return chosen;
-  }
-  const KeyFile& keys = *read.keys;
   if (auto unit = preference(keys, preferences::kUnitKey, path_, preferences::parseUnit, notices))
     chosen.unit = *unit;
   if (auto warnAt =

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "preferences/preferences.h"
+#include "xdg/key_file.h"
 
 namespace xdg {
 
@@ -48,11 +49,16 @@ class Settings {
   // kMaxFileBytes (which the next start would refuse), or when it cannot be written.
   bool storeSensor(std::string_view name, std::string& problem);
 
-  // How the user chose to see the temperature; the defaults where the file says nothing (or there
+  // Everything the user chose, from one reading of the file: the sensor, as sensor() gives it,
+  // and how they chose to see the temperature, the defaults where the file says nothing (or there
   // is none). A value not of its key's form or out of its range is ignored, its default used, with
-  // a line in notices that names it and says why; a file that cannot be used, as sensor() says,
-  // gives the defaults and one line.
-  preferences::Preferences preferences(std::vector<std::string>& notices) const;
+  // a line in notices that names it and says why; a file that cannot be used, or a sensor name
+  // that cannot, gives the defaults and one line for it, first.
+  struct Chosen {
+    std::string sensor;
+    preferences::Preferences preferences;
+  };
+  Chosen chosen(std::vector<std::string>& notices) const;
 
   // Keeps the preferences chosen: each key whose value differs between before and chosen is
   // written (a default: left out), the file's other lines as they were, at once and atomically.
@@ -63,6 +69,10 @@ class Settings {
  private:
   // Writes each change's value under its key ("" leaves the key out), the rest as it was read.
   using Change = std::pair<std::string_view, std::string>;
+  // What the file's keys say of the sensor, and of the preferences.
+  std::string sensorIn(const KeyFile& keys, std::string& problem) const;
+  preferences::Preferences preferencesIn(const KeyFile& keys,
+                                         std::vector<std::string>& notices) const;
   bool store(const std::vector<Change>& changes, std::string& problem);
 
   std::string path_;
