@@ -204,14 +204,21 @@ pixmap_shown() {
   shown=$($as "$probe" ${probe_options:-} "$home/screen.ppm" "$item" 2>&1)
 }
 
+# read_screen NAME CROP SCALE PSM: the text of the screen's CROP (all of it when empty), read by
+# OCR at SCALE in tesseract's page segmentation mode PSM (7: one line, 6: a block), in $text, blanks
+# and lines run together; the picture read is $home/NAME.png.
+read_screen() {
+  screenshot "$home/screen.ppm" || return 1
+  convert "$home/screen.ppm" ${2:+-crop "$2" +repage} -resize "$3" -colorspace Gray \
+    "$home/$1.png" 2>/dev/null || return 1
+  text=$(tesseract "$home/$1.png" - --psm "$4" 2>/dev/null | tr -s ' \n' '  ')
+}
+
 # label_read: whether the text of the panel ($crop of the screen), read by OCR, holds the item's
 # label ($shown says what was read). For hosts whose widgets cannot be asked.
 label_read() {
   title=$(item_title)
-  screenshot "$home/screen.ppm" || return 1
-  convert "$home/screen.ppm" ${crop:+-crop "$crop" +repage} -resize 400% -colorspace Gray \
-    "$home/panel.png" 2>/dev/null || return 1
-  text=$(tesseract "$home/panel.png" - --psm 7 2>/dev/null | tr -s ' \n' '  ')
+  read_screen panel "$crop" 400% 7 || return 1
   shown="the panel reads \"${text% }\""
   case $text in *"$title"*) return 0 ;; *) return 1 ;; esac
 }
@@ -550,10 +557,7 @@ open_menu() {
 }
 
 menu_shows() {
-  screenshot "$home/screen.ppm" || return 1
-  convert "$home/screen.ppm" ${menu_crop:+-crop "$menu_crop" +repage} -resize 300% -colorspace Gray \
-    "$home/menu.png" 2>/dev/null || return 1
-  text=$(tesseract "$home/menu.png" - --psm 6 2>/dev/null | tr -s ' \n' '  ')
+  read_screen menu "$menu_crop" 300% 6 || return 1
   shown="the menu reads \"${text% }\""
   case $text in *"Package id 0: $1"*) return 0 ;; *) return 1 ;; esac
 }
